@@ -1,0 +1,44 @@
+#include "acquisition/StatusTexts.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+QString colour(bool linked)
+{
+    return linked ? QStringLiteral("green") : QStringLiteral("red");
+}
+
+QString translated(const char* text)
+{
+    return QCoreApplication::translate("ZOLVA_Collector", text);
+}
+
+}
+
+namespace StatusTexts {
+
+QString connecting(bool sendLinked, bool recvLinked)
+{
+    return translated("正在连接 <span style='color:%1;'>发 </span><span style='color:%2;'>收</span>")
+        .arg(colour(sendLinked), colour(recvLinked));
+}
+
+QString linkUpdate(bool sendLinked, bool recvLinked)
+{
+    return translated("状态更新 <span style='color:%1;'>发 </span><span style='color:%2;'>收</span>")
+        .arg(colour(sendLinked), colour(recvLinked));
+}
+
+QString wifi(int quality)
+{
+    if (quality < 0)
+        return QStringLiteral("已连接");
+    if (quality < 80)
+        return translated("<span style='color:green;'>已连接 📶弱 %1</span>").arg(quality);
+    if (quality < 90)
+        return translated("<span style='color:green;'>已连接 📶中 %1</span>").arg(quality);
+    return translated("<span style='color:green;'>已连接 📶强 %1</span>").arg(quality);
+}
+
+}

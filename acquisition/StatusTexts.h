@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// The link status texts that carry values; they are rich text for the
+// status panel's label.
+namespace StatusTexts {
+
+// 发 (transmitter) and 收 (receiver) in green when their link is up, else red.
+QString connecting(bool sendLinked, bool recvLinked);
+QString linkUpdate(bool sendLinked, bool recvLinked);
+
+// Online text with the Wi-Fi quality 0 to 100; negative: no Wi-Fi to show.
+QString wifi(int quality);
+
+}
