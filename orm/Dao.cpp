@@ -1,0 +1,104 @@
+#include "orm/Dao.h"
+
+#include "orm/Database.h"
+
+namespace orm {
+
+namespace detail {
+
+QSqlDatabase resolve(const QSqlDatabase& db, Status* status)
+{
+    QSqlDatabase conn = db.isValid() ? db : Database::connection(status);
+    if (!conn.isOpen() && status->isOk())
+        *status = Status::failed(conn.lastError().type() == QSqlError::NoError
+                                     ? QSqlError(QStringLiteral("database not open"), QString(),
+                                                 QSqlError::ConnectionError)
+                                     : conn.lastError());
+    return conn;
+}
+
+Status run(QSqlQuery& query, const QString& sql, const QVariantList& values)
+{
+    if (!query.prepare(sql))
+        return Status::failed(query.lastError());
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        return Status::failed(query.lastError());
+    return Status();
+}
+
+QString quoted(const QString& name)
+{
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
+QString placeholders(int count)
+{
+    QStringList marks;
+    for (int i = 0; i < count; ++i)
+        marks.append(QStringLiteral("?"));
+    return marks.join(QLatin1Char(','));
+}
+
+QString createTableSql(const ClassInfo& info)
+{
+    QStringList columns;
+    for (const ColumnInfo& column : info.columns()) {
+        if (column.kind == ColumnKind::Id)
+            columns.append(quoted(column.name) + QStringLiteral(" INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT"));
+        else
+            columns.append(quoted(column.name) + QLatin1Char(' ') + column.sqlType());
+    }
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
+        .arg(quoted(info.name()), columns.join(QStringLiteral(", ")));
+}
+
+Status columnIndices(const ClassInfo& info, const QStringList& names, QVector<int>* indices)
+{
+    indices->clear();
+    int idColumn = -1;
+    for (int i = 0; i < info.columns().size(); ++i) {
+        if (info.columns().at(i).kind == ColumnKind::Id)
+            idColumn = i;
+    }
+    if (idColumn >= 0)
+        indices->append(idColumn);
+    if (names.isEmpty()) {
+        for (int i = 0; i < info.columns().size(); ++i) {
+            if (i != idColumn)
+                indices->append(i);
+        }
+        return Status();
+    }
+    for (const QString& name : names) {
+        const int index = info.columnIndex(name.trimmed());
+        if (index < 0)
+            return Status::failed(QStringLiteral("no column %1 in %2").arg(name, info.name()));
+        if (!indices->contains(index))
+            indices->append(index);
+    }
+    return Status();
+}
+
+QString columnList(const ClassInfo& info, const QVector<int>& indices)
+{
+    QStringList names;
+    for (int index : indices)
+        names.append(quoted(info.columns().at(index).name));
+    return names.join(QLatin1Char(','));
+}
+
+} // namespace detail
+
+Status execute(const QString& sql, const QVariantList& values, const QSqlDatabase& db)
+{
+    Status status;
+    QSqlDatabase conn = detail::resolve(db, &status);
+    if (!status.isOk())
+        return status;
+    QSqlQuery query(conn);
+    return detail::run(query, sql, values);
+}
+
+} // namespace orm

@@ -1,0 +1,291 @@
+#pragma once
+
+#include "orm/ClassDef.h"
+#include "orm/Query.h"
+#include "orm/Status.h"
+
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariantList>
+#include <QVector>
+
+#include <memory>
+
+// Database operations on registered classes. Every value is bound; column
+// and table names come only from the registrations. Each call runs on the
+// given connection, or on the calling thread's default connection when none
+// is given.
+namespace orm {
+
+namespace detail {
+
+QSqlDatabase resolve(const QSqlDatabase& db, Status* status);
+Status run(QSqlQuery& query, const QString& sql, const QVariantList& values);
+QString quoted(const QString& name);
+QString placeholders(int count);
+QString createTableSql(const ClassInfo& info);
+// Indices of the requested columns, identifier first; all columns when the
+// list is empty. Fails on a name the class does not have.
+Status columnIndices(const ClassInfo& info, const QStringList& names, QVector<int>* indices);
+QString columnList(const ClassInfo& info, const QVector<int>& indices);
+
+template <class T>
+void readRow(const ClassDef<T>& def, const QSqlQuery& query, const QVector<int>& indices, T& obj)
+{
+    for (int i = 0; i < indices.size(); ++i)
+        def.setValue(obj, indices.at(i), query.value(i));
+}
+
+} // namespace detail
+
+// Raw SQL with bound values.
+Status execute(const QString& sql, const QVariantList& values = {},
+               const QSqlDatabase& db = QSqlDatabase());
+
+template <class T>
+Status createTable(const QSqlDatabase& db = QSqlDatabase())
+{
+    Status status;
+    QSqlDatabase conn = detail::resolve(db, &status);
+    if (!status.isOk())
+        return status;
+    QSqlQuery query(conn);
+    return detail::run(query, detail::createTableSql(ClassDef<T>::instance()), {});
+}
+
+// Inserts every column but the identifier and writes the key the database
+// assigned back into the object.
+template <class T>
+Status insert(T& obj, const QSqlDatabase& db = QSqlDatabase())
+{
+    const ClassDef<T>& def = ClassDef<T>::instance();
+    Status status;
+    QSqlDatabase conn = detail::resolve(db, &status);
+    if (!status.isOk())
+        return status;
+
+    QStringList names;
+    QVariantList values;
+    for (int i = 0; i < def.columns().size(); ++i) {
+        if (def.columns().at(i).kind == ColumnKind::Id)
+            continue;
+        names.append(detail::quoted(def.columns().at(i).name));
+        values.append(def.value(obj, i));
+    }
+    const QString sql = names.isEmpty()
+        ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(detail::quoted(def.name()))
+        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+              .arg(detail::quoted(def.name()), names.join(QLatin1Char(',')),
+                   detail::placeholders(names.size()));
+    QSqlQuery query(conn);
+    status = detail::run(query, sql, values);
+    if (status.isOk())
+        def.idOf(obj) = query.lastInsertId().toInt();
+    return status;
+}
+
+// Writes the listed columns (all but the identifier when the list is empty)
+// of the row with the object's identifier.
+template <class T>
+Status update(const T& obj, const QStringList& columns = {}, const QSqlDatabase& db = QSqlDatabase())
+{
+    const ClassDef<T>& def = ClassDef<T>::instance();
+    QVector<int> indices;
+    Status status = detail::columnIndices(def, columns, &indices);
+    if (!status.isOk())
+        return status;
+    QSqlDatabase conn = detail::resolve(db, &status);
+    if (!status.isOk())
+        return status;
+
+    QStringList assignments;
+    QVariantList values;
+    for (int index : qAsConst(indices)) {
+        if (def.columns().at(index).kind == ColumnKind::Id)
+            continue;
+        assignments.append(detail::quoted(def.columns().at(index).name) + QStringLiteral("=?"));
+        values.append(def.value(obj, index));
+    }
+    if (assignments.isEmpty())
+        return Status::failed(QStringLiteral("nothing to update in %1").arg(def.name()));
+    values.append(def.idOf(obj));
+    QSqlQuery query(conn);
+    status = detail::run(query,
+                         QStringLiteral("UPDATE %1 SET %2 WHERE \"ID\"=?")
+                             .arg(detail::quoted(def.name()), assignments.join(QLatin1Char(','))),
+                         values);
+    if (status.isOk() && query.numRowsAffected() == 0)
+        return Status::noSuchRow(def.name());
+    return status;
+}
+
+// Reads the listed columns (every column when the list is empty) of the row
+// with the object's identifier; the other fields keep their values.
+template <class T>
+Status fetchById(T& obj, const QStringList& columns = {}, const QSqlDatabase& db = QSqlDatabase())
+{
+    const ClassDef<T>& def = ClassDef<T>::instance();
+    QVector<int> indices;
+    Status status = detail::columnIndices(def, columns, &indices);
+    if (!status.isOk())
+        return status;
+    QSqlDatabase conn = detail::resolve(db, &status);
+    if (!status.isOk())
+        return status;
+
+    QSqlQuery query(conn);
+    query.setForwardOnly(true);
+    status = detail::run(query,
+                         QStringLiteral("SELECT %1 FROM %2 WHERE \"ID\"=?")
+                             .arg(detail::columnList(def, indices), detail::quoted(def.name())),
+                         {def.idOf(obj)});
+    if (!status.isOk())
+        return status;
+    if (!query.next())
+        return query.lastError().type() == QSqlError::NoError ? Status::noSuchRow(def.name())
+                                                              : Status::failed(query.lastError());
+    detail::readRow(def, query, indices, obj);
+    return status;
+}
+
+// New objects for every row the query selects, in the order the database
+// returns them.
+template <class T>
+Status fetchByQuery(const Query& select, QVector<std::shared_ptr<T>>& out,
+                    const QStringList& columns = {}, const QSqlDatabase& db = QSqlDatabase())
+{
+    out.clear();
+    const ClassDef<T>& def = ClassDef<T>::instance();
+    QVector<int> indices;
+    Status status = detail::columnIndices(def, columns, &indices);
+    if (!status.isOk())
+        return status;
+    QSqlDatabase conn = detail::resolve(db, &status);
+    if (!status.isOk())
+        return status;
+
+    QSqlQuery query(conn);
+    query.setForwardOnly(true);
+    status = detail::run(query,
+                         QStringLiteral("SELECT %1 FROM %2 %3")
+                             .arg(detail::columnList(def, indices), detail::quoted(def.name()),
+                                  select.sql),
+                         select.values);
+    if (!status.isOk())
+        return status;
+    while (query.next()) {
+        auto obj = std::make_shared<T>();
+        detail::readRow(def, query, indices, *obj);
+        out.append(obj);
+    }
+    return query.lastError().type() == QSqlError::NoError ? Status() : Status::failed(query.lastError());
+}
+
+// Fills the one-to-many relation `member` of every parent from the child
+// table: the listed columns of each child (all when empty) plus its
+// identifier and foreign key, ordered by parent, then by `orderBy`, then by
+// identifier. Each child's many-to-one member gets one identifier-only
+// object per parent. The children of all parents are appended to
+// `children` in parent order when it is given.
+template <class P, class C>
+Status fetchChildren(const QVector<std::shared_ptr<P>>& parents,
+                     QVector<std::shared_ptr<C>> P::*member, const QStringList& columns = {},
+                     const QStringList& orderBy = {}, QVector<std::shared_ptr<C>>* children = nullptr,
+                     const QSqlDatabase& db = QSqlDatabase())
+{
+    const ClassDef<P>& parentDef = ClassDef<P>::instance();
+    const ClassDef<C>& childDef = ClassDef<C>::instance();
+    const RelationInfo* relation = parentDef.relation(member);
+    if (!relation)
+        return Status::failed(QStringLiteral("no such relation of %1").arg(parentDef.name()));
+    const int foreignKey = childDef.columnIndex(relation->foreignKey);
+    std::shared_ptr<P> C::*parentMember = childDef.template parentMember<P>(relation->foreignKey);
+    if (foreignKey < 0 || !parentMember)
+        return Status::failed(QStringLiteral("no column %1 in %2").arg(relation->foreignKey, childDef.name()));
+
+    QVector<int> indices;
+    Status status = detail::columnIndices(childDef, columns, &indices);
+    if (!status.isOk())
+        return status;
+    QStringList orderNames{detail::quoted(relation->foreignKey)};
+    for (const QString& name : orderBy) {
+        if (childDef.columnIndex(name) < 0)
+            return Status::failed(QStringLiteral("no column %1 in %2").arg(name, childDef.name()));
+        orderNames.append(detail::quoted(name));
+    }
+    orderNames.append(QStringLiteral("\"ID\""));
+    QSqlDatabase conn = detail::resolve(db, &status);
+    if (!status.isOk())
+        return status;
+    indices.removeAll(foreignKey);
+
+    QHash<int, std::shared_ptr<P>> byId;
+    QHash<int, std::shared_ptr<P>> stubs;
+    QVector<int> ids;
+    for (const std::shared_ptr<P>& parent : parents) {
+        if (!parent)
+            continue;
+        ((*parent).*member).clear();
+        const int id = parentDef.idOf(*parent);
+        if (!byId.contains(id))
+            ids.append(id);
+        byId.insert(id, parent);
+        auto stub = std::make_shared<P>();
+        parentDef.idOf(*stub) = id;
+        stubs.insert(id, stub);
+    }
+
+    // SQLite binds at most 999 values per statement.
+    const int chunk = 500;
+    for (int first = 0; first < ids.size(); first += chunk) {
+        const QVector<int> part = ids.mid(first, chunk);
+        QVariantList values;
+        for (int id : part)
+            values.append(id);
+        QSqlQuery query(conn);
+        query.setForwardOnly(true);
+        status = detail::run(query,
+                             QStringLiteral("SELECT %1,%2 FROM %3 WHERE %2 IN (%4) ORDER BY %5")
+                                 .arg(detail::columnList(childDef, indices),
+                                      detail::quoted(relation->foreignKey),
+                                      detail::quoted(childDef.name()),
+                                      detail::placeholders(part.size()),
+                                      orderNames.join(QLatin1Char(','))),
+                             values);
+        if (!status.isOk())
+            return status;
+        while (query.next()) {
+            const int parentId = query.value(indices.size()).toInt();
+            auto child = std::make_shared<C>();
+            detail::readRow(childDef, query, indices, *child);
+            (*child).*parentMember = stubs.value(parentId);
+            const std::shared_ptr<P> owner = byId.value(parentId);
+            ((*owner).*member).append(child);
+        }
+        if (query.lastError().type() != QSqlError::NoError)
+            return Status::failed(query.lastError());
+    }
+    if (children) {
+        for (const std::shared_ptr<P>& parent : parents) {
+            if (parent)
+                *children += (*parent).*member;
+        }
+    }
+    return status;
+}
+
+// Every column name of T but the listed ones, in registration order.
+template <class T>
+QStringList columnsExcept(const QStringList& left)
+{
+    QStringList names;
+    for (const ColumnInfo& column : ClassDef<T>::instance().columns()) {
+        if (!left.contains(column.name))
+            names.append(column.name);
+    }
+    return names;
+}
+
+} // namespace orm
