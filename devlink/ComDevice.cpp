@@ -1,0 +1,128 @@
+#include "devlink/ComDevice.h"
+
+#include <QNetworkProxy>
+#include <QPointer>
+#include <QTcpSocket>
+
+ComDevice::ComDevice(QObject* parent)
+    : QObject(parent)
+    , ip(QStringLiteral("0"))
+    , socket(new QTcpSocket(this))
+{
+    connect(socket, SIGNAL(connected()), this, SLOT(onTcpConnected()));
+    connect(socket, SIGNAL(disconnected()), this, SLOT(onTcpDisconed()));
+    connect(socket, SIGNAL(readyRead()), this, SLOT(onTcpRecved()));
+}
+
+ComDevice::~ComDevice()
+{
+    Reset();
+}
+
+void ComDevice::SetAddress(const st_ComAddress& address)
+{
+    ip = address.ip;
+    port = address.port;
+    status.Set(COM_ADDRESS);
+}
+
+void ComDevice::Reset()
+{
+    status.Set(0);
+    socket->close();
+    sendQueue.Clear();
+    recvBuffer.Clear();
+    ip = QStringLiteral("0");
+    port = 0;
+}
+
+bool ComDevice::Connect()
+{
+    if (!status.Test(COM_ADDRESS))
+        return status.Test(COM_CONNECTED);
+    socket->abort();
+    socket->setProxy(QNetworkProxy::NoProxy);
+    socket->connectToHost(ip, port, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
+    return true;
+}
+
+void ComDevice::Disconnect()
+{
+    socket->disconnectFromHost();
+    status.Clear(COM_CONNECTED);
+}
+
+bool ComDevice::Write(const QByteArray& frame)
+{
+    if (!socket->isOpen())
+        return false;
+    return socket->write(frame) == frame.size();
+}
+
+bool ComDevice::Flush()
+{
+    if (!status.Acquire(COM_SENDING))
+        return false;
+    QByteArray* frame = sendQueue.Front();
+    if (!frame || frame->isEmpty() || !Write(*frame)) {
+        status.Clear(COM_SENDING);
+        return false;
+    }
+    sendQueue.TakeFirst();
+    emit handleSended(frame);
+    status.Clear(COM_SENDING);
+    return true;
+}
+
+bool ComDevice::Send(QByteArray* frame)
+{
+    if (!status.Test(COM_CONNECTED))
+        return false;
+    sendQueue.Push(frame);
+    if (Flush())
+        return true;
+    sendQueue.Take(frame);
+    return false;
+}
+
+void ComDevice::ProcessReceived()
+{
+    if (!status.Acquire(COM_RECEIVING))
+        return;
+    // A handler may end the link, or even delete it, from inside its reply.
+    const QPointer<ComDevice> alive(this);
+    while (recvBuffer.Size() > 0) {
+        uint32_t consumed = 0;
+        emit handleReceived(recvBuffer.Data(), &consumed);
+        if (!alive)
+            return;
+        recvBuffer.Remove(int(consumed));
+        if (consumed == 0)
+            break;
+    }
+    status.Clear(COM_RECEIVING);
+}
+
+void ComDevice::onTcpConnected()
+{
+    if (!status.Test(COM_ADDRESS))
+        return;
+    // Bytes of an earlier connection are no part of this one's stream.
+    recvBuffer.Clear();
+    status.Set(COM_CONNECTED);
+    emit handleConnected();
+}
+
+void ComDevice::onTcpDisconed()
+{
+    socket->abort();
+    status.Clear(COM_CONNECTED);
+    recvBuffer.Clear();
+    emit handleClosed();
+}
+
+void ComDevice::onTcpRecved()
+{
+    recvBuffer.Append(socket->readAll());
+    ProcessReceived();
+}
