@@ -1,0 +1,171 @@
+#pragma once
+
+#include "acquisition/HCollector.h"
+#include "acquisition/ZOLVA_Data.h"
+
+#include <QList>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+
+class Communication;
+class ILibRecv_VRX2208;
+class iLibSend;
+
+// Runs the acquisition: connects both units, configures and starts them,
+// gathers their records into acquisitions and reports progress, monitor
+// values and link status as properties.
+class ZOLVA_Collector : public HCollector
+{
+    Q_OBJECT
+    Q_PROPERTY(QString DeviceIP_Send MEMBER DeviceIP_Send NOTIFY sendIPChanged)
+    Q_PROPERTY(QString DeviceIP_Recv MEMBER DeviceIP_Recv NOTIFY recvIPChanged)
+    Q_PROPERTY(QString StatusConnect MEMBER StatusConnect NOTIFY statusConnectChanged)
+    Q_PROPERTY(double ParamFs READ GetParamFs WRITE SetParamFs NOTIFY onParamFsChanged)
+    Q_PROPERTY(int ParamPeriod READ GetParamPeriod WRITE SetParamPeriod NOTIFY onParamPeriodChanged)
+    Q_PROPERTY(int ParamRepeat MEMBER ParamRepeat NOTIFY onParamRepeatChanged)
+    Q_PROPERTY(ZOLVASampleMode SampleMode MEMBER SampleMode NOTIFY onSampleModeChanged)
+    Q_PROPERTY(ZOLVASampleStatus SampleStatus READ GetSampleStatus WRITE SetSampleStatus NOTIFY onSampleStatusChanged)
+    Q_PROPERTY(double SendV MEMBER SendV NOTIFY onSendVChanged)
+    Q_PROPERTY(double DeviceV MEMBER DeviceV NOTIFY onDeviceVChanged)
+    Q_PROPERTY(double DeviceTemp MEMBER DeviceTemp NOTIFY onDeviceTempChanged)
+    Q_PROPERTY(int Progress MEMBER Progress NOTIFY onProgressChanged)
+    Q_PROPERTY(int ProgressMax MEMBER ProgressMax NOTIFY onProgressMaxChanged)
+    Q_PROPERTY(ZOLVAContinueMode ContinueMode MEMBER ContinueMode NOTIFY onContinueModeChanged)
+
+public:
+    enum ZOLVASampleStatus { DISCONN = 0, IDLE = 1, SETPARAM = 2, SAMPLING = 3, UPLOAD = 4, SAVING = 5 };
+    Q_ENUM(ZOLVASampleStatus)
+    enum ZOLVASampleMode { TEM = 0, SelfCheck = 1 };
+    Q_ENUM(ZOLVASampleMode)
+    enum ZOLVAContinueMode { Single = 0, Continue = 1 };
+    Q_ENUM(ZOLVAContinueMode)
+
+    // The event that moves a finished record on to the next step.
+    static constexpr QEvent::Type RecordDoneEvent = QEvent::User;
+    static constexpr quint16 UnitPort = 12345;
+    static constexpr int ConnectTimeoutMs = 10000;
+
+    explicit ZOLVA_Collector(QObject* parent = nullptr);
+    ~ZOLVA_Collector() override;
+
+    double GetParamFs() const { return ParamFs; }
+    int GetParamPeriod() const { return ParamPeriod; }
+    ZOLVASampleStatus GetSampleStatus() const { return SampleStatus; }
+
+    // Answers the Wi-Fi quality 0 to 100, or -1; runs on a pool thread.
+    void SetWifiQuery(std::function<int()> query);
+
+signals:
+    void onBtnConnect();
+    void onBtnDisconn();
+    void tryConnect();
+    void onBtnSampleStart();
+    void cmdSampleStop();
+    void cmdConfigRecv();
+    void cmdConfigSend();
+    void onBtnSaveOK();
+    void onBtnSaveCancel();
+    void cmdSaveOver();
+    void deviceDisconnect();
+    void deviceConnected();
+    void deviceConfiged();
+    void deviceStarted();
+    void dataUpload(ZOLVA_Data data);
+    void dataSave(bool save);
+    void onContinueModeChanged();
+    void sendIPChanged(QString ip);
+    void recvIPChanged(QString ip);
+    void statusConnectChanged(QString status);
+    void onParamFsChanged();
+    void onParamPeriodChanged();
+    void onParamRepeatChanged();
+    void onSampleStatusChanged();
+    void onSendVChanged();
+    void onDeviceVChanged();
+    void onDeviceTempChanged();
+    void onProgressChanged(int progress);
+    void onProgressMaxChanged(int progressMax);
+    void onSampleModeChanged();
+
+public slots:
+    void Start();
+    void onTestEvent();
+    void onBtnSampleStop();
+    void onLoad_Param(double SendFs, int SendPeriod, int ContinueMode = 0);
+    void SetSampleStatus(ZOLVASampleStatus v);
+    void ProgressAdd();
+    void SetParamFs(double v);
+    void SetParamPeriod(int v);
+    void SetParamRepeat(int v);
+
+private slots:
+    void onDeviceConnected();
+    void onDeviceData_Send(st_TEMSendData data);
+    void onDeviceData_Monitor(st_TEMSendMonitor data);
+    void onDeviceData_Recv(st_RecvData_VRX2208 data);
+    void onAutoChannelReply(bool ok);
+
+private:
+    Q_INVOKABLE void OnEntry_DeviceWait();
+    Q_INVOKABLE void OnEntry_DeviceInit();
+    Q_INVOKABLE void OnEntry_DeviceConnecting();
+    Q_INVOKABLE void OnExit_DeviceConnecting();
+    Q_INVOKABLE void OnEntry_DeviceOnline();
+    Q_INVOKABLE void OnEntry_SampleWaitParam();
+    Q_INVOKABLE void OnEntry_SampleSetParam();
+    Q_INVOKABLE void OnEntry_SampleDataUpload();
+    Q_INVOKABLE void OnEntry_SampleWaitSave();
+    Q_INVOKABLE void OnEntry_SampleDataSave();
+    Q_INVOKABLE bool HSample_UploadToSet(QEvent* e);
+    Q_INVOKABLE bool HSample_UploadToWaitsave(QEvent* e);
+    Q_INVOKABLE void OnEntry_SetParam_ConfigChannel();
+    Q_INVOKABLE void OnEntry_SetParam_ConfigRecv();
+    Q_INVOKABLE void OnEntry_SetParam_ConfigSend();
+    Q_INVOKABLE void OnEntry_SetParam_Start();
+
+    void buildMachine();
+    void onLinkUp(Communication* link, bool& linked);
+    void onLinkDown(bool& linked);
+    void setStatus(const QString& text);
+    void setIntProperty(const char* name, qint64 value);
+    bool collecting() const;
+    bool startParamsValid() const;
+    int computeRecordMs() const;
+    void checkRecordComplete();
+    void startWifiStatusTask();
+    void showWifiStatus(int quality, quint64 session);
+
+    static bool isIPv4Address(const QString& text);
+
+    ILibRecv_VRX2208* recvLink;
+    iLibSend* sendLink;
+    ZOLVA_Data currentData;
+    QList<st_TEMSendData> sendList;
+    QList<st_RecvData_VRX2208> recvList;
+    QString DeviceIP_Send = QStringLiteral("192.168.0.9");
+    QString DeviceIP_Recv = QStringLiteral("192.168.0.10");
+    QString StatusConnect;
+    double ParamFs = 25.0;
+    int ParamPeriod = 25;
+    int ParamRepeat = 2;
+    int loopIndex = 0;
+    double SendV = 0.0;
+    double DeviceV = 0.0;
+    double DeviceTemp = 0.0;
+    ZOLVASampleStatus SampleStatus = DISCONN;
+    int Progress = 0;
+    int recordMs = 0;
+    int ProgressMax = 0;
+    bool sendLinked = false;
+    bool recvLinked = false;
+    QTimer progressTimer;
+    ZOLVASampleMode SampleMode = TEM;
+    ZOLVAContinueMode ContinueMode = Single;
+
+    // Counts link losses and disconnects, so a Wi-Fi answer started on an
+    // earlier connection is recognised as stale.
+    quint64 linkSession = 0;
+    std::function<int()> wifiQuery;
+};
