@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/QwtCompat.h"
+
 #include <QFrame>
 #include <QVector>
 
@@ -41,7 +43,7 @@ private:
     void connectAxes(QwtPlot *plot);
     void disconnectAxes(QwtPlot *plot);
 
-    bool m_axisEnabled[4] = {true, false, true, false};
+    bool m_axisEnabled[QwtCompat::AxisCount] = {true, false, true, false};
     QVector<QwtPlot *> m_plots;
     bool m_inScaleSync = false;
     QGridLayout *m_layout = nullptr;

@@ -1,8 +1,9 @@
 #pragma once
 
 // Qwt 6.1 names for the few things that Qwt 6.2 renamed. Moving to 6.2 means
-// changing this file only: the ids become QwtAxis::YLeft ... QwtAxis::XTop and
-// setAxisVisible() calls QwtPlot::setAxisVisible().
+// changing this file only: the ids become QwtAxis::YLeft ... QwtAxis::XTop,
+// isXAxis()/isValidAxis() QwtAxis::isXAxis()/QwtAxis::isValid(), and
+// setAxisVisible()/isAxisVisible() the QwtPlot functions of the same names.
 
 #include <qwt_plot.h>
 
