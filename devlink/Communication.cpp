@@ -8,6 +8,7 @@
 Communication::Communication(QObject* parent)
     : QObject(parent)
     , device(new ComDevice(this))
+    , timer(this)
 {
     clock.start();
     connect(device, &ComDevice::handleConnected, this, &Communication::OnDeviceConnected);

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+
+class QTcpServer;
+class QTcpSocket;
+class QTimer;
+
+// One field unit at the frame level, on a loopback address: parses the
+// requests it receives, answers them, sends reports, and misbehaves on
+// demand. Simulated units derive from it and override HandleRequest.
+class SimFrameServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr quint16 DefaultPort = 12345;
+
+    explicit SimFrameServer(QObject* parent = nullptr);
+    ~SimFrameServer() override;
+
+    // Loopback addresses only.
+    bool Listen(const QHostAddress& address, quint16 port = DefaultPort);
+    bool IsClientConnected() const;
+
+    // Fault switches.
+    void SetNoReply(bool on);
+    void SetReplyDelay(int ms);
+    void SetGarbageBetweenFrames(bool on);
+    void SetOneByteWrites(bool on);
+    void SetBadCheck(bool on);
+    // Closes the connection on the count-th request of a connection (0: never).
+    void SetCloseAfterRequests(int count);
+    void SetListening(bool on);
+    void CloseConnection();
+
+    void SendReport(quint32 command, const QByteArray& payload);
+    // Bytes exactly as given, for partial frames and the like.
+    void SendRaw(const QByteArray& bytes);
+
+    QList<quint32> ReceivedCommands() const;
+    QList<QByteArray> ReceivedPayloads() const;
+    QList<QByteArray> ReceivedFrames() const;
+    QByteArray ReceivedBytes() const;
+    void ClearReceived();
+
+signals:
+    void requestReceived(quint32 command, QByteArray payload);
+    void clientConnected();
+    void clientDisconnected();
+
+protected:
+    // Default: a reply with the same command and status 1.
+    virtual void HandleRequest(quint32 command, const QByteArray& payload);
+    virtual void HandleConnected();
+
+    // Replies obey the no-reply and delay switches; every frame obeys the
+    // garbage, bad-check and one-byte switches.
+    void SendReply(quint32 command, const QByteArray& payload);
+    void SendReplyStatus(quint32 command, quint32 status);
+    void SendFrame(quint32 command, const QByteArray& payload, quint16 type);
+
+private slots:
+    void onNewConnection();
+    void onReadyRead();
+    void onDisconnected();
+    void onDrip();
+
+private:
+    void WriteBytes(const QByteArray& bytes);
+    void HandleFrame(const QByteArray& frame);
+
+    QTcpServer* server;
+    QPointer<QTcpSocket> client;
+    QTimer* drip;
+    QHostAddress listenAddress;
+    quint16 listenPort = DefaultPort;
+
+    bool noReply = false;
+    int replyDelay = 0;
+    bool garbageBetweenFrames = false;
+    bool oneByteWrites = false;
+    bool badCheck = false;
+    int closeAfterRequests = 0;
+
+    int requestsThisConnection = 0;
+    QByteArray inbound;
+    QByteArray outbound;
+    QList<quint32> receivedCommands;
+    QList<QByteArray> receivedPayloads;
+    QList<QByteArray> receivedFrames;
+    QByteArray receivedBytes;
+};
