@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QObject>
+
+class QTimer;
+class SimReceiverUnit;
+class SimTransmitterUnit;
+
+// A simulated transmitter unit and receiver unit working together, as in the
+// field: the receiver has no start command, so the transmitter's start (2)
+// starts both. A record lasts periods x 1000 / base frequency ms, taken from
+// the last configuration either unit accepted; when it ends the transmitter
+// uploads its waveform (6) and monitor (240) reports and the receiver its
+// data report (3). Single mode: one record per start. Continuous mode: one
+// record every record duration until a stop (transmitter 5 or receiver 2).
+//
+// Typical test use:
+//     SimUnitPair units;
+//     units.SetTimeScale(0.01);                      // records 100 x faster
+//     QVERIFY(units.Listen(QHostAddress("127.0.0.20"), QHostAddress("127.0.0.21")));
+//     units.Receiver()->SetReplyStatusZero(true);    // faults: see the units
+// then connect the unit links to port 12345 of those addresses.
+class SimUnitPair : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SimUnitPair(QObject* parent = nullptr);
+
+    // Loopback addresses only; false when either unit cannot listen.
+    bool Listen(const QHostAddress& transmitterAddress, const QHostAddress& receiverAddress,
+                quint16 port = 12345);
+
+    SimTransmitterUnit* Transmitter() const;
+    SimReceiverUnit* Receiver() const;
+
+    // Factor applied to every record duration; 1.0 (real time) by default.
+    void SetTimeScale(double scale);
+    // Duration of one record in ms after scaling; 0 while no configuration
+    // with a positive frequency and period count has been accepted.
+    int RecordDurationMs() const;
+    bool IsRunning() const;
+
+signals:
+    void started();
+    void recordSent(int index); // counts from 0 within one start
+    void stopped();
+
+private slots:
+    void onConfigured(float fs, int periods, bool continuous);
+    void onStartRequested();
+    void onStopRequested();
+    void onRecordDue();
+
+private:
+    SimTransmitterUnit* transmitter;
+    SimReceiverUnit* receiver;
+    QTimer* recordTimer;
+    double timeScale = 1.0;
+    float fs = 0.0f;
+    int periods = 0;
+    bool continuous = false;
+    int recordIndex = 0;
+};
