@@ -1,0 +1,28 @@
+#include "project/Data_Line.h"
+
+#include "project/Data_Point.h"
+
+namespace {
+[[maybe_unused]] const bool registered = (orm::ClassDef<Data_Line>::instance(), true);
+} // namespace
+
+Data_Line::Data_Line() = default;
+
+Data_Line::Data_Line(const int& id)
+    : ID(id)
+{
+}
+
+Data_Line::~Data_Line() = default;
+
+void Data_Line::ormRegister(orm::ClassDef<Data_Line>& def)
+{
+    def.setName(QStringLiteral("Data_Line"));
+    def.id(&Data_Line::ID, QStringLiteral("ID")).properties.insert(QStringLiteral("INDEX"), 1);
+    def.data(&Data_Line::NAME, QStringLiteral("NAME"));
+    def.data(&Data_Line::TYPE, QStringLiteral("TYPE"));
+    def.data(&Data_Line::USE, QStringLiteral("USE"));
+    def.data(&Data_Line::NOTE, QStringLiteral("NOTE"));
+    def.oneToMany(&Data_Line::list_Data_Point, QStringLiteral("list_Data_Point"),
+                  QStringLiteral("Data_LineID"));
+}

@@ -1,0 +1,21 @@
+#include "project/Data_WorkSet.h"
+
+namespace {
+[[maybe_unused]] const bool registered = (orm::ClassDef<Data_WorkSet>::instance(), true);
+} // namespace
+
+Data_WorkSet::Data_WorkSet() = default;
+
+Data_WorkSet::~Data_WorkSet() = default;
+
+void Data_WorkSet::ormRegister(orm::ClassDef<Data_WorkSet>& def)
+{
+    def.setName(QStringLiteral("Data_WorkSet"));
+    def.id(&Data_WorkSet::ID, QStringLiteral("ID"));
+    def.data(&Data_WorkSet::WorkConfig, QStringLiteral("WorkConfig"));
+    def.data(&Data_WorkSet::SendCoil_Len, QStringLiteral("SendCoil_Len"));
+    def.data(&Data_WorkSet::SendCoil_Width, QStringLiteral("SendCoil_Width"));
+    def.data(&Data_WorkSet::SendCoil_Turns, QStringLiteral("SendCoil_Turns"));
+    def.data(&Data_WorkSet::RecvCoil_Size, QStringLiteral("RecvCoil_Size"));
+    def.data(&Data_WorkSet::RecvCoil_Gain, QStringLiteral("RecvCoil_Gain"));
+}
