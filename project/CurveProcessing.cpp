@@ -77,17 +77,19 @@ QVector<double> smoothCurve(const QVector<double>& y)
     const int n = y.size();
     if (n <= 10)
         return y;
-    QVector<double> out = y;
+    QVector<double> smoothed = y;
+    double* out = smoothed.data();
+    const double* in = y.constData();
     if (n > 12) {
         for (int i = 11; i <= qMin(n, 102) - 2; ++i)
-            out[i] = (y[i - 1] + y[i] + y[i + 1]) / 3;
+            out[i] = (in[i - 1] + in[i] + in[i + 1]) / 3;
     }
     if (n > 103) {
         for (int i = 101; i <= n - 3; ++i)
-            out[i] = (y[i - 2] + y[i - 1] + y[i] + y[i + 1] + y[i + 2]) / 5;
+            out[i] = (in[i - 2] + in[i - 1] + in[i] + in[i + 1] + in[i + 2]) / 5;
     }
-    out[n - 2] = (y[n - 3] + out[n - 2] + y[n - 1]) / 3;
-    return out;
+    out[n - 2] = (in[n - 3] + out[n - 2] + in[n - 1]) / 3;
+    return smoothed;
 }
 
 void normalize(QVector<double>& values, double d)

@@ -68,13 +68,21 @@ void TimeChannel::toTimeChannels(QVector<double>& times, QVector<double>& values
     QVector<int> counts(m, 0);
 
     if (m > 0 && std::is_sorted(lower.cbegin(), lower.cend())) {
+        const double* t = times.constData();
+        const double* v = values.constData();
+        const double* bounds = lower.constData();
+        double* sum = sums.data();
+        int* count = counts.data();
+        int i = 0;
         for (int k = 0; k < n; ++k) {
-            const double t = times.at(k);
-            if (!(t >= 10.0))
+            if (!(t[k] >= 10.0))
                 continue;
-            const int i = int(std::upper_bound(lower.cbegin(), lower.cend(), t) - lower.cbegin()) - 1;
-            sums[i] += values.at(k);
-            ++counts[i];
+            // Receiver times ascend, so the previous sample's gate is
+            // usually the right one.
+            if (!(t[k] >= bounds[i] && (i + 1 == m || t[k] < bounds[i + 1])))
+                i = int(std::upper_bound(bounds, bounds + m, t[k]) - bounds) - 1;
+            sum[i] += v[k];
+            ++count[i];
         }
     } else {
         // A table out of order makes windows overlap: test every gate.
