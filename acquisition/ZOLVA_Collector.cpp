@@ -63,7 +63,12 @@ ZOLVA_Collector::ZOLVA_Collector(QObject* parent)
     buildMachine();
 }
 
-ZOLVA_Collector::~ZOLVA_Collector() = default;
+ZOLVA_Collector::~ZOLVA_Collector()
+{
+    // The links close their sockets as they go; that is no link loss.
+    recvLink->disconnect(this);
+    sendLink->disconnect(this);
+}
 
 void ZOLVA_Collector::buildMachine()
 {
@@ -319,6 +324,12 @@ bool ZOLVA_Collector::startParamsValid() const
 void ZOLVA_Collector::OnEntry_SampleSetParam()
 {
     SetSampleStatus(SETPARAM);
+    // Known before the first record: it may complete before the start reply.
+    if (loopIndex == 0) {
+        recordMs = computeRecordMs();
+        const qint64 repeats = ContinueMode == Single ? ParamRepeat : 1;
+        setIntProperty("ProgressMax", qint64(recordMs) * repeats);
+    }
 }
 
 void ZOLVA_Collector::OnEntry_SetParam_ConfigChannel()
@@ -406,6 +417,7 @@ void ZOLVA_Collector::OnEntry_SampleWaitParam()
     setProperty("ProgressMax", 0);
     setProperty("Progress", 0);
     loopIndex = 0;
+    recordDonePending = false;
     SetSampleStatus(IDLE);
     emit dataSave(false);
     // A link lost while the save decision was pending is reconnected now.
@@ -421,10 +433,11 @@ int ZOLVA_Collector::computeRecordMs() const
 void ZOLVA_Collector::OnEntry_SampleDataUpload()
 {
     SetSampleStatus(SAMPLING);
+    if (recordDonePending) {
+        recordDonePending = false;
+        onStateEvent(new QEvent(RecordDoneEvent), QStateMachine::NormalPriority);
+    }
     if (loopIndex == 0) {
-        recordMs = computeRecordMs();
-        const qint64 repeats = ContinueMode == Single ? ParamRepeat : 1;
-        setIntProperty("ProgressMax", qint64(recordMs) * repeats);
         setProperty("Progress", 0);
         progressTimer.start(200);
     } else if (loopIndex < ParamRepeat) {
@@ -538,5 +551,10 @@ void ZOLVA_Collector::checkRecordComplete()
     } else {
         setIntProperty("Progress", qint64(loopIndex) * recordMs);
     }
-    onStateEvent(new QEvent(RecordDoneEvent), QStateMachine::NormalPriority);
+    // A set completed before the start reply is moved on once collecting
+    // begins: only there do the guards listen for it.
+    if (isActive(QStringLiteral("SampleDataUpload")))
+        onStateEvent(new QEvent(RecordDoneEvent), QStateMachine::NormalPriority);
+    else
+        recordDonePending = true;
 }

@@ -167,5 +167,6 @@ private:
     // Counts link losses and disconnects, so a Wi-Fi answer started on an
     // earlier connection is recognised as stale.
     quint64 linkSession = 0;
+    bool recordDonePending = false;
     std::function<int()> wifiQuery;
 };

@@ -147,12 +147,25 @@ private slots:
         QCOMPARE(r.uploads.count(), 1);
         QTRY_VERIFY_WITH_TIMEOUT(r.in("SampleWaitSave"), 2000);
 
+        // Both records before the start reply: the set moves on once it comes.
+        emit r.c.onBtnSaveCancel();
+        emit r.c.onBtnSampleStart();
+        emit r.recv->onRecvAutoChannel(true);
+        emit r.recv->onRecvConfiged(true);
+        emit r.send->TEM_Configed(0);
+        r.pair(5);
+        QCOMPARE(r.uploads.count(), 2);
+        QCOMPARE(r.progress(), 1000);
+        emit r.send->TEM_Strated(true);
+        QTRY_VERIFY_WITH_TIMEOUT(r.in("SampleWaitSave"), 2000);
+        QCOMPARE(r.progress(), 1000);
+
         emit r.c.onBtnSaveCancel();
         QVERIFY(r.started());
         r.sendRecord(2);
         r.sendRecord(3);
         r.recvRecord(3);
-        QCOMPARE(tags(r.upload(1).sends), QList<double>{3});
+        QCOMPARE(tags(r.upload(2).sends), QList<double>{3});
     }
 
     void continuousStoresEveryPairAtOnce()
