@@ -28,9 +28,11 @@ Status run(QSqlQuery& query, const QString& sql, const QVariantList& values)
     return Status();
 }
 
+// Brackets, not double quotes: SQLite reads a double-quoted name that is no
+// column as a string literal, so a missing column would not be an error.
 QString quoted(const QString& name)
 {
-    return QLatin1Char('"') + name + QLatin1Char('"');
+    return QLatin1Char('[') + name + QLatin1Char(']');
 }
 
 QString placeholders(int count)

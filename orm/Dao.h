@@ -113,7 +113,7 @@ Status update(const T& obj, const QStringList& columns = {}, const QSqlDatabase&
     values.append(def.idOf(obj));
     QSqlQuery query(conn);
     status = detail::run(query,
-                         QStringLiteral("UPDATE %1 SET %2 WHERE \"ID\"=?")
+                         QStringLiteral("UPDATE %1 SET %2 WHERE [ID]=?")
                              .arg(detail::quoted(def.name()), assignments.join(QLatin1Char(','))),
                          values);
     if (status.isOk() && query.numRowsAffected() == 0)
@@ -138,7 +138,7 @@ Status fetchById(T& obj, const QStringList& columns = {}, const QSqlDatabase& db
     QSqlQuery query(conn);
     query.setForwardOnly(true);
     status = detail::run(query,
-                         QStringLiteral("SELECT %1 FROM %2 WHERE \"ID\"=?")
+                         QStringLiteral("SELECT %1 FROM %2 WHERE [ID]=?")
                              .arg(detail::columnList(def, indices), detail::quoted(def.name())),
                          {def.idOf(obj)});
     if (!status.isOk())
@@ -215,7 +215,7 @@ Status fetchChildren(const QVector<std::shared_ptr<P>>& parents,
             return Status::failed(QStringLiteral("no column %1 in %2").arg(name, childDef.name()));
         orderNames.append(detail::quoted(name));
     }
-    orderNames.append(QStringLiteral("\"ID\""));
+    orderNames.append(QStringLiteral("[ID]"));
     QSqlDatabase conn = detail::resolve(db, &status);
     if (!status.isOk())
         return status;

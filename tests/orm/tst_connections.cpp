@@ -18,7 +18,6 @@ class tst_Connections : public QObject
 private slots:
     void eachThreadHasItsOwnConnection();
     void dropAllRemovesEveryConnection();
-    void unopenableFileIsReported();
 
 private:
     template <class F>
@@ -84,19 +83,6 @@ void tst_Connections::dropAllRemovesEveryConnection()
         QCOMPARE(next.databaseName(), settings.databaseName);
     }
     orm::Database::dropAll();
-    orm::Database::dropAll();
-}
-
-void tst_Connections::unopenableFileIsReported()
-{
-    orm::ConnectionSettings settings;
-    settings.databaseName = m_dir.filePath(QStringLiteral("no/such/dir/x.db"));
-    orm::Database::setSettings(settings);
-    orm::Status status;
-    QVERIFY(!orm::Database::connection(&status).isOpen());
-    QVERIFY(status.isFailed());
-    Shelf shelf;
-    QVERIFY(orm::insert(shelf).isFailed());
     orm::Database::dropAll();
 }
 

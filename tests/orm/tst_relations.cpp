@@ -76,6 +76,15 @@ void tst_Relations::addNote(int book, int used, const QString& text)
 
 void tst_Relations::loadsTwoLevelsInOrder()
 {
+    // Relations own no column; the schema update walks columns only.
+    const orm::ClassInfo& book = orm::ClassDef<Book>::instance();
+    QCOMPARE(book.columns().last().name, QStringLiteral("ShelfID"));
+    QCOMPARE(book.columns().last().sqlType(), QStringLiteral("INTEGER"));
+    QCOMPARE(book.columns().at(1).sqlType(), QStringLiteral("REAL"));
+    QCOMPARE(book.columns().first().properties.keys(), QStringList{"INDEX"});
+    QCOMPARE(book.relations().first().foreignKey, QStringLiteral("BookID"));
+    QCOMPARE(book.relations().first().childTable, QStringLiteral("Note"));
+
     QVector<std::shared_ptr<Shelf>> shelves;
     QVERIFY(orm::fetchByQuery(orm::Query{QStringLiteral("ORDER BY ID"), {}}, shelves).isOk());
     QCOMPARE(shelves.size(), 3);
