@@ -34,15 +34,6 @@ void tst_TransmitWaveform::currentOfSquareWave()
     wave += QVector<double>(8, -2.0);
     // Terms i = 2 and 3: |2 - (-2)| * 0.5 each, sum 4, divided by 16 / 8.
     QCOMPARE(halfPeriodAmplitude(wave), 2.0);
-
-    QList<st_TEMSendData> records;
-    st_TEMSendData rec;
-    rec.SendWave = wave;
-    records << rec;
-    for (double& x : rec.SendWave)
-        x *= 2;
-    records << rec;
-    QCOMPARE(meanSendCurrent(records), 3.0);
 }
 
 void tst_TransmitWaveform::turnOffTimeOfStep_data()
