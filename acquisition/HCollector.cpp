@@ -123,6 +123,8 @@ void HCollector::addTimeoutTransition(const QString& source, const QString& targ
 {
     auto* timer = new QTimer(this);
     timer->setSingleShot(true);
+    // A coarse timer may fire up to 5 % early: the stay must be the full time.
+    timer->setTimerType(Qt::PreciseTimer);
     timer->setInterval(ms);
     stateTimers[source] = timer;
     auto* transition = new QSignalTransition(timer, &QTimer::timeout);
