@@ -1,6 +1,5 @@
 #include "UnitsRig.h"
 #include "devlink/ILibRecv_VRX2208.h"
-#include "tools/simunits/SimPayloads.h"
 
 #include <QtTest>
 
@@ -25,19 +24,35 @@ private slots:
         QCOMPARE(r.wire.size(), 3);
     }
 
+    void unusableParametersSendNothing_data()
+    {
+        QTest::addColumn<double>("fs");
+        QTest::addColumn<int>("period");
+        QTest::addColumn<int>("repeat");
+        QTest::newRow("zero frequency") << 0.0 << 25 << 2;
+        QTest::newRow("nan frequency") << qQNaN() << 25 << 2;
+        QTest::newRow("infinite frequency") << qInf() << 25 << 2;
+        QTest::newRow("no periods") << 25.0 << 0 << 2;
+        QTest::newRow("no repeats") << 25.0 << 25 << 0;
+    }
+
     void unusableParametersSendNothing()
     {
+        QFETCH(double, fs);
+        QFETCH(int, period);
+        QFETCH(int, repeat);
         UnitsRig r("127.0.0.60", "127.0.0.61");
         QVERIFY(r.online());
-        r.c.SetParamFs(0.0);
+        r.c.onLoad_Param(fs, period);
+        r.c.SetParamRepeat(repeat);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Acquisition not started")));
         emit r.c.onBtnSampleStart();
         QCOMPARE(r.status(), ZOLVA_Collector::IDLE);
-        r.c.SetParamFs(25.0);
+        r.c.onLoad_Param(25.0, 25);
+        r.c.SetParamRepeat(1);
         emit r.c.onBtnSampleStart();
         QVERIFY(r.waitForWire(QStringLiteral("R1001")));
         QCOMPARE(r.wire.first(), QStringLiteral("R1001"));
-        QCOMPARE(ReadAutoTimeChannelPayload(r.units.Receiver()->ReceivedPayloads().first()).ParamFs, 25.0f);
     }
 
     void recordsAfterAStopBelongToNoAcquisition()
