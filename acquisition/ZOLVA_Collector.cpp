@@ -10,7 +10,6 @@
 #include <QDateTime>
 #include <QFutureWatcher>
 #include <QHostAddress>
-#include <QPointer>
 #include <QSignalTransition>
 #include <QState>
 #include <QThreadPool>
@@ -150,8 +149,6 @@ void ZOLVA_Collector::SetWifiQuery(std::function<int()> query)
     wifiQuery = std::move(query);
 }
 
-// ---- public slots
-
 void ZOLVA_Collector::Start()
 {
     WorkStart();
@@ -215,8 +212,6 @@ void ZOLVA_Collector::SetParamRepeat(int v)
     emit onParamRepeatChanged();
 }
 
-// ---- links
-
 void ZOLVA_Collector::onLinkUp(Communication* link, bool& linked)
 {
     // An attempt started before the operator disconnected is ended as soon
@@ -258,8 +253,6 @@ void ZOLVA_Collector::setIntProperty(const char* name, qint64 value)
 {
     setProperty(name, clampToInt(double(value)));
 }
-
-// ---- connection states
 
 void ZOLVA_Collector::OnEntry_DeviceWait()
 {
@@ -309,8 +302,6 @@ void ZOLVA_Collector::OnEntry_DeviceOnline()
 {
     setStatus(QStringLiteral("<p style='color:green;'>已连接</p>"));
 }
-
-// ---- configuration sequence
 
 bool ZOLVA_Collector::startParamsValid() const
 {
@@ -385,8 +376,6 @@ void ZOLVA_Collector::OnEntry_SetParam_Start()
     sendLink->TEM_Strat();
 }
 
-// ---- Wi-Fi status
-
 void ZOLVA_Collector::startWifiStatusTask()
 {
     // The pool task sees only the query; the answer comes back through the
@@ -406,8 +395,6 @@ void ZOLVA_Collector::showWifiStatus(int quality, quint64 session)
         return;
     setStatus(StatusTexts::wifi(quality));
 }
-
-// ---- acquisition cycle
 
 void ZOLVA_Collector::OnEntry_SampleWaitParam()
 {
