@@ -158,37 +158,29 @@ void Graph_Lines::applyAxisScale()
 {
     switch (m_axisXScale) {
     case Log10:
-        setAxisScaleDraw(QwtCompat::XBottom, new SciScaleDraw);
-        setAxisScaleEngine(QwtCompat::XBottom, new QwtLogScaleEngine(10));
-        setAxisMaxMajor(QwtCompat::XBottom, 10);
-        setAxisMaxMinor(QwtCompat::XBottom, 10);
+        installScale(QwtCompat::XBottom, new SciScaleDraw, new QwtLogScaleEngine(10), 10, 10);
         break;
     case Time:
-        setAxisScaleDraw(QwtCompat::XBottom, new TimeScaleDraw);
-        setAxisScaleEngine(QwtCompat::XBottom, new QwtDateScaleEngine(Qt::LocalTime));
-        setAxisMaxMajor(QwtCompat::XBottom, 7);
-        setAxisMaxMinor(QwtCompat::XBottom, 0);
+        installScale(QwtCompat::XBottom, new TimeScaleDraw, new QwtDateScaleEngine(Qt::LocalTime), 7, 0);
         break;
     case Linear:
-        setAxisScaleDraw(QwtCompat::XBottom, new SimpleScaleDraw);
-        setAxisScaleEngine(QwtCompat::XBottom, new QwtLinearScaleEngine(10));
-        setAxisMaxMajor(QwtCompat::XBottom, 4);
-        setAxisMaxMinor(QwtCompat::XBottom, 0);
+        installScale(QwtCompat::XBottom, new SimpleScaleDraw, new QwtLinearScaleEngine(10), 4, 0);
         break;
     }
-
-    if (m_axisYScale == Log10) {
-        setAxisScaleDraw(QwtCompat::YLeft, new SciScaleDraw);
-        setAxisScaleEngine(QwtCompat::YLeft, new QwtLogScaleEngine(10));
-        setAxisMaxMajor(QwtCompat::YLeft, 10);
-        setAxisMaxMinor(QwtCompat::YLeft, 10);
-    } else {
-        setAxisScaleDraw(QwtCompat::YLeft, new SimpleScaleDraw);
-        setAxisScaleEngine(QwtCompat::YLeft, new QwtLinearScaleEngine(10));
-        setAxisMaxMajor(QwtCompat::YLeft, 4);
-        setAxisMaxMinor(QwtCompat::YLeft, 0);
-    }
+    // Time labels only make sense along x; a time y axis is drawn linear.
+    if (m_axisYScale == Log10)
+        installScale(QwtCompat::YLeft, new SciScaleDraw, new QwtLogScaleEngine(10), 10, 10);
+    else
+        installScale(QwtCompat::YLeft, new SimpleScaleDraw, new QwtLinearScaleEngine(10), 4, 0);
     replot();
+}
+
+void Graph_Lines::installScale(int axisId, QwtScaleDraw *draw, QwtScaleEngine *engine, int maxMajor, int maxMinor)
+{
+    setAxisScaleDraw(axisId, draw);
+    setAxisScaleEngine(axisId, engine);
+    setAxisMaxMajor(axisId, maxMajor);
+    setAxisMaxMinor(axisId, maxMinor);
 }
 
 void Graph_Lines::onSetAxisScale(bool xType_log, bool yType_log)
@@ -362,7 +354,8 @@ void Graph_Lines::newGraph_Lines(QVector<QVector<double> > dataMatrix, QVector<d
         }
     }
 
-    // The curves read the stored copies in place; const access keeps them unshared.
+    // The curves read the stored copies in place; only const access touches
+    // them afterwards, so they never detach and the pointers stay valid.
     const QVector<double> &xs = m_xList;
     const QVector<QVector<double> > &rows = m_matrix;
     for (int i = 0; i < m_matrixCurves.size(); ++i)
@@ -384,14 +377,15 @@ void Graph_Lines::setCurPos(double curPos)
         m_cursor->setLabelAlignment(Qt::AlignRight | Qt::AlignBottom);
         m_cursor->setLinePen(QColor(0, 255, 0, 153), 3.0, Qt::SolidLine);
     }
-    const int index = static_cast<int>(curPos);
-    // A position beyond the stored x list hides the cursor rather than reading past it.
-    if (curPos < 0 || index >= m_xList.size()) {
+    // A position beyond the stored x list (or not a number) hides the cursor
+    // rather than reading past the list; checked before the cast, which would
+    // not survive a value outside int.
+    if (!(curPos >= 0.0 && curPos < m_xList.size())) {
         m_cursor->detach();
         return;
     }
     m_cursor->attach(this);
-    m_cursor->setXValue(m_xList.at(index));
+    m_cursor->setXValue(m_xList.at(static_cast<int>(curPos)));
 }
 
 void Graph_Lines::setGridMinShow(int axisId, bool show)

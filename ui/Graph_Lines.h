@@ -15,6 +15,8 @@ class QwtPlotCurve;
 class QwtPlotGrid;
 class QwtPlotMarker;
 class QwtPlotTextLabel;
+class QwtScaleDraw;
+class QwtScaleEngine;
 
 // One curve added by newLine, kept with the values it was given.
 struct GraphLine
@@ -78,6 +80,7 @@ public slots:
 
 private:
     void showTitle();
+    void installScale(int axisId, QwtScaleDraw *draw, QwtScaleEngine *engine, int maxMajor, int maxMinor);
     void drawLinear(GraphLine *line, double alphaF);
     void drawLog(GraphLine *line, double alphaF);
     void removeCurve(GraphLine *line);

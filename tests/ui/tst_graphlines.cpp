@@ -4,13 +4,19 @@
 #include "ui/SimpleScaleDraw.h"
 #include "ui/TimeScaleDraw.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 #include <qwt_legend.h>
 #include <qwt_plot_curve.h>
 #include <qwt_plot_grid.h>
 #include <qwt_plot_marker.h>
+#include <qwt_scale_engine.h>
 #include <qwt_symbol.h>
+
+#include <limits>
+#include <memory>
+#include <typeinfo>
 
 namespace {
 
@@ -30,13 +36,25 @@ QVector<double> yValues(const QwtPlotCurve *curve)
     return values;
 }
 
-Graph_Lines *decayGraph()
+std::unique_ptr<Graph_Lines> decayGraph()
 {
-    auto *graph = new Graph_Lines;
+    auto graph = std::make_unique<Graph_Lines>();
     graph->setAxisX(true, false, 10, 100000);
     graph->setAxisY(true, false, 1e-8, 0.001);
     graph->setLogClamp(true, 1e-9, 10.0);
     return graph;
+}
+
+// Scale draw and engine classes and tick limits of one axis.
+QString scaleOf(const Graph_Lines &graph, int axis)
+{
+    const auto className = [](const std::type_info &type) {
+        return QString::fromLatin1(type.name()).remove(QRegularExpression(QStringLiteral("^(class )?[0-9]*")));
+    };
+    return QStringLiteral("%1 %2 %3/%4")
+        .arg(className(typeid(*graph.axisScaleDraw(axis))), className(typeid(*graph.axisScaleEngine(axis))))
+        .arg(graph.axisMaxMajor(axis))
+        .arg(graph.axisMaxMinor(axis));
 }
 
 } // namespace
@@ -46,106 +64,122 @@ class tst_GraphLines : public QObject
     Q_OBJECT
 
 private slots:
-    void shortCurveIsIgnored();
+    void curveLengthsAreChecked();
     void logAxisClampsZeroNegativeAndLarge();
-    void logAxisStyleFollowsAlpha();
-    void linearAxisDrawsSolidBlueLines();
-    void mismatchedLengthsStayInBounds();
+    void curveStyleFollowsAxisAndAlpha_data();
+    void curveStyleFollowsAxisAndAlpha();
+    void axisScaleTypes_data();
     void axisScaleTypes();
     void matrixSwitchesToTimeAxisAndBack();
     void sameSizeMatrixReusesCurves();
     void inconsistentMatrixIsIgnored();
-    void cursorFollowsPositionAndStaysInBounds();
-    void canvasLabelsAndGrid();
-    void legendCanBeRemovedAndShownAgain();
-    void titleShowsAndClears();
-    void sciScaleLabels();
-    void timeAndSimpleScaleLabels();
+    void cursorStaysInsideStoredAxis();
+    void canvasLabelsGridLegendAndTitle();
+    void scaleLabels_data();
+    void scaleLabels();
 };
 
-void tst_GraphLines::shortCurveIsIgnored()
+void tst_GraphLines::curveLengthsAreChecked()
 {
-    Graph_Lines graph;
-    graph.newLine(QStringLiteral("a"), {1.0}, {2.0});
-    graph.newLine(QStringLiteral("a"), {1.0, 2.0}, {});
-    QVERIFY(curves(graph).isEmpty());
-}
+    std::unique_ptr<Graph_Lines> graph = decayGraph();
+    graph->newLine(QStringLiteral("one point"), {1.0}, {2.0});
+    QVERIFY(curves(*graph).isEmpty());
 
-void tst_GraphLines::logAxisClampsZeroNegativeAndLarge()
-{
-    std::unique_ptr<Graph_Lines> graph(decayGraph());
-    graph->newLine(QStringLiteral("a"), {10.0, -20.0, 30.0, 40.0}, {0.0, -5e-3, 20.0, 1e-4});
-
-    const QList<QwtPlotCurve *> drawn = curves(*graph);
-    QCOMPARE(drawn.size(), 1);
-    QCOMPARE(yValues(drawn.first()), (QVector<double>{1e-9, 5e-3, 10.0, 1e-4}));
-    QCOMPARE(drawn.first()->sample(1).x(), 20.0);
-}
-
-void tst_GraphLines::logAxisStyleFollowsAlpha()
-{
-    std::unique_ptr<Graph_Lines> graph(decayGraph());
-    graph->newLine(QStringLiteral("faded"), {10.0, 20.0}, {1e-3, 1e-4}, 0.5);
-    graph->newLine(QStringLiteral("full"), {10.0, 20.0}, {1e-3, 1e-4}, 1.0);
-
-    const QList<QwtPlotCurve *> drawn = curves(*graph);
-    QCOMPARE(drawn.size(), 2);
-    const QwtPlotCurve *faded = drawn.at(0)->title().text() == QLatin1String("faded") ? drawn.at(0) : drawn.at(1);
-    const QwtPlotCurve *full = faded == drawn.at(0) ? drawn.at(1) : drawn.at(0);
-
-    QCOMPARE(faded->style(), QwtPlotCurve::Lines);
-    QCOMPARE(faded->pen().color(), QColor(Qt::darkGray));
-    QCOMPARE(faded->pen().style(), Qt::DashDotLine);
-    QVERIFY(!faded->symbol());
-
-    QCOMPARE(full->style(), QwtPlotCurve::NoCurve);
-    QVERIFY(full->symbol());
-    QCOMPARE(full->symbol()->style(), QwtSymbol::Diamond);
-    QCOMPARE(full->symbol()->size(), QSize(8, 8));
-    QCOMPARE(full->symbol()->pen().color(), QColor(Qt::blue));
-    QCOMPARE(full->symbol()->brush().color(), QColor(Qt::transparent));
-}
-
-void tst_GraphLines::linearAxisDrawsSolidBlueLines()
-{
-    Graph_Lines graph;
-    graph.newLine(QStringLiteral("half"), {0.0, 1.0}, {0.0, -1.0}, 0.5);
-
-    const QList<QwtPlotCurve *> drawn = curves(graph);
-    QCOMPARE(drawn.size(), 1);
-    QCOMPARE(drawn.first()->style(), QwtPlotCurve::Lines);
-    QCOMPARE(drawn.first()->pen().style(), Qt::SolidLine);
-    QCOMPARE(drawn.first()->pen().color().rgb(), QColor(Qt::blue).rgb());
-    QVERIFY(qAbs(drawn.first()->pen().color().alphaF() - 0.5) < 0.01);
-    QCOMPARE(yValues(drawn.first()), (QVector<double>{0.0, -1.0}));
-}
-
-void tst_GraphLines::mismatchedLengthsStayInBounds()
-{
-    std::unique_ptr<Graph_Lines> graph(decayGraph());
+    // Mismatched lengths draw the common part only.
     graph->newLine(QStringLiteral("a"), {10.0, 20.0}, {1e-3, 1e-4, 1e-5, 1e-6});
     graph->newLine(QStringLiteral("b"), {10.0, 20.0, 30.0}, {1e-3, 1e-4});
-
+    graph->setAxisY(false, true);
+    graph->newLine(QStringLiteral("c"), {10.0, 20.0, 30.0}, {1e-3, 1e-4});
+    QCOMPARE(curves(*graph).size(), 3);
     for (const QwtPlotCurve *curve : curves(*graph))
         QCOMPARE(curve->dataSize(), size_t(2));
 }
 
+void tst_GraphLines::logAxisClampsZeroNegativeAndLarge()
+{
+    std::unique_ptr<Graph_Lines> graph = decayGraph();
+    graph->newLine(QStringLiteral("a"), {10.0, -20.0, 30.0, 40.0}, {0.0, -5e-3, 20.0, 1e-4});
+
+    const QwtPlotCurve *curve = curves(*graph).value(0);
+    QVERIFY(curve);
+    QCOMPARE(yValues(curve), (QVector<double>{1e-9, 5e-3, 10.0, 1e-4}));
+    QCOMPARE(curve->sample(1).x(), 20.0);
+}
+
+void tst_GraphLines::curveStyleFollowsAxisAndAlpha_data()
+{
+    QTest::addColumn<bool>("logY");
+    QTest::addColumn<double>("alpha");
+    QTest::addColumn<int>("style");
+    QTest::addColumn<QColor>("penColor");
+    QTest::addColumn<int>("penStyle");
+    QTest::addColumn<bool>("diamonds");
+
+    QTest::newRow("log faded") << true << 0.5 << int(QwtPlotCurve::Lines) << QColor(Qt::darkGray)
+                               << int(Qt::DashDotLine) << false;
+    QTest::newRow("log full") << true << 1.0 << int(QwtPlotCurve::NoCurve) << QColor(Qt::blue) << int(Qt::SolidLine)
+                              << true;
+    QColor halfBlue(Qt::blue);
+    halfBlue.setAlphaF(0.5);
+    QTest::newRow("linear faded") << false << 0.5 << int(QwtPlotCurve::Lines) << halfBlue << int(Qt::SolidLine)
+                                  << false;
+}
+
+void tst_GraphLines::curveStyleFollowsAxisAndAlpha()
+{
+    QFETCH(bool, logY);
+    QFETCH(double, alpha);
+    std::unique_ptr<Graph_Lines> graph = decayGraph();
+    graph->setAxisY(logY, true);
+    graph->newLine(QStringLiteral("a"), {10.0, 20.0}, {1e-3, 1e-4}, alpha);
+
+    const QwtPlotCurve *curve = curves(*graph).value(0);
+    QVERIFY(curve);
+    QTEST(int(curve->style()), "style");
+    QTEST(curve->pen().color(), "penColor");
+    QTEST(int(curve->pen().style()), "penStyle");
+    QFETCH(bool, diamonds);
+    QCOMPARE(curve->symbol() != nullptr, diamonds);
+    if (diamonds) {
+        QCOMPARE(curve->symbol()->style(), QwtSymbol::Diamond);
+        QCOMPARE(curve->symbol()->size(), QSize(8, 8));
+        QCOMPARE(curve->symbol()->pen().color(), QColor(Qt::blue));
+        QCOMPARE(curve->symbol()->brush().color(), QColor(Qt::transparent));
+    }
+}
+
+void tst_GraphLines::axisScaleTypes_data()
+{
+    QTest::addColumn<QByteArray>("property");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("axis");
+    QTest::addColumn<QString>("scale");
+
+    QTest::newRow("x log") << QByteArray("AxisXScale") << int(Graph_Lines::Log10) << QwtCompat::XBottom
+                           << QStringLiteral("SciScaleDraw QwtLogScaleEngine 10/10");
+    QTest::newRow("x time") << QByteArray("AxisXScale") << int(Graph_Lines::Time) << QwtCompat::XBottom
+                            << QStringLiteral("TimeScaleDraw QwtDateScaleEngine 7/0");
+    QTest::newRow("y log") << QByteArray("AxisYScale") << int(Graph_Lines::Log10) << QwtCompat::YLeft
+                           << QStringLiteral("SciScaleDraw QwtLogScaleEngine 10/10");
+    QTest::newRow("y time is linear") << QByteArray("AxisYScale") << int(Graph_Lines::Time) << QwtCompat::YLeft
+                                      << QStringLiteral("SimpleScaleDraw QwtLinearScaleEngine 4/0");
+}
+
 void tst_GraphLines::axisScaleTypes()
 {
+    QFETCH(QByteArray, property);
+    QFETCH(int, type);
+    QFETCH(int, axis);
     Graph_Lines graph;
-    QCOMPARE(graph.GetAxisXScale(), Graph_Lines::Linear);
-    QVERIFY(dynamic_cast<const SimpleScaleDraw *>(graph.axisScaleDraw(QwtCompat::XBottom)));
+    QCOMPARE(scaleOf(graph, axis), QStringLiteral("SimpleScaleDraw QwtLinearScaleEngine 5/0"));
 
-    graph.setAxisXScale(Graph_Lines::Time);
-    QVERIFY(dynamic_cast<const TimeScaleDraw *>(graph.axisScaleDraw(QwtCompat::XBottom)));
-    graph.onSetAxisScale(false, true);
-    QCOMPARE(graph.GetAxisXScale(), Graph_Lines::Linear);
-    QCOMPARE(graph.GetAxisYScale(), Graph_Lines::Log10);
-    QVERIFY(dynamic_cast<const SciScaleDraw *>(graph.axisScaleDraw(QwtCompat::YLeft)));
+    QVERIFY(graph.setProperty(property.constData(), type));
+    QCOMPARE(graph.property(property.constData()).toInt(), type);
+    QTEST(scaleOf(graph, axis), "scale");
 
-    // A time y axis has no time labels; it is drawn linear.
-    graph.setProperty("AxisYScale", Graph_Lines::Time);
-    QVERIFY(dynamic_cast<const SimpleScaleDraw *>(graph.axisScaleDraw(QwtCompat::YLeft)));
+    graph.onSetAxisScale(false, false);
+    QCOMPARE(graph.property(property.constData()).toInt(), int(Graph_Lines::Linear));
+    QCOMPARE(scaleOf(graph, axis), QStringLiteral("SimpleScaleDraw QwtLinearScaleEngine 4/0"));
 }
 
 void tst_GraphLines::matrixSwitchesToTimeAxisAndBack()
@@ -153,32 +187,27 @@ void tst_GraphLines::matrixSwitchesToTimeAxisAndBack()
     Graph_Lines graph;
     graph.newGraph_Lines({{1e-3, 2e-3}}, {1.6e12, 1.6e12 + 60000}, {1.0});
     QCOMPARE(graph.GetAxisXScale(), Graph_Lines::Time);
-    QVERIFY(dynamic_cast<const TimeScaleDraw *>(graph.axisScaleDraw(QwtCompat::XBottom)));
     QCOMPARE(graph.axisInterval(QwtCompat::XBottom).minValue(), 1.6e12);
 
-    graph.newGraph_Lines({{1e-3, 2e-3}}, {1.0, 2.0}, {1.0});
+    graph.newGraph_Lines({{1e-3, 2e-3}}, {946656001000.0, 1.6e12}, {1.0});
     QCOMPARE(graph.GetAxisXScale(), Graph_Lines::Linear);
-    QCOMPARE(graph.axisInterval(QwtCompat::XBottom).maxValue(), 2.0);
+    QCOMPARE(graph.axisInterval(QwtCompat::XBottom).maxValue(), 1.6e12);
 }
 
 void tst_GraphLines::sameSizeMatrixReusesCurves()
 {
     Graph_Lines graph;
-    graph.newGraph_Lines({{1.0, 2.0}, {3.0, 4.0}, {5.0, 6.0}}, {1.0, 2.0}, {10.0, 20.0, 30.0});
+    graph.newGraph_Lines({{1.0, 2.0}, {3.0, 4.0}, {5.0, 6.0}}, {1.0, 2.0}, {10.0, 20.0, 30.5});
     const QList<QwtPlotCurve *> first = curves(graph);
     QCOMPARE(first.size(), 3);
-    QCOMPARE(first.first()->title().text(), QStringLiteral("10"));
-    QList<QColor> colors;
-    for (const QwtPlotCurve *curve : first)
-        colors.append(curve->pen().color());
-    QVERIFY(colors.at(0) != colors.at(2));
+    QCOMPARE(first.at(2)->title().text(), QStringLiteral("30.5"));
+    const QColor lastColor = first.at(2)->pen().color();
+    QVERIFY(first.at(0)->pen().color() != lastColor);
 
     graph.newGraph_Lines({{7.0, 8.0}, {9.0, 10.0}, {11.0, 12.0}}, {1.0, 2.0}, {10.0, 20.0, 30.0});
-    const QList<QwtPlotCurve *> second = curves(graph);
-    QCOMPARE(second, first);
-    for (int i = 0; i < second.size(); ++i)
-        QCOMPARE(second.at(i)->pen().color(), colors.at(i));
-    QCOMPARE(yValues(second.at(2)), (QVector<double>{11.0, 12.0}));
+    QCOMPARE(curves(graph), first);
+    QCOMPARE(first.at(2)->pen().color(), lastColor);
+    QCOMPARE(yValues(first.at(2)), (QVector<double>{11.0, 12.0}));
 
     graph.newGraph_Lines({{1.0, 2.0}}, {1.0, 2.0}, {10.0});
     QCOMPARE(curves(graph).size(), 1);
@@ -187,31 +216,35 @@ void tst_GraphLines::sameSizeMatrixReusesCurves()
 void tst_GraphLines::inconsistentMatrixIsIgnored()
 {
     Graph_Lines graph;
-    graph.newGraph_Lines({{1.0, 2.0}}, {1.0, 2.0}, {10.0});
-    graph.newGraph_Lines({{1.0, 2.0}, {3.0}}, {1.0, 2.0}, {10.0, 20.0});
-    graph.newGraph_Lines({{1.0, 2.0}}, {1.0, 2.0}, {10.0, 20.0});
-    graph.newGraph_Lines({}, {1.0, 2.0}, {});
+    graph.newGraph_Lines({{1.0, 2.0}}, {1.0, 2.0}, {10.0}, 0.0);
+    graph.newGraph_Lines({{1.0, 2.0}, {3.0}}, {1.0, 2.0}, {10.0, 20.0}, -1.0);
+    graph.newGraph_Lines({{1.0, 2.0}}, {1.0, 2.0}, {10.0, 20.0}, -1.0);
+    graph.newGraph_Lines({}, {1.0, 2.0}, {}, -1.0);
     QCOMPARE(curves(graph).size(), 1);
     QCOMPARE(yValues(curves(graph).first()), (QVector<double>{1.0, 2.0}));
+    QCOMPARE(graph.itemList(QwtPlotItem::Rtti_PlotMarker).size(), 1);
 }
 
-void tst_GraphLines::cursorFollowsPositionAndStaysInBounds()
+void tst_GraphLines::cursorStaysInsideStoredAxis()
 {
     Graph_Lines graph;
     graph.newGraph_Lines({{1.0, 2.0, 3.0}}, {5.0, 6.0, 7.0}, {10.0}, 1.7);
-    QList<QwtPlotItem *> markers = graph.itemList(QwtPlotItem::Rtti_PlotMarker);
-    QCOMPARE(markers.size(), 1);
-    QCOMPARE(static_cast<QwtPlotMarker *>(markers.first())->xValue(), 6.0);
-
-    graph.setCurPos(3.0);
-    QVERIFY(graph.itemList(QwtPlotItem::Rtti_PlotMarker).isEmpty());
+    const auto cursorX = [&graph]() -> double {
+        const QwtPlotItemList markers = graph.itemList(QwtPlotItem::Rtti_PlotMarker);
+        return markers.isEmpty() ? -1.0 : static_cast<QwtPlotMarker *>(markers.first())->xValue();
+    };
+    QCOMPARE(cursorX(), 6.0);
     graph.setCurPos(2.0);
-    QCOMPARE(graph.itemList(QwtPlotItem::Rtti_PlotMarker).size(), 1);
-    graph.setCurPos(-1.0);
-    QVERIFY(graph.itemList(QwtPlotItem::Rtti_PlotMarker).isEmpty());
+    QCOMPARE(cursorX(), 7.0);
+
+    for (double beyond : {-1.0, 3.0, 1e10, std::numeric_limits<double>::quiet_NaN()}) {
+        graph.setCurPos(2.0);
+        graph.setCurPos(beyond);
+        QCOMPARE(cursorX(), -1.0);
+    }
 }
 
-void tst_GraphLines::canvasLabelsAndGrid()
+void tst_GraphLines::canvasLabelsGridLegendAndTitle()
 {
     Graph_Lines graph;
     graph.setAxisTitle(QwtCompat::XBottom, QStringLiteral("衰减时间 / us"));
@@ -230,58 +263,53 @@ void tst_GraphLines::canvasLabelsAndGrid()
     QVERIFY(grid->yMinEnabled());
     graph.setGridMinShow(QwtCompat::YLeft, false);
     QVERIFY(!grid->yMinEnabled());
-}
 
-void tst_GraphLines::legendCanBeRemovedAndShownAgain()
-{
-    Graph_Lines graph;
+    // A removed legend leaves nothing behind to be used again.
     graph.newLine(QStringLiteral("a"), {1.0, 2.0}, {1.0, 2.0});
-    graph.setLegendShow(true);
-    QVERIFY(qobject_cast<QwtLegend *>(graph.legend()));
-    graph.setLegendShow(false);
-    QVERIFY(!graph.legend());
-    graph.setLegendShow(true);
-    graph.setLegendShow(true);
-    QVERIFY(graph.legend());
-    graph.setProperty("LegendShow", false);
-    QVERIFY(!graph.legend());
-}
+    for (bool show : {true, false, true, true, false}) {
+        QVERIFY(graph.setProperty("LegendShow", show));
+        QCOMPARE(qobject_cast<QwtLegend *>(graph.legend()) != nullptr, show);
+        graph.replot();
+    }
 
-void tst_GraphLines::titleShowsAndClears()
-{
-    Graph_Lines graph;
-    graph.setGraphTitle(QStringLiteral("当前采集"));
+    QVERIFY(graph.setProperty("Title", QStringLiteral("当前采集")));
     QCOMPARE(graph.title().text(), QStringLiteral("当前采集"));
     QCOMPARE(graph.title().font().family(), QStringLiteral("SIMSUN"));
     QCOMPARE(graph.title().font().pixelSize(), PlotFont::font().pixelSize() + 4);
-
-    graph.setProperty("TitleShow", false);
+    QVERIFY(graph.setProperty("TitleShow", false));
     QVERIFY(graph.title().isEmpty());
     QCOMPARE(graph.property("Title").toString(), QStringLiteral("当前采集"));
 }
 
-void tst_GraphLines::sciScaleLabels()
+void tst_GraphLines::scaleLabels_data()
 {
-    SciScaleDraw draw;
-    QCOMPARE(draw.label(50).text(), QStringLiteral("50"));
-    QCOMPARE(draw.label(1.0).text(), QStringLiteral("1"));
-    QCOMPARE(draw.label(1e-5).text(), QStringLiteral("<p>10<sup>-5</sup></p>"));
-    QCOMPARE(draw.label(100).text(), QStringLiteral("<p>10<sup>2</sup></p>"));
-    QCOMPARE(draw.label(2e-5).text(), QStringLiteral("2.0e-05"));
-    QCOMPARE(draw.label(0.5).text(), QStringLiteral("5.0e-01"));
-    QCOMPARE(draw.label(50).font(), PlotFont::font());
+    QTest::addColumn<int>("draw");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("label");
+    enum { Sci, Time, Simple };
+    QTest::newRow("sci 50") << int(Sci) << 50.0 << "50";
+    QTest::newRow("sci 1") << int(Sci) << 1.0 << "1";
+    QTest::newRow("sci 1e-5") << int(Sci) << 1e-5 << "<p>10<sup>-5</sup></p>";
+    QTest::newRow("sci 100") << int(Sci) << 100.0 << "<p>10<sup>2</sup></p>";
+    QTest::newRow("sci 2e-5") << int(Sci) << 2e-5 << "2.0e-05";
+    QTest::newRow("sci 0.5") << int(Sci) << 0.5 << "5.0e-01";
+    QTest::newRow("time epoch") << int(Time) << 0.0 << "08:00:00";
+    QTest::newRow("time 1.6e12") << int(Time) << 1.6e12 << "20:26:40";
+    QTest::newRow("simple small") << int(Simple) << 0.000123 << "0.000123";
+    QTest::newRow("simple large") << int(Simple) << 1234567.0 << "1.23457e+06";
 }
 
-void tst_GraphLines::timeAndSimpleScaleLabels()
+void tst_GraphLines::scaleLabels()
 {
-    TimeScaleDraw time;
-    QCOMPARE(time.label(0).text(), QStringLiteral("08:00:00"));
-    QCOMPARE(time.label(1.6e12).text(), QStringLiteral("20:26:40"));
-
-    SimpleScaleDraw simple;
-    QCOMPARE(simple.label(0.000123).text(), QStringLiteral("0.000123"));
-    QCOMPARE(simple.label(1234567).text(), QStringLiteral("1.23457e+06"));
-    QCOMPARE(simple.label(-2.5).text(), QStringLiteral("-2.5"));
+    const SciScaleDraw sci;
+    const TimeScaleDraw time;
+    const SimpleScaleDraw simple;
+    const QwtScaleDraw *draws[] = {&sci, &time, &simple};
+    QFETCH(int, draw);
+    QFETCH(double, value);
+    const QwtText label = draws[draw]->label(value);
+    QTEST(label.text(), "label");
+    QCOMPARE(label.font(), PlotFont::font());
 }
 
 QTEST_MAIN(tst_GraphLines)
