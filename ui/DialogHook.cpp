@@ -1,6 +1,7 @@
 #include "ui/DialogHook.h"
 
 #include <QFileDialog>
+#include <QMessageBox>
 
 namespace {
 
@@ -18,32 +19,19 @@ DialogHook::FileAnswer &fileAnswer()
 
 } // namespace
 
-QMessageBox::StandardButton DialogHook::information(QWidget *parent, const QString &title, const QString &text,
-                                                    QMessageBox::StandardButtons buttons,
-                                                    QMessageBox::StandardButton defaultButton)
+void DialogHook::information(QWidget *parent, const QString &title, const QString &text)
 {
-    return show({Information, parent, title, text, buttons, defaultButton});
+    show({Information, parent, title, text});
 }
 
-QMessageBox::StandardButton DialogHook::warning(QWidget *parent, const QString &title, const QString &text,
-                                                QMessageBox::StandardButtons buttons,
-                                                QMessageBox::StandardButton defaultButton)
+void DialogHook::warning(QWidget *parent, const QString &title, const QString &text)
 {
-    return show({Warning, parent, title, text, buttons, defaultButton});
+    show({Warning, parent, title, text});
 }
 
-QMessageBox::StandardButton DialogHook::critical(QWidget *parent, const QString &title, const QString &text,
-                                                 QMessageBox::StandardButtons buttons,
-                                                 QMessageBox::StandardButton defaultButton)
+void DialogHook::critical(QWidget *parent, const QString &title, const QString &text)
 {
-    return show({Critical, parent, title, text, buttons, defaultButton});
-}
-
-QMessageBox::StandardButton DialogHook::question(QWidget *parent, const QString &title, const QString &text,
-                                                 QMessageBox::StandardButtons buttons,
-                                                 QMessageBox::StandardButton defaultButton)
-{
-    return show({Question, parent, title, text, buttons, defaultButton});
+    show({Critical, parent, title, text});
 }
 
 QString DialogHook::getOpenFileName(QWidget *parent, const QString &caption, const QString &dir,
@@ -68,26 +56,15 @@ void DialogHook::setFileAnswer(FileAnswer answer)
     fileAnswer() = std::move(answer);
 }
 
-QMessageBox::StandardButton DialogHook::show(const Message &message)
+void DialogHook::show(const Message &message)
 {
-    if (messageAnswer())
-        return messageAnswer()(message);
-
-    switch (message.kind) {
-    case Information:
-        return QMessageBox::information(message.parent, message.title, message.text, message.buttons,
-                                        message.defaultButton);
-    case Warning:
-        return QMessageBox::warning(message.parent, message.title, message.text, message.buttons,
-                                    message.defaultButton);
-    case Critical:
-        return QMessageBox::critical(message.parent, message.title, message.text, message.buttons,
-                                     message.defaultButton);
-    case Question:
-        break;
+    if (messageAnswer()) {
+        messageAnswer()(message);
+        return;
     }
-    return QMessageBox::question(message.parent, message.title, message.text, message.buttons,
-                                 message.defaultButton);
+    static const QMessageBox::Icon icons[] = {QMessageBox::Information, QMessageBox::Warning, QMessageBox::Critical};
+    QMessageBox box(icons[message.kind], message.title, message.text, QMessageBox::Ok, message.parent);
+    box.exec();
 }
 
 QString DialogHook::askFile(const FileRequest &request)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QMessageBox>
 #include <QString>
 
 #include <functional>
@@ -8,11 +7,12 @@
 class QWidget;
 
 // The one way product code shows message boxes and file dialogs. Tests install
-// answers here so no dialog ever waits for a person.
+// answers here so no dialog ever waits for a person. Every message the program
+// shows has a single OK button.
 class DialogHook
 {
 public:
-    enum MessageKind { Information, Warning, Critical, Question };
+    enum MessageKind { Information, Warning, Critical };
     enum FileKind { OpenFile, SaveFile };
 
     struct Message
@@ -21,8 +21,6 @@ public:
         QWidget *parent;
         QString title;
         QString text;
-        QMessageBox::StandardButtons buttons;
-        QMessageBox::StandardButton defaultButton;
     };
 
     struct FileRequest
@@ -34,21 +32,12 @@ public:
         QString filter;
     };
 
-    using MessageAnswer = std::function<QMessageBox::StandardButton(const Message &)>;
+    using MessageAnswer = std::function<void(const Message &)>;
     using FileAnswer = std::function<QString(const FileRequest &)>;
 
-    static QMessageBox::StandardButton information(QWidget *parent, const QString &title, const QString &text,
-                                                   QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                                                   QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
-    static QMessageBox::StandardButton warning(QWidget *parent, const QString &title, const QString &text,
-                                               QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                                               QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
-    static QMessageBox::StandardButton critical(QWidget *parent, const QString &title, const QString &text,
-                                                QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                                                QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
-    static QMessageBox::StandardButton question(QWidget *parent, const QString &title, const QString &text,
-                                                QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No,
-                                                QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    static void information(QWidget *parent, const QString &title, const QString &text);
+    static void warning(QWidget *parent, const QString &title, const QString &text);
+    static void critical(QWidget *parent, const QString &title, const QString &text);
 
     static QString getOpenFileName(QWidget *parent, const QString &caption, const QString &dir = QString(),
                                    const QString &filter = QString());
@@ -60,6 +49,6 @@ public:
     static void setFileAnswer(FileAnswer answer);
 
 private:
-    static QMessageBox::StandardButton show(const Message &message);
+    static void show(const Message &message);
     static QString askFile(const FileRequest &request);
 };

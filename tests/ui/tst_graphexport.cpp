@@ -1,5 +1,4 @@
-#include "DialogRecorder.h"
-
+#include "ui/DialogHook.h"
 #include "ui/Graph_Lines.h"
 
 #include <QAction>
@@ -7,10 +6,32 @@
 #include <QFile>
 #include <QImage>
 #include <QMenu>
-#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
+namespace {
+
+QString readAll(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QString shown(const DialogHook::Message &message)
+{
+    return QStringLiteral("%1 %2: %3").arg(message.kind).arg(message.title, message.text);
+}
+
+QString success(const QString &title, const QString &name)
+{
+    return QStringLiteral("0 %1: 导出成功\r\n保存至%2/%3").arg(title, QDir::currentPath(), name);
+}
+
+} // namespace
+
+// Every case runs in a fresh working directory, where the exports land.
 class tst_GraphExport : public QObject
 {
     Q_OBJECT
@@ -19,190 +40,132 @@ private slots:
     void init();
     void cleanup();
 
-    void csvRowsUseNineSignificantDigits();
-    void fileNamesDropColonsAndFallBack();
-    void csvNeedsCurveNamedLikeTitle();
-    void csvTakesFirstCurveAndCommonLength();
-    void pngHasPrintSizeAndResolution();
-    void renderedGraphIsNotBlank();
+    void fileNamesAndMessages_data();
+    void fileNamesAndMessages();
+    void csvTakesFirstCurveNamedLikeTitle();
+    void pngIsPrintSizedAndNotBlank();
     void unwritableFilesAreReported();
     void contextMenuOffersBothExports();
 
 private:
-    QString readAll(const QString &name) const;
-
-    QTemporaryDir *m_dir = nullptr;
+    std::unique_ptr<QTemporaryDir> m_dir;
     QString m_previousDir;
+    QStringList m_shown;
 };
 
 void tst_GraphExport::init()
 {
-    m_dir = new QTemporaryDir;
-    QVERIFY(m_dir->isValid());
+    m_dir = std::make_unique<QTemporaryDir>();
     m_previousDir = QDir::currentPath();
     QVERIFY(QDir::setCurrent(m_dir->path()));
+    m_shown.clear();
+    DialogHook::setMessageAnswer([this](const DialogHook::Message &message) { m_shown.append(shown(message)); });
 }
 
 void tst_GraphExport::cleanup()
 {
+    DialogHook::setMessageAnswer({});
     QDir::setCurrent(m_previousDir);
-    delete m_dir;
-    m_dir = nullptr;
+    m_dir.reset();
 }
 
-QString tst_GraphExport::readAll(const QString &name) const
+void tst_GraphExport::fileNamesAndMessages_data()
 {
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    return QString::fromUtf8(file.readAll());
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("png");
+    QTest::addColumn<QString>("csv");
+
+    QTest::newRow("colons removed") << "Point 12:3" << "Point 123.png" << "Point 123.csv";
+    QTest::newRow("empty title") << "" << "grabImg.png" << "grabData.csv";
+    QTest::newRow("chinese") << "当前采集" << "当前采集.png" << "当前采集.csv";
 }
 
-void tst_GraphExport::csvRowsUseNineSignificantDigits()
+void tst_GraphExport::fileNamesAndMessages()
 {
-    DialogRecorder dialogs;
+    QFETCH(QString, title);
+    QFETCH(QString, png);
+    QFETCH(QString, csv);
     Graph_Lines graph;
-    graph.setGraphTitle(QStringLiteral("当前采集"));
-    graph.newLine(QStringLiteral("当前采集"), {10.0, 0.5, 123456.0}, {0.000012345678912, -3.0, 1e-12});
-    graph.exportToTxt();
-
-    QCOMPARE(readAll(QStringLiteral("当前采集.csv")),
-             QStringLiteral("Time/us,Data/v\n10,1.23456789e-05\n0.5,-3\n123456,1e-12\n"));
-    QCOMPARE(dialogs.messages.size(), 1);
-    QCOMPARE(dialogs.messages.first().kind, DialogHook::Information);
-    QCOMPARE(dialogs.messages.first().title, QStringLiteral("导出数据"));
-    QCOMPARE(dialogs.messages.first().text,
-             QStringLiteral("导出成功\r\n保存至%1/当前采集.csv").arg(QDir::currentPath()));
-}
-
-void tst_GraphExport::fileNamesDropColonsAndFallBack()
-{
-    DialogRecorder dialogs;
-    Graph_Lines graph;
-    graph.setGraphTitle(QStringLiteral("Point 12:3"));
-    graph.newLine(QStringLiteral("Point 12:3"), {1.0, 2.0}, {3.0, 4.0});
+    graph.setGraphTitle(title);
+    graph.newLine(title, {10.0, 0.5, 123456.0}, {0.000012345678912, -3.0, 1e-12});
     graph.exportToPng();
     graph.exportToTxt();
-    QVERIFY(QFile::exists(QStringLiteral("Point 123.png")));
-    QVERIFY(QFile::exists(QStringLiteral("Point 123.csv")));
-    QCOMPARE(dialogs.messages.first().title, QStringLiteral("截图"));
-    QCOMPARE(dialogs.messages.first().text,
-             QStringLiteral("导出成功\r\n保存至%1/Point 123.png").arg(QDir::currentPath()));
 
-    Graph_Lines untitled;
-    untitled.newLine(QString(), {1.0, 2.0}, {3.0, 4.0});
-    untitled.exportToPng();
-    untitled.exportToTxt();
-    QVERIFY(QFile::exists(QStringLiteral("grabImg.png")));
-    QCOMPARE(readAll(QStringLiteral("grabData.csv")), QStringLiteral("Time/us,Data/v\n1,3\n2,4\n"));
+    QVERIFY(QImage(png).width() > 0);
+    QCOMPARE(readAll(csv), QStringLiteral("Time/us,Data/v\n10,1.23456789e-05\n0.5,-3\n123456,1e-12\n"));
+    QCOMPARE(m_shown, (QStringList{success(QStringLiteral("截图"), png), success(QStringLiteral("导出数据"), csv)}));
 }
 
-void tst_GraphExport::csvNeedsCurveNamedLikeTitle()
+void tst_GraphExport::csvTakesFirstCurveNamedLikeTitle()
 {
-    DialogRecorder dialogs;
-    Graph_Lines graph;
-    graph.setGraphTitle(QStringLiteral("当前线"));
-    graph.newGraph_Lines({{1.0, 2.0}}, {1.0, 2.0}, {10.0});
-    graph.exportToTxt();
-
-    QVERIFY(!QFile::exists(QStringLiteral("当前线.csv")));
-    QCOMPARE(dialogs.messages.size(), 1);
-    QCOMPARE(dialogs.messages.first().title, QStringLiteral("导出数据"));
-    QCOMPARE(dialogs.messages.first().text, QStringLiteral("导出失败，无数据或非点数据"));
-}
-
-void tst_GraphExport::csvTakesFirstCurveAndCommonLength()
-{
-    DialogRecorder dialogs;
     Graph_Lines graph;
     graph.setGraphTitle(QStringLiteral("p"));
+    graph.newGraph_Lines({{1.0, 2.0}}, {1.0, 2.0}, {10.0});
+    graph.exportToTxt();
+    QVERIFY(!QFile::exists(QStringLiteral("p.csv")));
+    QCOMPARE(m_shown, QStringList{QStringLiteral("0 导出数据: 导出失败，无数据或非点数据")});
+
+    graph.newLine(QStringLiteral("other"), {1.0, 2.0}, {3.0, 4.0});
     graph.newLine(QStringLiteral("p"), {1.0, 2.0, 3.0, 4.0}, {5.0, 6.0});
     graph.newLine(QStringLiteral("p"), {7.0, 8.0}, {9.0, 10.0});
     graph.exportToTxt();
     QCOMPARE(readAll(QStringLiteral("p.csv")), QStringLiteral("Time/us,Data/v\n1,5\n2,6\n"));
 }
 
-void tst_GraphExport::pngHasPrintSizeAndResolution()
+void tst_GraphExport::pngIsPrintSizedAndNotBlank()
 {
-    DialogRecorder dialogs;
-    Graph_Lines graph;
-    graph.setGraphTitle(QStringLiteral("size"));
-    graph.exportToPng();
-
-    QImage image;
-    QVERIFY(image.load(QStringLiteral("size.png"), "PNG"));
-    QCOMPARE(image.size(), QSize(3780, 2126));
-    QVERIFY(qAbs(image.dotsPerMeterX() * 0.0254 - 300.0) < 0.1);
-    QVERIFY(qAbs(image.dotsPerMeterY() * 0.0254 - 300.0) < 0.1);
-}
-
-void tst_GraphExport::renderedGraphIsNotBlank()
-{
-    DialogRecorder dialogs;
     Graph_Lines graph;
     graph.setGraphTitle(QStringLiteral("render"));
     graph.setAxisY(false, false, 0, 10);
     graph.newLine(QStringLiteral("render"), {0.0, 50.0, 100.0}, {1.0, 9.0, 1.0});
     graph.exportToPng();
 
-    QImage image;
-    QVERIFY(image.load(QStringLiteral("render.png"), "PNG"));
-    const QRgb white = QColor(Qt::white).rgb();
+    const QImage image(QStringLiteral("render.png"), "PNG");
+    QCOMPARE(image.size(), QSize(3780, 2126));
+    QCOMPARE(qRound(image.dotsPerMeterX() * 0.0254), 300);
+    QCOMPARE(qRound(image.dotsPerMeterY() * 0.0254), 300);
+
+    // Grid, scales, title and the blue curve leave marks on the white page.
     int inked = 0;
-    int bluish = 0;
+    int blue = 0;
     for (int y = 0; y < image.height(); y += 4) {
         for (int x = 0; x < image.width(); x += 4) {
             const QRgb pixel = image.pixel(x, y);
-            if (pixel != white)
-                ++inked;
-            if (qBlue(pixel) > 150 && qRed(pixel) < 100 && qGreen(pixel) < 100)
-                ++bluish;
+            inked += pixel != QColor(Qt::white).rgb();
+            blue += qBlue(pixel) > 150 && qRed(pixel) < 100 && qGreen(pixel) < 100;
         }
     }
-    // Grid, scales, title and the blue curve leave marks; the white background stays.
     QVERIFY(inked > 1000);
     QVERIFY(inked < image.width() * image.height() / 32);
-    QVERIFY(bluish > 10);
+    QVERIFY(blue > 10);
 }
 
 void tst_GraphExport::unwritableFilesAreReported()
 {
-    DialogRecorder dialogs;
     QVERIFY(QDir().mkdir(QStringLiteral("grabImg.png")));
     QVERIFY(QDir().mkdir(QStringLiteral("grabData.csv")));
     Graph_Lines graph;
     graph.newLine(QString(), {1.0, 2.0}, {3.0, 4.0});
-
     graph.exportToPng();
     graph.exportToTxt();
-    QCOMPARE(dialogs.messages.size(), 2);
-    QCOMPARE(dialogs.messages.at(0).kind, DialogHook::Critical);
-    QCOMPARE(dialogs.messages.at(0).title, QStringLiteral("截图"));
-    QCOMPARE(dialogs.messages.at(0).text, QStringLiteral("导出文件不能打开"));
-    QCOMPARE(dialogs.messages.at(1).kind, DialogHook::Critical);
-    QCOMPARE(dialogs.messages.at(1).title, QStringLiteral("导出数据"));
-    QCOMPARE(dialogs.messages.at(1).text, QStringLiteral("导出文件不能打开"));
+    QCOMPARE(m_shown, (QStringList{QStringLiteral("2 截图: 导出文件不能打开"), QStringLiteral("2 导出数据: 导出文件不能打开")}));
 }
 
 void tst_GraphExport::contextMenuOffersBothExports()
 {
-    DialogRecorder dialogs;
     Graph_Lines graph;
     graph.setGraphTitle(QStringLiteral("menu"));
     graph.newLine(QStringLiteral("menu"), {1.0, 2.0}, {3.0, 4.0});
     QCOMPARE(graph.contextMenuPolicy(), Qt::CustomContextMenu);
 
-    const auto *menu = graph.findChild<QMenu *>();
-    QVERIFY(menu);
-    const QList<QAction *> actions = menu->actions();
+    const QList<QAction *> actions = graph.findChild<QMenu *>()->actions();
     QCOMPARE(actions.size(), 2);
     QCOMPARE(actions.at(0)->text(), QStringLiteral("截图"));
     QCOMPARE(actions.at(1)->text(), QStringLiteral("导出数据"));
-
-    actions.at(1)->trigger();
-    QVERIFY(QFile::exists(QStringLiteral("menu.csv")));
     actions.at(0)->trigger();
+    actions.at(1)->trigger();
     QVERIFY(QFile::exists(QStringLiteral("menu.png")));
+    QVERIFY(QFile::exists(QStringLiteral("menu.csv")));
 }
 
 QTEST_MAIN(tst_GraphExport)
