@@ -117,7 +117,7 @@ void HViewProxyObject::onPropertyChanged()
 
     const QString signalName = QString::fromLatin1(m_metaObject->method(signalIndex).name());
     const QString property = m_notifies.value(signalName);
-    const QVariant value = m_object->property(property.toUtf8().constData());
+    const QVariant value = propertyValue(property);
 
     const QList<QPointer<QWidget>> widgets = m_bindings.values(property);
     for (const QPointer<QWidget> &widget : widgets) {
@@ -167,7 +167,7 @@ bool HViewProxyObject::bindEnum(const QString &property, QWidget *widget)
     const QMetaEnum metaEnum = m_properties.value(property).enumerator();
     for (int i = 0; i < metaEnum.keyCount(); ++i)
         combo->addItem(QString::fromUtf8(metaEnum.key(i)));
-    combo->setCurrentIndex(m_object->property(property.toUtf8().constData()).toInt());
+    combo->setCurrentIndex(propertyValue(property).toInt());
 
     connect(combo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             [this, property](int index) { writeBack(property, index); });
@@ -183,40 +183,28 @@ bool HViewProxyObject::bindBool(const QString &property, QWidget *widget)
         return false;
     recordSetter(widget, "setChecked(bool)", KindBool);
 
-    button->setChecked(m_object->property(property.toUtf8().constData()).toBool());
+    button->setChecked(propertyValue(property).toBool());
     connect(button, &QAbstractButton::toggled, this, [this, property](bool on) { writeBack(property, on); });
     return true;
 }
 
 bool HViewProxyObject::bindInt(const QString &property, QWidget *widget, const QString &format)
 {
-    auto *label = qobject_cast<QLabel *>(widget);
-    auto *edit = label ? nullptr : qobject_cast<QLineEdit *>(widget);
-    if (!label && !edit)
+    if (!isTextWidget(widget))
         return false;
-    recordSetter(widget, "setText(const QString &)", KindString);
-
-    const int value = m_object->property(property.toUtf8().constData()).toInt();
-    const QString text = format.isEmpty() ? QString::number(value, 10) : formatted(format, value);
-    if (label) {
-        label->setText(text);
-        return true;
-    }
-    edit->setText(text);
-    connect(edit, &QLineEdit::editingFinished, this,
-            [this, property, edit] { writeBack(property, edit->text().toInt(nullptr, 10)); });
+    const int value = propertyValue(property).toInt();
+    bindText(property, widget, format.isEmpty() ? QString::number(value, 10) : formatted(format, value),
+             [](const QString &text) { return QVariant(text.toInt(nullptr, 10)); });
     return true;
 }
 
 bool HViewProxyObject::bindDouble(const QString &property, QWidget *widget, const QString &format)
 {
-    auto *label = qobject_cast<QLabel *>(widget);
-    auto *edit = qobject_cast<QLineEdit *>(widget);
     auto *combo = qobject_cast<QComboBox *>(widget);
-    if (!label && !edit && !combo)
+    if (!combo && !isTextWidget(widget))
         return false;
 
-    const double value = m_object->property(property.toUtf8().constData()).toDouble();
+    const double value = propertyValue(property).toDouble();
     if (combo) {
         recordSetter(widget, "setCurrentText(const QString &)", KindString);
         combo->setCurrentText(formatted(format, value));
@@ -224,35 +212,41 @@ bool HViewProxyObject::bindDouble(const QString &property, QWidget *widget, cons
                 [this, property, combo](int index) { writeBack(property, combo->itemText(index).toDouble()); });
         return true;
     }
-
-    recordSetter(widget, "setText(const QString &)", KindString);
-    const QString text = format.isEmpty() ? QString::number(value, 'g', 6) : formatted(format, value);
-    if (label) {
-        label->setText(text);
-        return true;
-    }
-    edit->setText(text);
-    connect(edit, &QLineEdit::editingFinished, this,
-            [this, property, edit] { writeBack(property, edit->text().toDouble()); });
+    bindText(property, widget, format.isEmpty() ? QString::number(value, 'g', 6) : formatted(format, value),
+             [](const QString &text) { return QVariant(text.toDouble()); });
     return true;
 }
 
 bool HViewProxyObject::bindString(const QString &property, QWidget *widget)
 {
-    auto *label = qobject_cast<QLabel *>(widget);
-    auto *edit = label ? nullptr : qobject_cast<QLineEdit *>(widget);
-    if (!label && !edit)
+    if (!isTextWidget(widget))
         return false;
-    recordSetter(widget, "setText(const QString &)", KindString);
-
-    const QString text = m_object->property(property.toUtf8().constData()).toString();
-    if (label) {
-        label->setText(text);
-        return true;
-    }
-    edit->setText(text);
-    connect(edit, &QLineEdit::editingFinished, this, [this, property, edit] { writeBack(property, edit->text()); });
+    bindText(property, widget, propertyValue(property).toString(), [](const QString &text) { return QVariant(text); });
     return true;
+}
+
+bool HViewProxyObject::isTextWidget(const QWidget *widget)
+{
+    return qobject_cast<const QLabel *>(widget) || qobject_cast<const QLineEdit *>(widget);
+}
+
+// Labels only show the value; line edits also write back once editing is finished.
+void HViewProxyObject::bindText(const QString &property, QWidget *widget, const QString &text, TextParser parse)
+{
+    recordSetter(widget, "setText(const QString &)", KindString);
+    if (auto *label = qobject_cast<QLabel *>(widget)) {
+        label->setText(text);
+        return;
+    }
+    auto *edit = qobject_cast<QLineEdit *>(widget);
+    edit->setText(text);
+    connect(edit, &QLineEdit::editingFinished, this,
+            [this, property, edit, parse] { writeBack(property, parse(edit->text())); });
+}
+
+QVariant HViewProxyObject::propertyValue(const QString &property) const
+{
+    return m_object->property(property.toUtf8().constData());
 }
 
 void HViewProxyObject::recordSetter(QWidget *widget, const char *signature, int argumentKind)

@@ -35,6 +35,10 @@ private:
     bool bindDouble(const QString &property, QWidget *widget, const QString &format);
     bool bindString(const QString &property, QWidget *widget);
 
+    using TextParser = QVariant (*)(const QString &);
+    static bool isTextWidget(const QWidget *widget);
+    void bindText(const QString &property, QWidget *widget, const QString &text, TextParser parse);
+    QVariant propertyValue(const QString &property) const;
     void recordSetter(QWidget *widget, const char *signature, int argumentKind);
     void writeBack(const QString &property, const QVariant &value);
 
