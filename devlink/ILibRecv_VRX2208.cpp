@@ -2,20 +2,12 @@
 
 #include "devlink/DevlinkMetaTypes.h"
 #include "devlink/GateTable.h"
+#include "devlink/PayloadFields.h"
 #include "devlink/RecvPayloads.h"
 
 #include <QDateTime>
 
 namespace {
-
-enum RecvCommand : quint32 {
-    CmdConfig = 1,
-    CmdStop = 2,
-    CmdUpload = 3,
-    CmdConfigTimeChannel = 1000,
-    CmdAutoChannel = 1001,
-    CmdTimeSync = 2000,
-};
 
 // Values too close to zero would break the logarithmic plots.
 double ClampAwayFromZero(double v)
@@ -47,17 +39,17 @@ void ILibRecv_VRX2208::RecvConfig(st_RecvParam* param)
         return;
     recvParam = *param;
     recvParam.SendTime = clock();
-    Send(CmdConfig, WriteRecvParam(recvParam));
+    Send(RecvCommand::Config, WriteRecvParam(recvParam));
 }
 
 void ILibRecv_VRX2208::RecvStop()
 {
-    Send(CmdStop, QByteArray());
+    Send(RecvCommand::Stop, QByteArray());
 }
 
 void ILibRecv_VRX2208::RecvTimeSync(double time)
 {
-    Send(CmdTimeSync, WriteRecvTimeSync(time));
+    Send(RecvCommand::TimeSync, WriteRecvTimeSync(time));
 }
 
 void ILibRecv_VRX2208::RecvConfig_AutoChannel(st_ConfigAutoTimeChannel_VRX2208* param)
@@ -65,7 +57,7 @@ void ILibRecv_VRX2208::RecvConfig_AutoChannel(st_ConfigAutoTimeChannel_VRX2208* 
     if (!param)
         return;
     autoChannel = *param;
-    Send(CmdAutoChannel, WriteAutoTimeChannel(autoChannel));
+    Send(RecvCommand::AutoChannel, WriteAutoTimeChannel(autoChannel));
 }
 
 void ILibRecv_VRX2208::OnResponse(quint32 command, bool ok, QByteArray* payload)
@@ -76,24 +68,24 @@ void ILibRecv_VRX2208::OnResponse(quint32 command, bool ok, QByteArray* payload)
     const bool status = ReadReplyStatus(bytes) != 0;
 
     switch (command) {
-    case CmdConfig:
+    case RecvCommand::Config:
         emit onRecvConfiged(status);
         break;
-    case CmdStop:
+    case RecvCommand::Stop:
         emit onRecvStop();
         break;
-    case CmdUpload:
+    case RecvCommand::Upload:
         ParseRecvData(bytes);
         break;
-    case CmdConfigTimeChannel:
+    case RecvCommand::ConfigTimeChannel:
         emit onRecvConfigTimeChannel(status);
         break;
-    case CmdAutoChannel:
+    case RecvCommand::AutoChannel:
         if (status)
             BuildGateTable(autoChannel.ParamFs, float(kRecvNativeRate), autoChannel.ChannelCount);
         emit onRecvAutoChannel(status);
         break;
-    case CmdTimeSync:
+    case RecvCommand::TimeSync:
         emit onRecvTimeSync(status);
         break;
     default:

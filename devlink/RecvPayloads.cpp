@@ -2,51 +2,61 @@
 
 #include "devlink/PayloadFields.h"
 
+namespace {
+
+const auto RecvParamLayout = [](auto& io, auto& param) {
+    io.Field(param.ParamFs);
+    io.Field(param.ParamPeriod);
+    io.Field(param.ContinueMode);
+    io.Field(param.SampleMode);
+    io.Skip(56);
+    io.Field(param.SendTime);
+    io.Field(param.RateCode);
+    io.Skip(4);
+};
+
+const auto AutoTimeChannelLayout = [](auto& io, auto& request) {
+    io.Field(request.ParamFs);
+    io.Field(request.ChannelCount);
+};
+
+} // namespace
+
 QByteArray WriteRecvParam(const st_RecvParam& param)
 {
-    QByteArray out;
-    out.reserve(kRecvParamSize);
-    AppendF32(out, param.ParamFs);
-    AppendI32(out, param.ParamPeriod);
-    AppendI32(out, param.ContinueMode);
-    AppendI32(out, param.SampleMode);
-    AppendZeros(out, 56);
-    AppendI64(out, param.SendTime);
-    AppendI32(out, param.RateCode);
-    AppendZeros(out, 4);
-    return out;
+    return WritePayload(param, RecvParamLayout);
+}
+
+st_RecvParam ReadRecvParam(const QByteArray& payload)
+{
+    return ReadPayload<st_RecvParam>(payload, RecvParamLayout);
 }
 
 QByteArray WriteAutoTimeChannel(const st_ConfigAutoTimeChannel_VRX2208& request)
 {
-    QByteArray out;
-    out.reserve(kAutoTimeChannelSize);
-    AppendF32(out, request.ParamFs);
-    AppendU32(out, request.ChannelCount);
-    return out;
+    return WritePayload(request, AutoTimeChannelLayout);
+}
+
+st_ConfigAutoTimeChannel_VRX2208 ReadAutoTimeChannel(const QByteArray& payload)
+{
+    return ReadPayload<st_ConfigAutoTimeChannel_VRX2208>(payload, AutoTimeChannelLayout);
 }
 
 QByteArray WriteRecvTimeSync(double time)
 {
-    QByteArray out;
-    out.reserve(kRecvTimeSyncSize);
-    AppendF64(out, time);
-    return out;
-}
-
-quint32 ReadReplyStatus(const QByteArray& payload)
-{
-    return ReadU32At(payload, 0);
+    PayloadWriter writer;
+    writer.Field(time);
+    return writer.Payload();
 }
 
 QVector<float> ReadUploadSamples(const QByteArray& payload)
 {
     if (payload.size() < kRecvUploadTrailerSize)
         return {};
-    const int count = payload.size() / 4 - 2;
-    QVector<float> samples(count);
-    for (int i = 0; i < count; ++i)
-        samples[i] = ReadF32At(payload, 4 * i);
+    QVector<float> samples(payload.size() / 4 - 2);
+    PayloadReader reader(payload);
+    for (float& sample : samples)
+        reader.Field(sample);
     return samples;
 }
 

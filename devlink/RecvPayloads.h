@@ -5,20 +5,27 @@
 #include <QByteArray>
 #include <QVector>
 
-// Wire layouts of the receiver unit's commands and reports.
+// Command set and wire layouts of the receiver unit.
 
-constexpr int kRecvParamSize = 88;        // command 1
-constexpr int kAutoTimeChannelSize = 8;   // command 1001
-constexpr int kRecvTimeSyncSize = 8;      // command 2000
-constexpr int kRecvUploadTrailerSize = 8; // closes every upload (command 3), not read
+namespace RecvCommand {
+enum : quint32 {
+    Config = 1,             // st_RecvParam, 88 bytes
+    Stop = 2,
+    Upload = 3,             // report: f32 samples, then an 8-byte trailer
+    ConfigTimeChannel = 1000,
+    AutoChannel = 1001,     // st_ConfigAutoTimeChannel_VRX2208, 8 bytes
+    TimeSync = 2000,        // f64 time
+};
+}
+
+constexpr int kRecvUploadTrailerSize = 8; // closes every upload, not read
 constexpr double kRecvNativeRate = 625000.0;
 
 QByteArray WriteRecvParam(const st_RecvParam& param);
+st_RecvParam ReadRecvParam(const QByteArray& payload);
 QByteArray WriteAutoTimeChannel(const st_ConfigAutoTimeChannel_VRX2208& request);
+st_ConfigAutoTimeChannel_VRX2208 ReadAutoTimeChannel(const QByteArray& payload);
 QByteArray WriteRecvTimeSync(double time);
-
-// First four payload bytes of a reply; missing bytes count as zero.
-quint32 ReadReplyStatus(const QByteArray& payload);
 
 // The f32 samples of an upload, without its trailer: payload length / 4 - 2
 // of them, none when the payload is shorter than the trailer.

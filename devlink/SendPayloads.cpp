@@ -6,13 +6,34 @@
 
 namespace {
 
+const auto TEMSendInfoLayout = [](auto& io, auto& info) {
+    io.Field(info.ParamFs);
+    io.Field(info.ParamPeriod);
+    io.Field(info.Options);
+    io.Field(info.ContinueMode);
+    io.Field(info.Reserved);
+};
+
+const auto MonitorLayout = [](auto& io, auto& monitor) {
+    io.Field(monitor.SendV);
+    io.Field(monitor.DeviceV);
+    io.Field(monitor.DeviceTemp);
+    io.Field(monitor.Reserved);
+};
+
+const auto DeviceInfoLayout = [](auto& io, auto& info) {
+    io.Field(info.Info0);
+    io.Field(info.Info1);
+    io.Field(info.Info2);
+};
+
 QVector<double> ReadWave(const QByteArray& payload, int offset, int count)
 {
     const int held = std::max(0, (payload.size() - offset) / 4);
-    const int kept = std::min(count, std::min(held, kSendWaveCapacity));
-    QVector<double> wave(kept);
-    for (int i = 0; i < kept; ++i)
-        wave[i] = double(ReadF32At(payload, offset + 4 * i));
+    QVector<double> wave(std::min(count, std::min(held, kSendWaveCapacity)));
+    PayloadReader reader(payload, offset);
+    for (double& sample : wave)
+        sample = double(reader.Next<float>());
     return wave;
 }
 
@@ -20,20 +41,19 @@ QVector<double> ReadWave(const QByteArray& payload, int offset, int count)
 
 QByteArray WriteTEMSendInfo(const st_TEMSendInfo& info)
 {
-    QByteArray out;
-    out.reserve(kTEMSendInfoSize);
-    AppendF32(out, info.ParamFs);
-    AppendI32(out, info.ParamPeriod);
-    out.append(reinterpret_cast<const char*>(info.Options.data()), int(info.Options.size()));
-    AppendI32(out, info.ContinueMode);
-    AppendI32(out, info.Reserved);
-    return out;
+    return WritePayload(info, TEMSendInfoLayout);
+}
+
+st_TEMSendInfo ReadTEMSendInfo(const QByteArray& payload)
+{
+    return ReadPayload<st_TEMSendInfo>(payload, TEMSendInfoLayout);
 }
 
 void ReadSendWaves(const QByteArray& payload, QVector<double>* sendWave, QVector<double>* offWave)
 {
-    quint32 sendCount = ReadU32At(payload, 0);
-    quint32 offCount = ReadU32At(payload, 4);
+    PayloadReader counts(payload);
+    quint32 sendCount = counts.Next<quint32>();
+    quint32 offCount = counts.Next<quint32>();
     if (sendCount > quint32(kSendWaveCapacity) || offCount > quint32(kSendWaveCapacity)) {
         sendCount = kSendWaveCapacity;
         offCount = kSendWaveCapacity;
@@ -42,23 +62,28 @@ void ReadSendWaves(const QByteArray& payload, QVector<double>* sendWave, QVector
     *offWave = ReadWave(payload, kOffWaveOffset, int(offCount));
 }
 
+QByteArray WriteTEMSendMonitor(const st_TEMSendMonitor& monitor)
+{
+    return WritePayload(monitor, MonitorLayout);
+}
+
 bool ReadTEMSendMonitor(const QByteArray& payload, int offset, st_TEMSendMonitor* monitor)
 {
     if (offset < 0 || payload.size() - offset < kTEMSendMonitorSize)
         return false;
-    monitor->SendV = ReadF32At(payload, offset);
-    monitor->DeviceV = ReadF32At(payload, offset + 4);
-    monitor->DeviceTemp = ReadF32At(payload, offset + 8);
-    ReadBytesAt(payload, offset + 12, int(monitor->Reserved.size()), monitor->Reserved.data());
+    *monitor = ReadPayload<st_TEMSendMonitor>(payload, MonitorLayout, offset);
     return true;
+}
+
+QByteArray WriteDeviceInfo(const st_DeviceInfo& info)
+{
+    return WritePayload(info, DeviceInfoLayout);
 }
 
 bool ReadDeviceInfo(const QByteArray& payload, st_DeviceInfo* info)
 {
     if (payload.size() != kDeviceInfoSize)
         return false;
-    ReadBytesAt(payload, 0, 8, info->Info0.data());
-    ReadBytesAt(payload, 8, 8, info->Info1.data());
-    ReadBytesAt(payload, 16, 8, info->Info2.data());
+    *info = ReadPayload<st_DeviceInfo>(payload, DeviceInfoLayout);
     return true;
 }

@@ -4,19 +4,6 @@
 #include "devlink/PayloadFields.h"
 #include "devlink/SendPayloads.h"
 
-namespace {
-
-enum SendCommand : quint32 {
-    CmdDeviceInfo = 0,
-    CmdConfig = 1,
-    CmdStart = 2,
-    CmdStop = 5,
-    CmdWaveReport = 6,
-    CmdMonitorReport = 240,
-};
-
-} // namespace
-
 iLibSend::iLibSend(QObject* parent)
     : Communication(parent)
 {
@@ -28,22 +15,22 @@ void iLibSend::TEM_Config(st_TEMSendInfo* info)
     if (!info)
         return;
     SendFs = double(info->ParamFs);
-    Send(CmdConfig, WriteTEMSendInfo(*info));
+    Send(SendCommand::Config, WriteTEMSendInfo(*info));
 }
 
 void iLibSend::TEM_Strat()
 {
-    Send(CmdStart, QByteArray());
+    Send(SendCommand::Start, QByteArray());
 }
 
 void iLibSend::TEM_Stop()
 {
-    Send(CmdStop, QByteArray());
+    Send(SendCommand::Stop, QByteArray());
 }
 
 void iLibSend::GetDeviceInfo()
 {
-    Send(CmdDeviceInfo, QByteArray());
+    Send(SendCommand::DeviceInfo, QByteArray());
 }
 
 void iLibSend::OnResponse(quint32 command, bool ok, QByteArray* payload)
@@ -53,25 +40,25 @@ void iLibSend::OnResponse(quint32 command, bool ok, QByteArray* payload)
     const QByteArray bytes = payload ? *payload : QByteArray();
 
     switch (command) {
-    case CmdConfig:
-        emit TEM_Configed(ReadU32At(bytes, 0));
+    case SendCommand::Config:
+        emit TEM_Configed(ReadReplyStatus(bytes));
         break;
-    case CmdStart:
+    case SendCommand::Start:
         emit TEM_Strated(!bytes.isEmpty() && bytes.at(0) != 0);
         break;
-    case CmdStop:
+    case SendCommand::Stop:
         emit TEM_Stoped();
         break;
-    case CmdDeviceInfo: {
+    case SendCommand::DeviceInfo: {
         st_DeviceInfo info;
         if (ReadDeviceInfo(bytes, &info))
             emit TEM_SendDeviceInfo(info);
         break;
     }
-    case CmdWaveReport:
+    case SendCommand::WaveReport:
         ParseSendData(bytes);
         break;
-    case CmdMonitorReport: {
+    case SendCommand::MonitorReport: {
         st_TEMSendMonitor monitor;
         if (ReadTEMSendMonitor(bytes, 0, &monitor))
             emit TEM_SendMonitor(monitor);

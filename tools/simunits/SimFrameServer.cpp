@@ -1,11 +1,11 @@
 #include "tools/simunits/SimFrameServer.h"
 
 #include "devlink/FrameCodec.h"
+#include "devlink/PayloadFields.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
-#include <QtEndian>
 
 #include <memory>
 
@@ -158,9 +158,9 @@ void SimFrameServer::SendReply(quint32 command, const QByteArray& payload)
 
 void SimFrameServer::SendReplyStatus(quint32 command, quint32 status)
 {
-    char bytes[4];
-    qToLittleEndian(status, bytes);
-    SendReply(command, QByteArray(bytes, 4));
+    PayloadWriter writer;
+    writer.Field(status);
+    SendReply(command, writer.Payload());
 }
 
 void SimFrameServer::SendFrame(quint32 command, const QByteArray& payload, quint16 type)

@@ -5,21 +5,10 @@
 #include "tools/simunits/SimPayloads.h"
 #include "tools/simunits/SimWaveforms.h"
 
-#include <QTimer>
-
 #include <algorithm>
 #include <cmath>
 
 namespace {
-
-enum : quint32 {
-    CmdConfig = 1,
-    CmdStop = 2,
-    CmdUpload = 3,
-    CmdConfigTimeChannel = 1000,
-    CmdAutoChannel = 1001,
-    CmdTimeSync = 2000,
-};
 
 // Bounds the upload of a very low base frequency to a few MB.
 constexpr double kMaxWaveformSamples = 1 << 20;
@@ -27,23 +16,8 @@ constexpr double kMaxWaveformSamples = 1 << 20;
 } // namespace
 
 SimReceiverUnit::SimReceiverUnit(QObject* parent)
-    : SimFrameServer(parent)
+    : SimFieldUnit(parent)
 {
-}
-
-void SimReceiverUnit::SetReplyStatusZero(bool on)
-{
-    replyStatusZero = on;
-}
-
-void SimReceiverUnit::SetExtraRecords(int count)
-{
-    extraRecords = qMax(0, count);
-}
-
-void SimReceiverUnit::SetLateMs(int ms)
-{
-    lateMs = qMax(0, ms);
 }
 
 st_RecvParam SimReceiverUnit::Param() const
@@ -56,20 +30,10 @@ QVector<st_TimeGate> SimReceiverUnit::Gates() const
     return gates;
 }
 
-void SimReceiverUnit::SendRecord()
+void SimReceiverUnit::SendRecordReports()
 {
-    if (lateMs > 0)
-        QTimer::singleShot(lateMs, this, &SimReceiverUnit::SendUpload);
-    else
-        SendUpload();
-}
-
-void SimReceiverUnit::SendUpload()
-{
-    for (int i = 0; i <= extraRecords; ++i) {
-        const QVector<float> samples = param.SampleMode == 0 ? GatedSamples() : WaveformSamples();
-        SendReport(CmdUpload, WriteUploadPayload(samples));
-    }
+    const QVector<float> samples = param.SampleMode == 0 ? GatedSamples() : WaveformSamples();
+    SendReport(RecvCommand::Upload, WriteUploadPayload(samples));
 }
 
 QVector<float> SimReceiverUnit::GatedSamples()
@@ -96,34 +60,29 @@ float SimReceiverUnit::Noisy(double value)
     return float(value * (1.0 + 0.02 * (2.0 * noise.generateDouble() - 1.0)));
 }
 
-void SimReceiverUnit::HandleRequest(quint32 command, const QByteArray& payload)
+bool SimReceiverUnit::CarryOut(quint32 command, const QByteArray& payload)
 {
-    if (replyStatusZero) {
-        SendReplyStatus(command, 0);
-        return;
-    }
     switch (command) {
-    case CmdConfig:
-        param = ReadRecvParamPayload(payload);
+    case RecvCommand::Config:
+        param = ReadRecvParam(payload);
         SendReplyStatus(command, 1);
         emit configured(param.ParamFs, param.ParamPeriod, param.ContinueMode != 0);
-        break;
-    case CmdStop:
+        return true;
+    case RecvCommand::Stop:
         SendReplyStatus(command, 1);
         emit stopRequested();
-        break;
-    case CmdAutoChannel: {
-        const st_ConfigAutoTimeChannel_VRX2208 request = ReadAutoTimeChannelPayload(payload);
+        return true;
+    case RecvCommand::AutoChannel: {
+        const st_ConfigAutoTimeChannel_VRX2208 request = ReadAutoTimeChannel(payload);
         gates = MakeGateTable(request.ParamFs, float(kRecvNativeRate), request.ChannelCount);
         SendReplyStatus(command, 1);
-        break;
+        return true;
     }
-    case CmdConfigTimeChannel:
-    case CmdTimeSync:
+    case RecvCommand::ConfigTimeChannel:
+    case RecvCommand::TimeSync:
         SendReplyStatus(command, 1);
-        break;
+        return true;
     default:
-        SendReplyStatus(command, 0);
-        break;
+        return false;
     }
 }

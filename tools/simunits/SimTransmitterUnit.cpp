@@ -1,22 +1,12 @@
 #include "tools/simunits/SimTransmitterUnit.h"
 
+#include "devlink/SendPayloads.h"
 #include "tools/simunits/SimPayloads.h"
 #include "tools/simunits/SimWaveforms.h"
-
-#include <QTimer>
 
 #include <algorithm>
 
 namespace {
-
-enum : quint32 {
-    CmdDeviceInfo = 0,
-    CmdConfig = 1,
-    CmdStart = 2,
-    CmdStop = 5,
-    CmdWaveReport = 6,
-    CmdMonitorReport = 240,
-};
 
 st_TEMSendMonitor Monitor()
 {
@@ -39,23 +29,8 @@ st_DeviceInfo DeviceInfo()
 } // namespace
 
 SimTransmitterUnit::SimTransmitterUnit(QObject* parent)
-    : SimFrameServer(parent)
+    : SimFieldUnit(parent)
 {
-}
-
-void SimTransmitterUnit::SetReplyStatusZero(bool on)
-{
-    replyStatusZero = on;
-}
-
-void SimTransmitterUnit::SetExtraRecords(int count)
-{
-    extraRecords = qMax(0, count);
-}
-
-void SimTransmitterUnit::SetLateMs(int ms)
-{
-    lateMs = qMax(0, ms);
 }
 
 st_TEMSendInfo SimTransmitterUnit::Config() const
@@ -63,49 +38,32 @@ st_TEMSendInfo SimTransmitterUnit::Config() const
     return config;
 }
 
-void SimTransmitterUnit::SendRecord()
+void SimTransmitterUnit::SendRecordReports()
 {
-    if (lateMs > 0)
-        QTimer::singleShot(lateMs, this, &SimTransmitterUnit::SendReports);
-    else
-        SendReports();
+    SendReport(SendCommand::WaveReport, WriteSendWavePayload(SimSendWave(), SimOffWave(), Monitor()));
+    SendReport(SendCommand::MonitorReport, WriteTEMSendMonitor(Monitor()));
 }
 
-void SimTransmitterUnit::SendReports()
+bool SimTransmitterUnit::CarryOut(quint32 command, const QByteArray& payload)
 {
-    const QByteArray waves = WriteSendWavePayload(SimSendWave(), SimOffWave(), Monitor());
-    const QByteArray monitor = WriteTEMSendMonitorPayload(Monitor());
-    for (int i = 0; i <= extraRecords; ++i) {
-        SendReport(CmdWaveReport, waves);
-        SendReport(CmdMonitorReport, monitor);
-    }
-}
-
-void SimTransmitterUnit::HandleRequest(quint32 command, const QByteArray& payload)
-{
-    if (replyStatusZero) {
-        SendReplyStatus(command, 0);
-        return;
-    }
     switch (command) {
-    case CmdDeviceInfo:
-        SendReply(command, WriteDeviceInfoPayload(DeviceInfo()));
-        break;
-    case CmdConfig:
-        config = ReadTEMSendInfoPayload(payload);
+    case SendCommand::DeviceInfo:
+        SendReply(command, WriteDeviceInfo(DeviceInfo()));
+        return true;
+    case SendCommand::Config:
+        config = ReadTEMSendInfo(payload);
         SendReplyStatus(command, 1);
         emit configured(config.ParamFs, config.ParamPeriod, config.ContinueMode != 0);
-        break;
-    case CmdStart:
+        return true;
+    case SendCommand::Start:
         SendReplyStatus(command, 1);
         emit startRequested();
-        break;
-    case CmdStop:
+        return true;
+    case SendCommand::Stop:
         SendReplyStatus(command, 1);
         emit stopRequested();
-        break;
+        return true;
     default:
-        SendReplyStatus(command, 0);
-        break;
+        return false;
     }
 }

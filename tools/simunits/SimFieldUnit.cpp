@@ -1,0 +1,43 @@
+#include "tools/simunits/SimFieldUnit.h"
+
+#include <QTimer>
+
+SimFieldUnit::SimFieldUnit(QObject* parent)
+    : SimFrameServer(parent)
+{
+}
+
+void SimFieldUnit::SetReplyStatusZero(bool on)
+{
+    replyStatusZero = on;
+}
+
+void SimFieldUnit::SetExtraRecords(int count)
+{
+    extraRecords = qMax(0, count);
+}
+
+void SimFieldUnit::SetLateMs(int ms)
+{
+    lateMs = qMax(0, ms);
+}
+
+void SimFieldUnit::SendRecord()
+{
+    if (lateMs > 0)
+        QTimer::singleShot(lateMs, this, &SimFieldUnit::SendRecordCopies);
+    else
+        SendRecordCopies();
+}
+
+void SimFieldUnit::SendRecordCopies()
+{
+    for (int i = 0; i <= extraRecords; ++i)
+        SendRecordReports();
+}
+
+void SimFieldUnit::HandleRequest(quint32 command, const QByteArray& payload)
+{
+    if (replyStatusZero || !CarryOut(command, payload))
+        SendReplyStatus(command, 0);
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "tools/simunits/SimFrameServer.h"
+
+// A field unit that records, the common ground of the simulated transmitter
+// and receiver: it carries out the requests it knows (status 0 for others)
+// and sends the reports of one record when SimUnitPair says a record is due.
+class SimFieldUnit : public SimFrameServer
+{
+    Q_OBJECT
+
+public:
+    explicit SimFieldUnit(QObject* parent = nullptr);
+
+    // Fault switches, beside those of SimFrameServer (SetNoReply,
+    // SetCloseAfterRequests, CloseConnection, SetListening and so on).
+    // Replies carry status 0 and the unit does not carry the command out.
+    void SetReplyStatusZero(bool on);
+    // Every record is followed by this many more copies of its reports.
+    void SetExtraRecords(int count);
+    // Every record goes out this many ms after it is due.
+    void SetLateMs(int ms);
+
+    // The reports of one record (obeying the extra and late switches).
+    void SendRecord();
+
+signals:
+    void configured(float fs, int periods, bool continuous);
+    void stopRequested();
+
+protected:
+    // Carries out one request and replies; false for a command the unit does
+    // not know.
+    virtual bool CarryOut(quint32 command, const QByteArray& payload) = 0;
+    virtual void SendRecordReports() = 0;
+
+    void HandleRequest(quint32 command, const QByteArray& payload) override;
+
+private:
+    void SendRecordCopies();
+
+    bool replyStatusZero = false;
+    int extraRecords = 0;
+    int lateMs = 0;
+};
