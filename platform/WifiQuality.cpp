@@ -6,11 +6,6 @@
 #include <algorithm>
 #include <cmath>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#include <wlanapi.h>
-#endif
-
 WifiQuality::WifiQuality(const QString& wirelessPath)
     : wirelessPath(wirelessPath)
 {
@@ -23,40 +18,6 @@ int WifiQuality::fromLinkQuality(double link)
     const double scaled = std::round(link * 100.0 / 70.0);
     return int(std::clamp(scaled, 0.0, 100.0));
 }
-
-#ifdef Q_OS_WIN
-
-int WifiQuality::query() const
-{
-    HANDLE client = nullptr;
-    DWORD negotiated = 0;
-    if (WlanOpenHandle(2, nullptr, &negotiated, &client) != ERROR_SUCCESS)
-        return -1;
-    PWLAN_INTERFACE_INFO_LIST interfaces = nullptr;
-    if (WlanEnumInterfaces(client, nullptr, &interfaces) != ERROR_SUCCESS) {
-        WlanCloseHandle(client, nullptr);
-        return -1;
-    }
-    int quality = -1;
-    for (DWORD i = 0; i < interfaces->dwNumberOfItems; ++i) {
-        const WLAN_INTERFACE_INFO& info = interfaces->InterfaceInfo[i];
-        if (info.isState != wlan_interface_state_connected)
-            continue;
-        DWORD size = 0;
-        PVOID data = nullptr;
-        if (WlanQueryInterface(client, &info.InterfaceGuid, wlan_intf_opcode_current_connection, nullptr, &size,
-                               &data, nullptr) == ERROR_SUCCESS && data) {
-            quality = int(static_cast<PWLAN_CONNECTION_ATTRIBUTES>(data)->wlanAssociationAttributes.wlanSignalQuality);
-            WlanFreeMemory(data);
-        }
-        break;
-    }
-    WlanFreeMemory(interfaces);
-    WlanCloseHandle(client, nullptr);
-    return quality;
-}
-
-#else
 
 // "wlan0: 0000   54.  -56.  -256 ..." after two header lines; the dot marks a
 // fresh value. An interface that is not associated reports quality 0.
@@ -84,5 +45,3 @@ int WifiQuality::query() const
     }
     return -1;
 }
-
-#endif

@@ -9,7 +9,7 @@ class WifiQuality
 {
 public:
     // The path is where Linux reports its wireless interfaces; tests give
-    // their own file. Other systems ask their own interface and ignore it.
+    // their own file. Where it does not exist there is no quality to show.
     explicit WifiQuality(const QString& wirelessPath = QStringLiteral("/proc/net/wireless"));
 
     int query() const;

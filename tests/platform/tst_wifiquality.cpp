@@ -3,69 +3,40 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-
-const char* header = "Inter-| sta-|   Quality        |   Discarded packets               | Missed | WE\n"
-                     " face | tus | link level noise |  nwid  crypt   frag  retry   misc | beacon | 22\n";
-
-}
-
+// The kernel's table: two header lines, then one line per wireless interface.
 class TestWifiQuality : public QObject
 {
     Q_OBJECT
 
-private:
-    QTemporaryDir dir;
-
-    QString write(const QByteArray& interfaces)
-    {
-        static int serial = 0;
-        const QString path = dir.filePath(QStringLiteral("wireless%1").arg(++serial));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            return QString();
-        file.write(header);
-        file.write(interfaces);
-        return path;
-    }
-
 private slots:
-    void driverScaleMapsOntoPercent_data()
+    void linkQualityIsReadAsPercent_data()
     {
-        QTest::addColumn<double>("link");
+        QTest::addColumn<QByteArray>("interfaces");
         QTest::addColumn<int>("percent");
-        QTest::newRow("full") << 70.0 << 100;
-        QTest::newRow("strong edge") << 63.0 << 90;
-        QTest::newRow("weak") << 55.0 << 79;
-        QTest::newRow("negative") << -3.0 << 0;
+        const QByteArray idle = "  wlan0: 0000    0     0     0        0      0      0      0      0        0\n";
+        QTest::newRow("full scale") << QByteArray("wlp2s0: 0000   70.  -40.  -256  0 0 0 0 0 0\n") << 100;
+        QTest::newRow("strong edge") << QByteArray("wlp2s0: 0000   63.  -47.  -256  0 0 0 0 112 0\n") << 90;
+        QTest::newRow("weak") << QByteArray("wlp2s0: 0000   55.  -60.  -256  0 0 0 0 0 0\n") << 79;
+        QTest::newRow("first associated") << idle + "  wlan1: 0000   42   -68.  -256  0 0 0 0 0 0\n" << 60;
+        QTest::newRow("none associated") << idle << -1;
+        QTest::newRow("garbled") << QByteArray("  wlan0: garbled\n") << -1;
+        QTest::newRow("no table") << QByteArray() << -1;
     }
 
-    void driverScaleMapsOntoPercent()
+    void linkQualityIsReadAsPercent()
     {
-        QFETCH(double, link);
+        QFETCH(QByteArray, interfaces);
         QFETCH(int, percent);
-        QCOMPARE(WifiQuality::fromLinkQuality(link), percent);
-    }
-
-    void connectedInterfaceIsRead()
-    {
-        const QString path = write("wlp2s0: 0000   63.  -47.  -256        0      0      0      0    112        0\n");
-        QCOMPARE(WifiQuality(path).query(), 90);
-    }
-
-    void firstAssociatedInterfaceCounts()
-    {
-        const QString path = write("  wlan0: 0000    0     0     0        0      0      0      0      0        0\n"
-                                   "  wlan1: 0000   42   -68.  -256        0      0      0      0      0        0\n");
-        QCOMPARE(WifiQuality(path).query(), 60);
-    }
-
-    void noWirelessMeansMinusOne()
-    {
-        QCOMPARE(WifiQuality(write(QByteArray())).query(), -1);
-        QCOMPARE(WifiQuality(write("  wlan0: 0000    0     0     0        0      0      0      0      0        0\n")).query(), -1);
-        QCOMPARE(WifiQuality(write("  wlan0: garbled\n")).query(), -1);
-        QCOMPARE(WifiQuality(dir.filePath(QStringLiteral("missing"))).query(), -1);
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("wireless")));
+        if (!interfaces.isNull()) {
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("Inter-| sta-|   Quality        |   Discarded packets               | Missed | WE\n"
+                       " face | tus | link level noise |  nwid  crypt   frag  retry   misc | beacon | 22\n"
+                       + interfaces);
+            file.close();
+        }
+        QCOMPARE(WifiQuality(file.fileName()).query(), percent);
     }
 };
 
