@@ -137,11 +137,6 @@ QState* HCollector::state(const QString& name) const
     return states.value(name);
 }
 
-QAbstractTransition* HCollector::transition(const QString& name) const
-{
-    return transitions.value(name);
-}
-
 bool HCollector::isActive(const QString& name) const
 {
     const QState* s = states.value(name);
@@ -169,24 +164,26 @@ void HCollector::onStateEvent(QEvent* event, QStateMachine::EventPriority priori
 
 void HCollector::onStateEntry()
 {
-    auto* s = qobject_cast<QState*>(sender());
-    if (!s || s->objectName().isEmpty())
-        return;
-    const QString name = s->objectName();
-    if (QTimer* timer = stateTimers.value(name))
-        timer->start();
-    runHandlers({&entryFuncs, &entryObjects, &entryMethods}, name);
+    onStateChange(true);
 }
 
 void HCollector::onStateExit()
+{
+    onStateChange(false);
+}
+
+// A state's time-out runs only while the state is active.
+void HCollector::onStateChange(bool entered)
 {
     auto* s = qobject_cast<QState*>(sender());
     if (!s || s->objectName().isEmpty())
         return;
     const QString name = s->objectName();
     if (QTimer* timer = stateTimers.value(name))
-        timer->stop();
-    runHandlers({&exitFuncs, &exitObjects, &exitMethods}, name);
+        entered ? timer->start() : timer->stop();
+    runHandlers(entered ? Handlers{&entryFuncs, &entryObjects, &entryMethods}
+                        : Handlers{&exitFuncs, &exitObjects, &exitMethods},
+                name);
 }
 
 void HCollector::runHandlers(const Handlers& handlers, const QString& name)

@@ -38,9 +38,8 @@ public:
     bool addMethodTransition(const QString& source, const QString& target, QObject* object, const QString& signature);
     void addTimeoutTransition(const QString& source, const QString& target, int ms);
 
-    // Null for a name never registered; transitions are named "source:target".
+    // Null for a name never registered.
     QState* state(const QString& name) const;
-    QAbstractTransition* transition(const QString& name) const;
     bool isActive(const QString& name) const;
 
 public slots:
@@ -59,6 +58,7 @@ private:
         QMap<QString, QPointer<QObject>>* objects;
         QMap<QString, QMetaMethod>* methods;
     };
+    void onStateChange(bool entered);
     bool setStateMethod(const Handlers& handlers, const QString& name, QObject* object, const QString& signature);
     void runHandlers(const Handlers& handlers, const QString& name);
 

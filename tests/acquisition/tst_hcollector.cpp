@@ -1,8 +1,6 @@
 #include "acquisition/HCollector.h"
 #include "acquisition/HTransition.h"
 
-#include <QAbstractTransition>
-#include <QSignalSpy>
 #include <QSignalTransition>
 #include <QState>
 #include <QTimer>
@@ -24,22 +22,36 @@ class Machine : public HCollector
 public:
     bool allow = false;
 
+    explicit Machine(std::initializer_list<const char*> names)
+    {
+        for (const char* name : names)
+            addState(QString::fromLatin1(name));
+    }
+    bool on(const char* source, const char* target, const char* signal)
+    {
+        return addTransition(QString::fromLatin1(source), QString::fromLatin1(target),
+                             new QSignalTransition(this, signal));
+    }
+    bool start(const char* initial)
+    {
+        const bool known = WorkInit(QString::fromLatin1(initial));
+        WorkStart();
+        return known && QTest::qWaitFor([&] { return in(initial); }, 2000);
+    }
+    bool in(const char* state) const { return isActive(QString::fromLatin1(state)); }
+    void post(int offset) { onStateEvent(new QEvent(QEvent::Type(QEvent::User + offset))); }
+
 signals:
     void go();
     void back();
 
 private:
-    Q_INVOKABLE void enterParent() { journal << QStringLiteral("+P"); }
-    Q_INVOKABLE void leaveParent() { journal << QStringLiteral("-P"); }
+    Q_INVOKABLE void enterP() { journal << QStringLiteral("+P"); }
+    Q_INVOKABLE void leaveP() { journal << QStringLiteral("-P"); }
     Q_INVOKABLE void enterA() { journal << QStringLiteral("+A"); }
     Q_INVOKABLE void leaveA() { journal << QStringLiteral("-A"); }
     Q_INVOKABLE bool allowed(QEvent* e) { return e->type() == QEvent::User && allow; }
 };
-
-QEvent* userEvent()
-{
-    return new QEvent(QEvent::User);
-}
 
 }
 
@@ -48,13 +60,10 @@ class TestHCollector : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { journal.clear(); }
-
     void unknownNamesAreRefusedAndChangeNothing()
     {
-        Machine m;
+        Machine m{"A"};
         QVERIFY(!m.addState(QString()));
-        QVERIFY(m.addState(QStringLiteral("A")));
         QVERIFY(!m.WorkInit(QStringLiteral("Nowhere")));
         QVERIFY(!m.setStateEntryFunc(QStringLiteral("Nowhere"), entryA));
         QVERIFY(!m.setStateEntryMethod(QStringLiteral("A"), &m, QStringLiteral("noSuchMethod()")));
@@ -63,89 +72,67 @@ private slots:
 
         QVERIFY(!m.addGuardTransition(QStringLiteral("A"), QStringLiteral("Nowhere"), isUserEvent));
         const auto orphans = m.findChildren<HTransition*>(QString(), Qt::FindDirectChildrenOnly);
-        QCOMPARE(orphans.size(), 1);
-        QVERIFY(!orphans.first()->sourceState());
+        QVERIFY(orphans.size() == 1 && !orphans.first()->sourceState());
         QVERIFY(m.state(QStringLiteral("A"))->transitions().isEmpty());
     }
 
     void entryAndExitRunParentFirstInAndChildFirstOut()
     {
-        Machine m;
-        m.addState(QStringLiteral("P"));
+        Machine m{"P", "B"};
         m.addChildState(QStringLiteral("A"), QStringLiteral("P"), true);
-        m.addState(QStringLiteral("B"));
-        QVERIFY(m.setStateEntryMethod(QStringLiteral("P"), &m, QStringLiteral("enterParent()")));
-        QVERIFY(m.setStateExitMethod(QStringLiteral("P"), &m, QStringLiteral("leaveParent()")));
-        QVERIFY(m.setStateEntryFunc(QStringLiteral("A"), entryA));
-        QVERIFY(m.setStateExitFunc(QStringLiteral("A"), exitA));
-        QVERIFY(m.setStateEntryMethod(QStringLiteral("A"), &m, QStringLiteral("enterA()")));
-        QVERIFY(m.setStateExitMethod(QStringLiteral("A"), &m, QStringLiteral("leaveA()")));
-        QVERIFY(m.addTransition(QStringLiteral("P"), QStringLiteral("B"), new QSignalTransition(&m, SIGNAL(go()))));
-        QCOMPARE(m.transition(QStringLiteral("P:B"))->objectName(), QStringLiteral("P:B"));
-        QVERIFY(m.WorkInit(QStringLiteral("P")));
+        for (const char* name : {"P", "A"}) {
+            const QString state = QString::fromLatin1(name);
+            QVERIFY(m.setStateEntryMethod(state, &m, QStringLiteral("enter%1()").arg(state)));
+            QVERIFY(m.setStateExitMethod(state, &m, QStringLiteral("leave%1()").arg(state)));
+        }
+        QVERIFY(m.setStateEntryFunc(QStringLiteral("A"), entryA) && m.setStateExitFunc(QStringLiteral("A"), exitA));
+        QVERIFY(m.on("P", "B", SIGNAL(go())));
+        QVERIFY(m.state(QStringLiteral("P"))->findChild<QSignalTransition*>(QStringLiteral("P:B")));
 
-        m.WorkStart();
-        QTRY_VERIFY_WITH_TIMEOUT(m.isActive(QStringLiteral("A")), 2000);
+        QVERIFY(m.start("P") && m.in("A"));
         emit m.go();
-        QTRY_VERIFY_WITH_TIMEOUT(m.isActive(QStringLiteral("B")), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(m.in("B"), 2000);
         QCOMPARE(journal, (QStringList{"+P", "func+A", "+A", "func-A", "-A", "-P"}));
     }
 
     void guardsDecideOnEveryEvent()
     {
-        Machine m;
-        for (const char* name : {"S", "ByFunc", "ByMethod", "Never"})
-            m.addState(QString::fromLatin1(name));
+        Machine m{"S", "ByFunc", "ByMethod", "Never"};
         QVERIFY(m.addMethodTransition(QStringLiteral("S"), QStringLiteral("Never"), &m,
                                       QStringLiteral("noSuchGuard(QEvent*)")));
         QVERIFY(m.addMethodTransition(QStringLiteral("S"), QStringLiteral("ByMethod"), &m,
                                       QStringLiteral("allowed(QEvent*)")));
         QVERIFY(m.addGuardTransition(QStringLiteral("ByMethod"), QStringLiteral("ByFunc"), isUserEvent));
-        QVERIFY(m.WorkInit(QStringLiteral("S")));
-        m.WorkStart();
-        QTRY_VERIFY_WITH_TIMEOUT(m.isActive(QStringLiteral("S")), 2000);
+        QVERIFY(m.start("S"));
 
-        m.onStateEvent(userEvent());
-        m.onStateEvent(new QEvent(QEvent::Type(QEvent::User + 1)));
+        m.post(0);
         QCoreApplication::processEvents();
-        QVERIFY(m.isActive(QStringLiteral("S")));
-
         m.allow = true;
-        m.onStateEvent(new QEvent(QEvent::Type(QEvent::User + 1)), QStateMachine::HighPriority);
+        m.post(1);
         QCoreApplication::processEvents();
-        QVERIFY(m.isActive(QStringLiteral("S")));
-        m.onStateEvent(userEvent());
-        QTRY_VERIFY_WITH_TIMEOUT(m.isActive(QStringLiteral("ByMethod")), 2000);
-        m.onStateEvent(userEvent());
-        QTRY_VERIFY_WITH_TIMEOUT(m.isActive(QStringLiteral("ByFunc")), 2000);
+        QVERIFY(m.in("S"));
+        m.post(0);
+        QTRY_VERIFY_WITH_TIMEOUT(m.in("ByMethod"), 2000);
+        m.post(0);
+        QTRY_VERIFY_WITH_TIMEOUT(m.in("ByFunc"), 2000);
     }
 
     void timeoutFiresOnlyAfterAFullStay()
     {
-        Machine m;
-        m.addState(QStringLiteral("Wait"));
-        m.addState(QStringLiteral("Elsewhere"));
-        m.addState(QStringLiteral("Late"));
+        Machine m{"Wait", "Elsewhere", "Late"};
         m.addTimeoutTransition(QStringLiteral("Wait"), QStringLiteral("Late"), 150);
-        m.addTransition(QStringLiteral("Wait"), QStringLiteral("Elsewhere"), new QSignalTransition(&m, SIGNAL(go())));
-        m.addTransition(QStringLiteral("Elsewhere"), QStringLiteral("Wait"), new QSignalTransition(&m, SIGNAL(back())));
-        QVERIFY(m.WorkInit(QStringLiteral("Wait")));
+        m.on("Wait", "Elsewhere", SIGNAL(go()));
+        m.on("Elsewhere", "Wait", SIGNAL(back()));
         auto* timer = m.findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
-        QVERIFY(timer);
-
-        m.WorkStart();
-        QTRY_VERIFY_WITH_TIMEOUT(m.isActive(QStringLiteral("Wait")), 2000);
-        QVERIFY(timer->isActive());
+        QVERIFY(m.start("Wait") && timer->isActive());
         emit m.go();
-        QVERIFY(m.isActive(QStringLiteral("Elsewhere")));
-        QVERIFY(!timer->isActive());
+        QVERIFY(m.in("Elsewhere") && !timer->isActive());
 
         QElapsedTimer clock;
         emit m.back();
         clock.start();
-        QVERIFY(timer->isActive());
-        QTRY_VERIFY_WITH_TIMEOUT(m.isActive(QStringLiteral("Late")), 2000);
-        QVERIFY(clock.elapsed() >= 140);
+        QTRY_VERIFY_WITH_TIMEOUT(m.in("Late"), 2000);
+        QVERIFY(clock.elapsed() >= 150);
     }
 };
 

@@ -7,34 +7,29 @@ class TestStatusTexts : public QObject
     Q_OBJECT
 
 private slots:
-    void wifiBarsFollowTheThresholds_data()
+    void textsAreExact_data()
     {
-        QTest::addColumn<int>("quality");
         QTest::addColumn<QString>("text");
-        QTest::newRow("none") << -1 << QStringLiteral("已连接");
-        QTest::newRow("zero") << 0 << QStringLiteral("<span style='color:green;'>已连接 📶弱 0</span>");
-        QTest::newRow("79") << 79 << QStringLiteral("<span style='color:green;'>已连接 📶弱 79</span>");
-        QTest::newRow("80") << 80 << QStringLiteral("<span style='color:green;'>已连接 📶中 80</span>");
-        QTest::newRow("89") << 89 << QStringLiteral("<span style='color:green;'>已连接 📶中 89</span>");
-        QTest::newRow("90") << 90 << QStringLiteral("<span style='color:green;'>已连接 📶强 90</span>");
-        QTest::newRow("100") << 100 << QStringLiteral("<span style='color:green;'>已连接 📶强 100</span>");
+        QTest::addColumn<QString>("expected");
+        const QString bars = QStringLiteral("<span style='color:green;'>已连接 📶%1</span>");
+        QTest::newRow("no wifi") << StatusTexts::wifi(-1) << QStringLiteral("已连接");
+        QTest::newRow("wifi 79") << StatusTexts::wifi(79) << bars.arg(QStringLiteral("弱 79"));
+        QTest::newRow("wifi 80") << StatusTexts::wifi(80) << bars.arg(QStringLiteral("中 80"));
+        QTest::newRow("wifi 89") << StatusTexts::wifi(89) << bars.arg(QStringLiteral("中 89"));
+        QTest::newRow("wifi 90") << StatusTexts::wifi(90) << bars.arg(QStringLiteral("强 90"));
+        QTest::newRow("connecting") << StatusTexts::connecting(false, true)
+                                    << QStringLiteral("正在连接 <span style='color:red;'>发 </span>"
+                                                      "<span style='color:green;'>收</span>");
+        QTest::newRow("link update") << StatusTexts::linkUpdate(true, false)
+                                     << QStringLiteral("状态更新 <span style='color:green;'>发 </span>"
+                                                       "<span style='color:red;'>收</span>");
     }
 
-    void wifiBarsFollowTheThresholds()
+    void textsAreExact()
     {
-        QFETCH(int, quality);
         QFETCH(QString, text);
-        QCOMPARE(StatusTexts::wifi(quality), text);
-    }
-
-    void linkColoursNameEachUnit()
-    {
-        QCOMPARE(StatusTexts::connecting(false, false),
-                 QStringLiteral("正在连接 <span style='color:red;'>发 </span><span style='color:red;'>收</span>"));
-        QCOMPARE(StatusTexts::linkUpdate(true, false),
-                 QStringLiteral("状态更新 <span style='color:green;'>发 </span><span style='color:red;'>收</span>"));
-        QCOMPARE(StatusTexts::linkUpdate(false, true),
-                 QStringLiteral("状态更新 <span style='color:red;'>发 </span><span style='color:green;'>收</span>"));
+        QFETCH(QString, expected);
+        QCOMPARE(text, expected);
     }
 };
 
