@@ -37,7 +37,7 @@ ZOLVA_Collector::ZOLVA_Collector(QObject* parent)
     , recvLink(new ILibRecv_VRX2208(this))
     , sendLink(new iLibSend(this))
     , StatusConnect(QString::fromUtf8(kDisconnected))
-    , wifiQuery([] { return WifiQuality().query(); })
+    , wifiQuery(&ZOLVA_Collector::queryWifiSignalQuality)
 {
     qRegisterMetaType<ZOLVA_Data>("ZOLVA_Data");
 
@@ -101,6 +101,7 @@ void ZOLVA_Collector::buildMachine()
     setStateEntryMethod(QStringLiteral("SampleDataUpload"), this, QStringLiteral("OnEntry_SampleDataUpload()"));
     setStateEntryMethod(QStringLiteral("SampleWaitSave"), this, QStringLiteral("OnEntry_SampleWaitSave()"));
     setStateEntryMethod(QStringLiteral("SampleDataSave"), this, QStringLiteral("OnEntry_SampleDataSave()"));
+    setStateExitMethod(QStringLiteral("SampleDataSave"), this, QStringLiteral("OnExit_SampleDataSave()"));
 
     // Parameters that would make the units misbehave (they can come from a
     // project file) never reach them.
@@ -368,7 +369,7 @@ void ZOLVA_Collector::OnEntry_SetParam_ConfigSend()
     info.ContinueMode = ContinueMode;
     info.Reserved = 0;
     sendLink->TEM_Config(&info);
-    startWifiStatusTask();
+    wifiStatusTask();
 }
 
 void ZOLVA_Collector::OnEntry_SetParam_Start()
@@ -376,7 +377,12 @@ void ZOLVA_Collector::OnEntry_SetParam_Start()
     sendLink->TEM_Strat();
 }
 
-void ZOLVA_Collector::startWifiStatusTask()
+int ZOLVA_Collector::queryWifiSignalQuality()
+{
+    return WifiQuality().query();
+}
+
+void ZOLVA_Collector::wifiStatusTask()
 {
     // The pool task sees only the query; the answer comes back through the
     // watcher on this thread and is dropped there if the link went meanwhile.
@@ -443,6 +449,12 @@ void ZOLVA_Collector::OnEntry_SampleDataSave()
 {
     SetSampleStatus(SAVING);
     emit dataSave(true);
+}
+
+// The data model ends the save itself, committed or rolled back: nothing is
+// left to undo here.
+void ZOLVA_Collector::OnExit_SampleDataSave()
+{
 }
 
 bool ZOLVA_Collector::HSample_UploadToSet(QEvent* e)

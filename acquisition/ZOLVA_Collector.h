@@ -118,6 +118,7 @@ private:
     Q_INVOKABLE void OnEntry_SampleDataUpload();
     Q_INVOKABLE void OnEntry_SampleWaitSave();
     Q_INVOKABLE void OnEntry_SampleDataSave();
+    Q_INVOKABLE void OnExit_SampleDataSave();
     Q_INVOKABLE bool HSample_UploadToSet(QEvent* e);
     Q_INVOKABLE bool HSample_UploadToWaitsave(QEvent* e);
     Q_INVOKABLE void OnEntry_SetParam_ConfigChannel();
@@ -134,10 +135,11 @@ private:
     bool startParamsValid() const;
     int computeRecordMs() const;
     void checkRecordComplete();
-    void startWifiStatusTask();
+    void wifiStatusTask();
     void showWifiStatus(int quality, quint64 session);
 
     static bool isIPv4Address(const QString& text);
+    static int queryWifiSignalQuality();
 
     ILibRecv_VRX2208* recvLink;
     iLibSend* sendLink;

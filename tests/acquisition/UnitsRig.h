@@ -1,30 +1,33 @@
 #pragma once
 
 #include "acquisition/ZOLVA_Collector.h"
+#include "devlink/ILibRecv_VRX2208.h"
+#include "devlink/iLibSend.h"
 #include "tools/simunits/SimReceiverUnit.h"
 #include "tools/simunits/SimTransmitterUnit.h"
 #include "tools/simunits/SimUnitPair.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
-#include <QStringList>
 #include <QTest>
 
 // A collector wired to a simulated transmitter and receiver on two loopback
 // addresses of the calling test's own. The wire journal names every request
 // as the units received it: "T1" is transmitter command 1, "R1001" the
-// receiver's time-channel request.
-class UnitsRig
+// receiver's time-channel request. With the Quiet time scale the units never
+// finish a record during a test, and the test feeds records itself.
+struct UnitsRig
 {
-public:
+    static constexpr double Quiet = 1e3;
+
     SimUnitPair units;
     ZOLVA_Collector c;
     QSignalSpy uploads{&c, &ZOLVA_Collector::dataUpload};
     QSignalSpy saves{&c, &ZOLVA_Collector::dataSave};
-    QSignalSpy texts{&c, &ZOLVA_Collector::statusConnectChanged};
     QStringList wire;
     QList<qint64> wireMs;
-    bool listening = false;
+    QElapsedTimer clock;
+    bool listening;
 
     UnitsRig(const char* transmitter, const char* receiver, double timeScale = 0.01)
     {
@@ -35,29 +38,26 @@ public:
         c.setProperty("DeviceIP_Recv", QString::fromLatin1(receiver));
         c.SetWifiQuery([] { return -1; });
         clock.start();
-        QObject::connect(units.Transmitter(), &SimFrameServer::requestReceived, &c,
-                         [this](quint32 command) { journal(QStringLiteral("T%1").arg(command)); });
-        QObject::connect(units.Receiver(), &SimFrameServer::requestReceived, &c,
-                         [this](quint32 command) { journal(QStringLiteral("R%1").arg(command)); });
+        const auto journal = [this](SimFrameServer* unit, QChar tag) {
+            QObject::connect(unit, &SimFrameServer::requestReceived, &c, [this, tag](quint32 command) {
+                wire << tag + QString::number(command);
+                wireMs << clock.elapsed();
+            });
+        };
+        journal(units.Transmitter(), QLatin1Char('T'));
+        journal(units.Receiver(), QLatin1Char('R'));
         c.Start();
     }
 
     bool in(const char* state) const { return c.isActive(QString::fromLatin1(state)); }
-    bool waitFor(const char* state, int ms = 5000)
+    bool waitFor(const char* state, int ms = 5000) { return QTest::qWaitFor([&] { return in(state); }, ms); }
+    bool sent(const char* request)
     {
-        return QTest::qWaitFor([&] { return in(state); }, ms);
-    }
-    bool waitForWire(const QString& request, int ms = 5000)
-    {
-        return QTest::qWaitFor([&] { return wire.contains(request); }, ms);
+        return QTest::qWaitFor([&] { return wire.contains(QString::fromLatin1(request)); }, 5000);
     }
     QString text() const { return c.property("StatusConnect").toString(); }
-    ZOLVA_Collector::ZOLVASampleStatus status() const
-    {
-        return c.property("SampleStatus").value<ZOLVA_Collector::ZOLVASampleStatus>();
-    }
+    int prop(const char* name) const { return c.property(name).toInt(); }
     ZOLVA_Data upload(int i) const { return uploads.at(i).at(0).value<ZOLVA_Data>(); }
-
     bool online()
     {
         if (!listening || !waitFor("DeviceWaitSet"))
@@ -65,13 +65,24 @@ public:
         emit c.onBtnConnect();
         return waitFor("SampleWaitParam");
     }
-
-private:
-    void journal(const QString& request)
+    bool started()
     {
-        wire << request;
-        wireMs << clock.elapsed();
+        emit c.onBtnSampleStart();
+        return waitFor("SampleDataUpload");
     }
 
-    QElapsedTimer clock;
+    // Records as the links hand them on, told apart by their base frequency.
+    void feed(const QList<double>& sends, const QList<double>& recvs)
+    {
+        for (double tag : sends) {
+            st_TEMSendData d;
+            d.SendFs = tag;
+            emit c.findChild<iLibSend*>()->TEM_NewSendData(d);
+        }
+        for (double tag : recvs) {
+            st_RecvData_VRX2208 d;
+            d.SendFs = tag;
+            emit c.findChild<ILibRecv_VRX2208*>()->onRecvData(d);
+        }
+    }
 };

@@ -1,133 +1,216 @@
 #include "UnitsRig.h"
 #include "tools/simunits/SimPayloads.h"
 
+#include <QState>
 #include <QtTest>
 
-// Whole acquisitions against simulated units: what goes on the wire, what
-// reaches the data model, and what the status panel reads.
+#include <climits>
+
+// Acquisitions against simulated units: what goes on the wire, what reaches
+// the data model and what the status panel reads, also when units or
+// operator misbehave.
 class TestCollectorAcquisition : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void configurationFollowsEachReplyInOrder()
+    void singleRepeatsFollowEachReplyThenSaveOrCancel_data()
     {
+        QTest::addColumn<bool>("selfCheck");
+        QTest::newRow("TEM") << false;
+        QTest::newRow("self-check") << true;
+    }
+
+    // The records (8 ms) overtake the delayed start reply, so every set is
+    // complete before collecting begins.
+    void singleRepeatsFollowEachReplyThenSaveOrCancel()
+    {
+        QFETCH(bool, selfCheck);
         UnitsRig r("127.0.0.50", "127.0.0.51");
         r.units.Transmitter()->SetReplyDelay(100);
         r.units.Receiver()->SetReplyDelay(100);
+        QSignalSpy temperature(&r.c, &ZOLVA_Collector::onDeviceTempChanged);
+        r.c.setProperty("SampleMode", int(selfCheck));
         r.c.SetParamRepeat(3);
         r.c.onLoad_Param(12.5, 10);
         QVERIFY(r.online());
         emit r.c.onBtnSampleStart();
         QVERIFY(r.waitFor("SampleWaitSave"));
 
+        // Time channels only in TEM mode and only for the first record.
         const QStringList run{"R1", "T1", "T2"};
-        QCOMPARE(r.wire, QStringList{"R1001"} + run + run + run);
+        QCOMPARE(r.wire, (selfCheck ? QStringList() : QStringList{"R1001"}) + run + run + run);
         // Every request waited for the reply to the one before it.
-        for (int i : {1, 2, 3, 5, 6, 8, 9})
+        for (int i = 1; i < r.wire.size(); ++i)
             QVERIFY2(r.wireMs.at(i) - r.wireMs.at(i - 1) >= 95, qPrintable(r.wire.at(i)));
-
         const auto channel = ReadAutoTimeChannelPayload(r.units.Receiver()->ReceivedPayloads().first());
-        QCOMPARE(channel.ParamFs, 12.5f);
-        QCOMPARE(channel.ChannelCount, 1250u);
+        QVERIFY(selfCheck || (channel.ParamFs == 12.5f && channel.ChannelCount == 1250u));
         const st_RecvParam param = r.units.Receiver()->Param();
-        QCOMPARE(param.ParamFs, 12.5f);
-        QCOMPARE(param.ParamPeriod, 10);
-        QCOMPARE(param.SampleMode, 0);
+        QVERIFY(param.ParamFs == 12.5f && param.ParamPeriod == 10 && param.SampleMode == int(selfCheck));
         const st_TEMSendInfo info = r.units.Transmitter()->Config();
-        QCOMPARE(info.ParamFs, 12.5f);
-        QCOMPARE(info.ParamPeriod, 10);
+        QVERIFY(info.ParamFs == 12.5f && info.ParamPeriod == 10 && info.ContinueMode == 0);
         QCOMPARE(info.Options, (std::array<quint8, 8>{{1, 1, 0, 0, 0, 0, 0, 0}}));
-    }
 
-    void selfCheckAsksForNoTimeChannels()
-    {
-        UnitsRig r("127.0.0.50", "127.0.0.51");
-        r.c.setProperty("SampleMode", QVariant::fromValue(ZOLVA_Collector::SelfCheck));
-        r.c.SetParamRepeat(1);
-        QVERIFY(r.online());
-        emit r.c.onBtnSampleStart();
-        QVERIFY(r.waitFor("SampleWaitSave"));
-        QCOMPARE(r.wire, (QStringList{"R1", "T1", "T2"}));
-        QCOMPARE(r.units.Receiver()->Param().SampleMode, 1);
-        QCOMPARE(r.upload(0).SampleMode, quint8(1));
-        QCOMPARE(r.upload(0).recvs.first().TYPE, 2);
-    }
-
-    void singleRepeatsThenSaveOrCancel()
-    {
-        UnitsRig r("127.0.0.50", "127.0.0.51");
-        QSignalSpy temperature(&r.c, &ZOLVA_Collector::onDeviceTempChanged);
-        r.c.SetParamRepeat(3);
-        QVERIFY(r.online());
-        emit r.c.onBtnSampleStart();
-        QVERIFY(r.waitFor("SampleWaitSave"));
         QCOMPARE(r.uploads.count(), 3);
         for (int i = 0; i < 3; ++i) {
             const ZOLVA_Data data = r.upload(i);
-            QCOMPARE(data.sends.size(), i + 1);
-            QCOMPARE(data.recvs.size(), i + 1);
-            QCOMPARE(data.ParamRepeat, 3);
-            QCOMPARE(data.ParamFs, 25.0f);
+            QVERIFY(data.sends.size() == i + 1 && data.recvs.size() == i + 1);
+            QVERIFY(data.ParamRepeat == 3 && data.ParamFs == 12.5f && data.SampleMode == quint8(selfCheck));
         }
-        const ZOLVA_Data last = r.upload(2);
-        QCOMPARE(last.sends.first().SendWave.size(), 500);
-        QVERIFY(last.recvs.first().TYPE == 1 && !last.recvs.first().values.isEmpty());
-        QCOMPARE(r.status(), ZOLVA_Collector::UPLOAD);
+        QCOMPARE(r.upload(2).sends.last().SendWave.size(), 500);
+        QCOMPARE(r.upload(2).recvs.last().TYPE, selfCheck ? 2 : 1);
+        QCOMPARE(r.prop("SampleStatus"), int(ZOLVA_Collector::UPLOAD));
+        QVERIFY(r.prop("ProgressMax") == 2400 && r.prop("Progress") == 2400);
         QCOMPARE(r.c.property("SendV").toDouble(), 48.0);
         QCOMPARE(r.c.property("DeviceV").toDouble(), 24.5);
         QCOMPARE(r.c.property("DeviceTemp").toDouble(), 36.0);
         // The same monitor values after every record notify once.
         QCOMPARE(temperature.count(), 1);
-        QCOMPARE(r.c.property("ProgressMax").toInt(), 3000);
-        QCOMPARE(r.c.property("Progress").toInt(), 3000);
 
         r.saves.clear();
         emit r.c.onBtnSaveOK();
-        QCOMPARE(r.status(), ZOLVA_Collector::SAVING);
-        QCOMPARE(r.saves.count(), 1);
-        QCOMPARE(r.saves.first().first().toBool(), true);
+        QCOMPARE(r.prop("SampleStatus"), int(ZOLVA_Collector::SAVING));
         emit r.c.cmdSaveOver();
-        QVERIFY(r.in("SampleWaitParam"));
-        QCOMPARE(r.status(), ZOLVA_Collector::IDLE);
-
         r.c.SetParamRepeat(1);
         emit r.c.onBtnSampleStart();
         QVERIFY(r.waitFor("SampleWaitSave"));
-        QCOMPARE(r.uploads.count(), 4);
         QCOMPARE(r.upload(3).sends.size(), 1);
-        r.saves.clear();
         emit r.c.onBtnSaveCancel();
-        QCOMPARE(r.saves.count(), 1);
-        QCOMPARE(r.saves.first().first().toBool(), false);
-        QCOMPARE(r.status(), ZOLVA_Collector::IDLE);
-        QCOMPARE(r.c.property("Progress").toInt(), 0);
+        QCOMPARE(r.saves, (QList<QVariantList>{{true}, {false}, {false}}));
+        QVERIFY(r.prop("SampleStatus") == ZOLVA_Collector::IDLE && r.prop("Progress") == 0);
     }
 
-    void continuousGoesOnUntilStop()
+    void continuousStoresEachRecordUntilStop()
     {
-        UnitsRig r("127.0.0.50", "127.0.0.51");
+        UnitsRig r("127.0.0.52", "127.0.0.53");
         r.c.onLoad_Param(25.0, 25, 1);
         QVERIFY(r.online());
         r.saves.clear();
         emit r.c.onBtnSampleStart();
         QTRY_VERIFY_WITH_TIMEOUT(r.uploads.count() >= 3, 5000);
-        QVERIFY(r.in("SampleDataUpload"));
-        QCOMPARE(r.units.Transmitter()->Config().ContinueMode, 1);
-        QCOMPARE(r.units.Receiver()->Param().ContinueMode, 1);
-        // Each record is stored as it comes.
+        QVERIFY(r.in("SampleDataUpload") && r.prop("ProgressMax") == 1000);
+        QVERIFY(r.units.Transmitter()->Config().ContinueMode == 1 && r.units.Receiver()->Param().ContinueMode == 1);
         for (int i = 0; i < 3; ++i) {
-            QCOMPARE(r.upload(i).sends.size(), 1);
-            QCOMPARE(r.upload(i).ContinueMode, quint8(1));
-            QCOMPARE(r.saves.at(i).first().toBool(), true);
+            QVERIFY(r.upload(i).sends.size() == 1 && r.upload(i).ContinueMode == 1);
+            QCOMPARE(r.saves.at(i), QVariantList{true});
         }
-        QCOMPARE(r.c.property("ProgressMax").toInt(), 1000);
-
         r.c.onBtnSampleStop();
         QVERIFY(r.in("SampleWaitParam"));
-        QVERIFY(r.waitForWire(QStringLiteral("R2")));
-        QVERIFY(r.waitForWire(QStringLiteral("T5")));
+        QVERIFY(r.sent("R2") && r.sent("T5"));
         QTRY_VERIFY_WITH_TIMEOUT(!r.units.IsRunning(), 5000);
+    }
+
+    void newestRecordsMakeTheSet_data()
+    {
+        QTest::addColumn<bool>("continuous");
+        QTest::newRow("single, one repeat") << false;
+        // From the very first record on, not only once three have come.
+        QTest::newRow("continuous, three repeats asked") << true;
+    }
+
+    void newestRecordsMakeTheSet()
+    {
+        QFETCH(bool, continuous);
+        UnitsRig r("127.0.0.54", "127.0.0.55", UnitsRig::Quiet);
+        r.c.SetParamRepeat(continuous ? 3 : 1);
+        r.c.onLoad_Param(25.0, 25, continuous);
+        QVERIFY(r.online() && r.started());
+        QSignalSpy repeat(&r.c, &ZOLVA_Collector::onParamRepeatChanged);
+        r.feed({1, 2}, {2});
+        QCOMPARE(r.uploads.count(), 1);
+        QVERIFY(r.upload(0).sends.size() == 1 && r.upload(0).sends.first().SendFs == 2.0);
+        QVERIFY(r.upload(0).ParamRepeat == 1 && r.prop("ParamRepeat") == 1);
+        QCOMPARE(repeat.count(), int(continuous));
+        QVERIFY(r.waitFor(continuous ? "SampleDataUpload" : "SampleWaitSave"));
+    }
+
+    void progressStopsShortOfTheRecordAndOfTheIntRange()
+    {
+        UnitsRig r("127.0.0.56", "127.0.0.57", UnitsRig::Quiet);
+        r.c.onLoad_Param(2.5, 25);
+        QVERIFY(r.online() && r.started());
+        QCOMPARE(r.prop("ProgressMax"), 20000);
+        for (int tick = 0; tick < 51; ++tick)
+            r.c.ProgressAdd();
+        QCOMPARE(r.prop("Progress"), 9999);
+
+        r.c.onBtnSampleStop();
+        r.c.onLoad_Param(0.1, 99999);
+        r.c.SetParamRepeat(3);
+        QVERIFY(r.started());
+        QCOMPARE(r.prop("ProgressMax"), INT_MAX);
+        QSignalSpy collecting(r.c.state(QStringLiteral("SampleDataUpload")), &QState::entered);
+        for (int record = 1; record <= 2; ++record) {
+            r.feed({1}, {1});
+            QCOMPARE(r.prop("Progress"), record * 999990000);
+            QVERIFY(collecting.wait(5000));
+        }
+        r.c.ProgressAdd();
+        QCOMPARE(r.prop("Progress"), 1999980200);
+        r.feed({3}, {3});
+        QCOMPARE(r.prop("Progress"), INT_MAX);
+    }
+
+    void refusedTimeChannelsStopBothUnits()
+    {
+        UnitsRig r("127.0.0.58", "127.0.0.59");
+        QVERIFY(r.online());
+        r.units.Receiver()->SetReplyStatusZero(true);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("refused the time channels")));
+        emit r.c.onBtnSampleStart();
+        QVERIFY(r.sent("R2") && r.sent("T5"));
+        QCOMPARE(r.wire.size(), 3);
+        QVERIFY(r.in("SampleWaitParam") && r.prop("SampleStatus") == ZOLVA_Collector::IDLE);
+    }
+
+    void unusableParametersSendNothing_data()
+    {
+        QTest::addColumn<double>("fs");
+        QTest::addColumn<int>("period");
+        QTest::addColumn<int>("repeat");
+        QTest::newRow("zero frequency") << 0.0 << 25 << 2;
+        QTest::newRow("nan frequency") << qQNaN() << 25 << 2;
+        QTest::newRow("infinite frequency") << qInf() << 25 << 2;
+        QTest::newRow("no periods") << 25.0 << 0 << 2;
+        QTest::newRow("no repeats") << 25.0 << 25 << 0;
+    }
+
+    void unusableParametersSendNothing()
+    {
+        QFETCH(double, fs);
+        QFETCH(int, period);
+        QFETCH(int, repeat);
+        UnitsRig r("127.0.0.60", "127.0.0.61");
+        QVERIFY(r.online());
+        r.c.onLoad_Param(fs, period);
+        r.c.SetParamRepeat(repeat);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Acquisition not started")));
+        emit r.c.onBtnSampleStart();
+        QCOMPARE(r.prop("SampleStatus"), int(ZOLVA_Collector::IDLE));
+        r.c.onLoad_Param(25.0, 25);
+        r.c.SetParamRepeat(1);
+        emit r.c.onBtnSampleStart();
+        QVERIFY(r.sent("R1001"));
+        QCOMPARE(r.wire.first(), QStringLiteral("R1001"));
+    }
+
+    void recordsAfterAStopBelongToNoAcquisition()
+    {
+        UnitsRig r("127.0.0.62", "127.0.0.63");
+        r.units.Transmitter()->SetLateMs(200);
+        r.units.Receiver()->SetLateMs(200);
+        QSignalSpy arrived(r.c.findChild<ILibRecv_VRX2208*>(), &ILibRecv_VRX2208::onRecvData);
+        QSignalSpy due(&r.units, &SimUnitPair::recordSent);
+        QVERIFY(r.online());
+        emit r.c.onBtnSampleStart();
+        QVERIFY(due.wait(5000));
+        r.c.onBtnSampleStop();
+        QVERIFY(arrived.wait(5000));
+        QCOMPARE(r.uploads.count(), 0);
+        // The next acquisition is a first record again: it asks for channels.
+        r.wire.clear();
+        emit r.c.onBtnSampleStart();
+        QVERIFY(r.sent("R1001"));
     }
 };
 

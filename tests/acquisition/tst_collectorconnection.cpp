@@ -1,25 +1,25 @@
 #include "UnitsRig.h"
 
+#include <QSemaphore>
 #include <QState>
+#include <QThreadPool>
 #include <QtTest>
 
-// Connecting, retrying and reconnecting against simulated units.
+namespace {
+
+const QString Online = QStringLiteral("<p style='color:green;'>已连接</p>");
+const QString ReceiverLost =
+    QStringLiteral("状态更新 <span style='color:green;'>发 </span><span style='color:red;'>收</span>");
+
+}
+
+// Connecting, retrying, reconnecting and the link status text.
 class TestCollectorConnection : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void bothUnitsUpGoOnline()
-    {
-        UnitsRig r("127.0.0.40", "127.0.0.41");
-        QVERIFY(r.online());
-        QCOMPARE(r.status(), ZOLVA_Collector::IDLE);
-        QCOMPARE(r.text(), QStringLiteral("<p style='color:green;'>已连接</p>"));
-        QVERIFY(r.units.Transmitter()->IsClientConnected());
-        QVERIFY(r.units.Receiver()->IsClientConnected());
-    }
-
-    void invalidAddressTouchesNoLink()
+    void connectAndDisconnect()
     {
         UnitsRig r("127.0.0.40", "127.0.0.41");
         QSignalSpy transmitterConnections(r.units.Transmitter(), &SimFrameServer::clientConnected);
@@ -28,75 +28,99 @@ private slots:
         emit r.c.onBtnConnect();
         QVERIFY(r.in("DeviceInit"));
         QCOMPARE(r.text(), QStringLiteral("<p style='color:red;'>IP不合规</p>"));
-
         emit r.c.onBtnDisconn();
-        QVERIFY(r.in("DeviceWaitSet"));
         r.c.setProperty("DeviceIP_Recv", QStringLiteral("127.0.0.41"));
         QVERIFY(r.online());
-        // Only the second, valid attempt reached the transmitter.
         QCOMPARE(transmitterConnections.count(), 1);
+        QCOMPARE(r.prop("SampleStatus"), int(ZOLVA_Collector::IDLE));
+        QCOMPARE(r.text(), Online);
+
+        QSignalSpy closed(r.units.Receiver(), &SimFrameServer::clientDisconnected);
+        emit r.c.onBtnDisconn();
+        QCOMPARE(r.text(), QStringLiteral("<p style='color:red;'>未连接</p>"));
+        QCOMPARE(r.prop("SampleStatus"), int(ZOLVA_Collector::DISCONN));
+        QVERIFY(closed.wait(5000));
+        // Again and again, without giving the attempts time to finish.
+        for (int i = 0; i < 3; ++i) {
+            emit r.c.onBtnConnect();
+            emit r.c.onBtnDisconn();
+        }
+        QVERIFY(r.online());
+        QTRY_VERIFY_WITH_TIMEOUT(r.units.Receiver()->IsClientConnected(), 5000);
+        QCOMPARE(r.text(), Online);
     }
 
     void missingUnitIsRetriedEveryTenSeconds()
     {
         UnitsRig r("127.0.0.42", "127.0.0.43");
-        QVERIFY(r.listening);
         r.units.Receiver()->SetListening(false);
         QSignalSpy transmitterConnections(r.units.Transmitter(), &SimFrameServer::clientConnected);
+        QSignalSpy texts(&r.c, &ZOLVA_Collector::statusConnectChanged);
         QVERIFY(r.waitFor("DeviceWaitSet"));
         QElapsedTimer clock;
         clock.start();
         emit r.c.onBtnConnect();
-        const QString half =
-            QStringLiteral("状态更新 <span style='color:green;'>发 </span><span style='color:red;'>收</span>");
-        QTRY_COMPARE_WITH_TIMEOUT(r.text(), half, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(r.text(), ReceiverLost, 5000);
         QVERIFY(r.in("DeviceConnecting"));
 
         r.units.Receiver()->SetListening(true);
         QVERIFY(r.waitFor("SampleWaitParam", 15000));
         QVERIFY(clock.elapsed() >= 10000);
-        QVERIFY(r.texts.contains(QVariantList{QStringLiteral("<p style='color:red;'>重试</p>")}));
+        QVERIFY(texts.contains(QVariantList{QStringLiteral("<p style='color:red;'>重试</p>")}));
         QCOMPARE(transmitterConnections.count(), 1);
     }
 
-    void disconnectThenConnectComesOnline()
+    // A finished acquisition waits out a lost link; one being taken is dropped.
+    void lostLinksAreMadeAgain()
     {
         UnitsRig r("127.0.0.44", "127.0.0.45");
-        QVERIFY(r.online());
-        QSignalSpy closed(r.units.Receiver(), &SimFrameServer::clientDisconnected);
-        emit r.c.onBtnDisconn();
-        QCOMPARE(r.text(), QStringLiteral("<p style='color:red;'>未连接</p>"));
-        QCOMPARE(r.status(), ZOLVA_Collector::DISCONN);
-        QVERIFY(closed.wait(5000));
-        QVERIFY(r.online());
-
-        // Again without giving the first attempt time to finish.
-        emit r.c.onBtnDisconn();
-        emit r.c.onBtnConnect();
-        emit r.c.onBtnDisconn();
-        emit r.c.onBtnConnect();
-        QVERIFY(r.waitFor("SampleWaitParam"));
-        QTRY_VERIFY_WITH_TIMEOUT(r.units.Receiver()->IsClientConnected(), 5000);
-        QCOMPARE(r.text(), QStringLiteral("<p style='color:green;'>已连接</p>"));
-    }
-
-    void unitClosingMidAcquisitionIsReconnected()
-    {
-        UnitsRig r("127.0.0.46", "127.0.0.47", 1.0);
+        r.c.SetParamRepeat(1);
         QVERIFY(r.online());
         QSignalSpy receiverConnections(r.units.Receiver(), &SimFrameServer::clientConnected);
         emit r.c.onBtnSampleStart();
-        QVERIFY(r.waitFor("SampleDataUpload"));
+        QVERIFY(r.waitFor("SampleWaitSave"));
+        r.units.Receiver()->CloseConnection();
+        QTRY_COMPARE_WITH_TIMEOUT(r.text(), ReceiverLost, 5000);
+        QVERIFY(r.in("SampleWaitSave"));
+        r.saves.clear();
+        emit r.c.onBtnSaveOK();
+        QCOMPARE(r.saves.takeFirst(), QVariantList{true});
+        emit r.c.cmdSaveOver();
+        QTRY_COMPARE_WITH_TIMEOUT(r.text(), Online, 5000);
+        QCOMPARE(receiverConnections.count(), 1);
+
+        r.units.SetTimeScale(UnitsRig::Quiet);
+        QVERIFY(r.started());
         QSignalSpy reinit(r.c.state(QStringLiteral("DeviceInit")), &QState::entered);
         r.units.Transmitter()->CloseConnection();
         QVERIFY(reinit.wait(5000));
         QVERIFY(r.waitFor("SampleWaitParam"));
-        QCOMPARE(r.status(), ZOLVA_Collector::IDLE);
-        QCOMPARE(r.c.property("Progress").toInt(), 0);
-        QCOMPARE(r.text(), QStringLiteral("<p style='color:green;'>已连接</p>"));
-        // Only the lost link was made again.
-        QCOMPARE(receiverConnections.count(), 0);
-        QCOMPARE(r.uploads.count(), 0);
+        QCOMPARE(r.prop("SampleStatus"), int(ZOLVA_Collector::IDLE));
+        QCOMPARE(r.text(), Online);
+        QCOMPARE(receiverConnections.count(), 1);
+        QCOMPARE(r.uploads.count(), 1);
+    }
+
+    void wifiQualityShowsOnlyWhileTheLinksHold()
+    {
+        UnitsRig r("127.0.0.46", "127.0.0.47", UnitsRig::Quiet);
+        QSemaphore answer;
+        r.c.SetWifiQuery([&answer] { return answer.tryAcquire(1, 5000) ? 85 : 95; });
+        QVERIFY(r.online());
+        answer.release();
+        QVERIFY(r.started());
+        QTRY_COMPARE_WITH_TIMEOUT(r.text(), QStringLiteral("<span style='color:green;'>已连接 📶中 85</span>"), 5000);
+
+        r.c.onBtnSampleStop();
+        QVERIFY(r.started());
+        r.units.Receiver()->SetListening(false);
+        r.units.Receiver()->CloseConnection();
+        QVERIFY(r.waitFor("DeviceConnecting"));
+        const QString shown = r.text();
+        answer.release();
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(5000));
+        QCoreApplication::processEvents();
+        QCOMPARE(r.text(), shown);
     }
 };
 
