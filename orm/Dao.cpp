@@ -28,6 +28,17 @@ Status run(QSqlQuery& query, const QString& sql, const QVariantList& values)
     return Status();
 }
 
+Status select(QSqlQuery& query, const QString& sql, const QVariantList& values)
+{
+    query.setForwardOnly(true);
+    return run(query, sql, values);
+}
+
+Status rowsRead(const QSqlQuery& query)
+{
+    return query.lastError().type() == QSqlError::NoError ? Status() : Status::failed(query.lastError());
+}
+
 // Brackets, not double quotes: SQLite reads a double-quoted name that is no
 // column as a string literal, so a missing column would not be an error.
 QString quoted(const QString& name)
@@ -81,6 +92,15 @@ Status columnIndices(const ClassInfo& info, const QStringList& names, QVector<in
             indices->append(index);
     }
     return Status();
+}
+
+Status prepare(const ClassInfo& info, const QStringList& columns, const QSqlDatabase& db,
+               QVector<int>* indices, QSqlDatabase* conn)
+{
+    Status status = columnIndices(info, columns, indices);
+    if (status.isOk())
+        *conn = resolve(db, &status);
+    return status;
 }
 
 QString columnList(const ClassInfo& info, const QVector<int>& indices)

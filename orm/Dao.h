@@ -23,12 +23,19 @@ namespace detail {
 
 QSqlDatabase resolve(const QSqlDatabase& db, Status* status);
 Status run(QSqlQuery& query, const QString& sql, const QVariantList& values);
+// A forward-only query, since rows are read once in order.
+Status select(QSqlQuery& query, const QString& sql, const QVariantList& values);
+// Whether the rows of a select were all read.
+Status rowsRead(const QSqlQuery& query);
 QString quoted(const QString& name);
 QString placeholders(int count);
 QString createTableSql(const ClassInfo& info);
 // Indices of the requested columns, identifier first; all columns when the
 // list is empty. Fails on a name the class does not have.
 Status columnIndices(const ClassInfo& info, const QStringList& names, QVector<int>* indices);
+// The column indices and the connection of one call on `columns` of a class.
+Status prepare(const ClassInfo& info, const QStringList& columns, const QSqlDatabase& db,
+               QVector<int>* indices, QSqlDatabase* conn);
 QString columnList(const ClassInfo& info, const QVector<int>& indices);
 
 template <class T>
@@ -93,10 +100,8 @@ Status update(const T& obj, const QStringList& columns = {}, const QSqlDatabase&
 {
     const ClassDef<T>& def = ClassDef<T>::instance();
     QVector<int> indices;
-    Status status = detail::columnIndices(def, columns, &indices);
-    if (!status.isOk())
-        return status;
-    QSqlDatabase conn = detail::resolve(db, &status);
+    QSqlDatabase conn;
+    Status status = detail::prepare(def, columns, db, &indices, &conn);
     if (!status.isOk())
         return status;
 
@@ -128,24 +133,22 @@ Status fetchById(T& obj, const QStringList& columns = {}, const QSqlDatabase& db
 {
     const ClassDef<T>& def = ClassDef<T>::instance();
     QVector<int> indices;
-    Status status = detail::columnIndices(def, columns, &indices);
-    if (!status.isOk())
-        return status;
-    QSqlDatabase conn = detail::resolve(db, &status);
+    QSqlDatabase conn;
+    Status status = detail::prepare(def, columns, db, &indices, &conn);
     if (!status.isOk())
         return status;
 
     QSqlQuery query(conn);
-    query.setForwardOnly(true);
-    status = detail::run(query,
-                         QStringLiteral("SELECT %1 FROM %2 WHERE [ID]=?")
-                             .arg(detail::columnList(def, indices), detail::quoted(def.name())),
-                         {def.idOf(obj)});
+    status = detail::select(query,
+                            QStringLiteral("SELECT %1 FROM %2 WHERE [ID]=?")
+                                .arg(detail::columnList(def, indices), detail::quoted(def.name())),
+                            {def.idOf(obj)});
     if (!status.isOk())
         return status;
-    if (!query.next())
-        return query.lastError().type() == QSqlError::NoError ? Status::noSuchRow(def.name())
-                                                              : Status::failed(query.lastError());
+    if (!query.next()) {
+        status = detail::rowsRead(query);
+        return status.isOk() ? Status::noSuchRow(def.name()) : status;
+    }
     detail::readRow(def, query, indices, obj);
     return status;
 }
@@ -159,20 +162,17 @@ Status fetchByQuery(const Query& select, QVector<std::shared_ptr<T>>& out,
     out.clear();
     const ClassDef<T>& def = ClassDef<T>::instance();
     QVector<int> indices;
-    Status status = detail::columnIndices(def, columns, &indices);
-    if (!status.isOk())
-        return status;
-    QSqlDatabase conn = detail::resolve(db, &status);
+    QSqlDatabase conn;
+    Status status = detail::prepare(def, columns, db, &indices, &conn);
     if (!status.isOk())
         return status;
 
     QSqlQuery query(conn);
-    query.setForwardOnly(true);
-    status = detail::run(query,
-                         QStringLiteral("SELECT %1 FROM %2 %3")
-                             .arg(detail::columnList(def, indices), detail::quoted(def.name()),
-                                  select.sql),
-                         select.values);
+    status = detail::select(query,
+                            QStringLiteral("SELECT %1 FROM %2 %3")
+                                .arg(detail::columnList(def, indices), detail::quoted(def.name()),
+                                     select.sql),
+                            select.values);
     if (!status.isOk())
         return status;
     while (query.next()) {
@@ -180,7 +180,7 @@ Status fetchByQuery(const Query& select, QVector<std::shared_ptr<T>>& out,
         detail::readRow(def, query, indices, *obj);
         out.append(obj);
     }
-    return query.lastError().type() == QSqlError::NoError ? Status() : Status::failed(query.lastError());
+    return detail::rowsRead(query);
 }
 
 // Fills the one-to-many relation `member` of every parent from the child
@@ -206,7 +206,8 @@ Status fetchChildren(const QVector<std::shared_ptr<P>>& parents,
         return Status::failed(QStringLiteral("no column %1 in %2").arg(relation->foreignKey, childDef.name()));
 
     QVector<int> indices;
-    Status status = detail::columnIndices(childDef, columns, &indices);
+    QSqlDatabase conn;
+    Status status = detail::prepare(childDef, columns, db, &indices, &conn);
     if (!status.isOk())
         return status;
     QStringList orderNames{detail::quoted(relation->foreignKey)};
@@ -216,9 +217,6 @@ Status fetchChildren(const QVector<std::shared_ptr<P>>& parents,
         orderNames.append(detail::quoted(name));
     }
     orderNames.append(QStringLiteral("[ID]"));
-    QSqlDatabase conn = detail::resolve(db, &status);
-    if (!status.isOk())
-        return status;
     indices.removeAll(foreignKey);
 
     QHash<int, std::shared_ptr<P>> byId;
@@ -245,15 +243,14 @@ Status fetchChildren(const QVector<std::shared_ptr<P>>& parents,
         for (int id : part)
             values.append(id);
         QSqlQuery query(conn);
-        query.setForwardOnly(true);
-        status = detail::run(query,
-                             QStringLiteral("SELECT %1,%2 FROM %3 WHERE %2 IN (%4) ORDER BY %5")
-                                 .arg(detail::columnList(childDef, indices),
-                                      detail::quoted(relation->foreignKey),
-                                      detail::quoted(childDef.name()),
-                                      detail::placeholders(part.size()),
-                                      orderNames.join(QLatin1Char(','))),
-                             values);
+        status = detail::select(query,
+                                QStringLiteral("SELECT %1,%2 FROM %3 WHERE %2 IN (%4) ORDER BY %5")
+                                    .arg(detail::columnList(childDef, indices),
+                                         detail::quoted(relation->foreignKey),
+                                         detail::quoted(childDef.name()),
+                                         detail::placeholders(part.size()),
+                                         orderNames.join(QLatin1Char(','))),
+                                values);
         if (!status.isOk())
             return status;
         while (query.next()) {
@@ -264,8 +261,9 @@ Status fetchChildren(const QVector<std::shared_ptr<P>>& parents,
             const std::shared_ptr<P> owner = byId.value(parentId);
             ((*owner).*member).append(child);
         }
-        if (query.lastError().type() != QSqlError::NoError)
-            return Status::failed(query.lastError());
+        status = detail::rowsRead(query);
+        if (!status.isOk())
+            return status;
     }
     if (children) {
         for (const std::shared_ptr<P>& parent : parents) {
