@@ -2,19 +2,6 @@
 
 #include "project/Data_Point.h"
 
-namespace {
-[[maybe_unused]] const bool registered = (orm::ClassDef<Data_Line>::instance(), true);
-} // namespace
-
-Data_Line::Data_Line() = default;
-
-Data_Line::Data_Line(const int& id)
-    : ID(id)
-{
-}
-
-Data_Line::~Data_Line() = default;
-
 void Data_Line::ormRegister(orm::ClassDef<Data_Line>& def)
 {
     def.setName(QStringLiteral("Data_Line"));

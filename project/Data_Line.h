@@ -13,9 +13,9 @@ class Data_Point;
 class Data_Line
 {
 public:
-    Data_Line();
-    explicit Data_Line(const int& id);
-    virtual ~Data_Line();
+    Data_Line() = default;
+    explicit Data_Line(const int& id) : ID(id) {}
+    virtual ~Data_Line() = default;
 
     static void ormRegister(orm::ClassDef<Data_Line>& def);
 

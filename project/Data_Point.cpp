@@ -6,17 +6,49 @@
 #include "project/Data_Sample.h"
 
 namespace {
-[[maybe_unused]] const bool registered = (orm::ClassDef<Data_Point>::instance(), true);
-} // namespace
 
-Data_Point::Data_Point() = default;
+using Samples = QVector<std::shared_ptr<Data_Sample>>;
 
-Data_Point::Data_Point(const int& id)
-    : ID(id)
+// Sum of what `value` reads from each sample after fetching `columns`.
+template <class F>
+double sumOver(const Samples& samples, const QStringList& columns, F value)
 {
+    double sum = 0.0;
+    for (const std::shared_ptr<Data_Sample>& sample : samples) {
+        orm::fetchById(*sample, columns);
+        sum += value(*sample);
+    }
+    return sum;
 }
 
-Data_Point::~Data_Point() = default;
+template <class F>
+double meanOver(const Samples& samples, const QStringList& columns, F value)
+{
+    return samples.isEmpty() ? 0.0 : sumOver(samples, columns, value) / samples.size();
+}
+
+// One result per sample, each made from the whole fetched row.
+template <class F>
+auto eachRow(const Samples& samples, F make)
+{
+    QList<decltype(make(*samples.first()))> results;
+    for (const std::shared_ptr<Data_Sample>& sample : samples) {
+        orm::fetchById(*sample);
+        results.append(make(*sample));
+    }
+    return results;
+}
+
+// The first sample, used or not, after fetching `column`; nullptr without one.
+const Data_Sample* firstFetched(const Samples& samples, const QString& column)
+{
+    if (samples.isEmpty() || !samples.first())
+        return nullptr;
+    orm::fetchById(*samples.first(), {column});
+    return samples.first().get();
+}
+
+} // namespace
 
 int Data_Point::sampleMode()
 {
@@ -27,9 +59,9 @@ int Data_Point::sampleMode()
     return 0;
 }
 
-QVector<std::shared_ptr<Data_Sample>> Data_Point::usedSamples() const
+Samples Data_Point::usedSamples() const
 {
-    QVector<std::shared_ptr<Data_Sample>> used;
+    Samples used;
     for (const std::shared_ptr<Data_Sample>& sample : list_Data_Sample) {
         if (sample && sample->USE != 0)
             used.append(sample);
@@ -44,86 +76,51 @@ int Data_Point::GetSampleSize() const
 
 QList<st_SampleData_Send> Data_Point::GetSendData()
 {
-    QList<st_SampleData_Send> sends;
-    for (const std::shared_ptr<Data_Sample>& sample : usedSamples()) {
-        orm::fetchById(*sample);
-        sends.append(sample->GetSendData());
-    }
-    return sends;
+    return eachRow(usedSamples(), [](const Data_Sample& s) { return s.GetSendData(); });
 }
 
 double Data_Point::GetSendI()
 {
-    const QVector<std::shared_ptr<Data_Sample>> used = usedSamples();
-    if (used.isEmpty())
-        return 0.0;
-    double sum = 0.0;
-    for (const std::shared_ptr<Data_Sample>& sample : used) {
-        orm::fetchById(*sample, {QStringLiteral("DATA_SEND")});
-        sum += sample->GetSendI();
-    }
-    return sum / used.size();
+    return meanOver(usedSamples(), {QStringLiteral("DATA_SEND")},
+                    [](const Data_Sample& s) { return s.GetSendI(); });
 }
 
 double Data_Point::GetSendFs()
 {
-    if (list_Data_Sample.isEmpty() || !list_Data_Sample.first())
-        return 0.0;
-    Data_Sample& first = *list_Data_Sample.first();
-    orm::fetchById(first, {QStringLiteral("SendFs")});
-    return first.SendFs;
+    const Data_Sample* first = firstFetched(list_Data_Sample, QStringLiteral("SendFs"));
+    return first ? first->SendFs : 0.0;
 }
 
 double Data_Point::GetOffTime()
 {
-    const QVector<std::shared_ptr<Data_Sample>> used = usedSamples();
-    if (used.isEmpty())
-        return 0.0;
-    double sum = 0.0;
-    for (const std::shared_ptr<Data_Sample>& sample : used) {
-        orm::fetchById(*sample, {QStringLiteral("SampleOffFs"), QStringLiteral("DATA_SOFF")});
-        sum += sample->GetOffTime();
-    }
-    return sum / used.size();
+    return meanOver(usedSamples(), {QStringLiteral("SampleOffFs"), QStringLiteral("DATA_SOFF")},
+                    [](const Data_Sample& s) { return s.GetOffTime(); });
 }
 
 QList<st_RecvData_VRX2208> Data_Point::GetRecvData_Vrx2208_RAW(bool divideByCurrent)
 {
-    QList<st_RecvData_VRX2208> records;
-    for (const std::shared_ptr<Data_Sample>& sample : usedSamples()) {
-        orm::fetchById(*sample);
-        records.append(sample->GetRecvData_Vrx2208_RAW(divideByCurrent));
-    }
-    return records;
+    return eachRow(usedSamples(), [divideByCurrent](const Data_Sample& s) {
+        return s.GetRecvData_Vrx2208_RAW(divideByCurrent);
+    });
 }
 
 QList<st_RecvData_VRX2208> Data_Point::GetRecvData_Vrx2208(bool divideByCurrent, int sampleMode)
 {
-    QList<st_RecvData_VRX2208> records;
-    for (const std::shared_ptr<Data_Sample>& sample : usedSamples()) {
-        orm::fetchById(*sample);
-        records.append(sample->GetRecvData_Vrx2208(divideByCurrent, sampleMode));
-    }
-    return records;
+    return eachRow(usedSamples(), [divideByCurrent, sampleMode](const Data_Sample& s) {
+        return s.GetRecvData_Vrx2208(divideByCurrent, sampleMode);
+    });
 }
 
 QDateTime Data_Point::GetStartTime()
 {
-    if (list_Data_Sample.isEmpty() || !list_Data_Sample.first())
-        return QDateTime();
-    Data_Sample& first = *list_Data_Sample.first();
-    orm::fetchById(first, {QStringLiteral("StartTime")});
-    return QDateTime::fromMSecsSinceEpoch(first.StartTime);
+    const Data_Sample* first = firstFetched(list_Data_Sample, QStringLiteral("StartTime"));
+    return first ? QDateTime::fromMSecsSinceEpoch(first->StartTime) : QDateTime();
 }
 
 int Data_Point::GetPeriod()
 {
-    int sum = 0;
-    for (const std::shared_ptr<Data_Sample>& sample : usedSamples()) {
-        orm::fetchById(*sample, {QStringLiteral("PERIOD")});
-        sum += sample->PERIOD;
-    }
-    return sum;
+    return int(sumOver(usedSamples(), {QStringLiteral("PERIOD")},
+                       [](const Data_Sample& s) { return s.PERIOD; }));
 }
 
 void Data_Point::p_getRecvData(QList<QVector<double>>* values, QList<QVector<double>>* times,
@@ -146,13 +143,16 @@ void Data_Point::p_getRecvData(QList<QVector<double>>* values, QList<QVector<dou
     }
 
     // Drop the curves again so that a line profile over hundreds of points
-    // does not keep every waveform of the line in memory.
-    list_Data_Sample.clear();
-    orm::fetchByQuery(orm::Query{QStringLiteral("WHERE Data_Sample.Data_PointID = ? ORDER BY ID"),
-                                 {ID}},
-                      list_Data_Sample,
-                      {QStringLiteral("USE"), QStringLiteral("PERIOD"), QStringLiteral("SendFs"),
-                       QStringLiteral("Data_PointID")});
+    // does not keep every waveform of the line in memory. A failed reload
+    // keeps the samples as they are rather than leave the point empty.
+    Samples reloaded;
+    if (orm::fetchByQuery(orm::Query{QStringLiteral("WHERE Data_Sample.Data_PointID = ? ORDER BY ID"),
+                                     {ID}},
+                          reloaded,
+                          {QStringLiteral("USE"), QStringLiteral("PERIOD"), QStringLiteral("SendFs"),
+                           QStringLiteral("Data_PointID")})
+            .isOk())
+        list_Data_Sample = reloaded;
 }
 
 void Data_Point::GetRecvData(QVector<double>* values, QVector<double>* times, bool divideByCurrent)

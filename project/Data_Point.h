@@ -21,9 +21,9 @@ class Data_Sample;
 class Data_Point
 {
 public:
-    Data_Point();
-    explicit Data_Point(const int& id);
-    virtual ~Data_Point();
+    Data_Point() = default;
+    explicit Data_Point(const int& id) : ID(id) {}
+    virtual ~Data_Point() = default;
 
     int GetSampleSize() const;
     QList<st_SampleData_Send> GetSendData();

@@ -2,10 +2,6 @@
 
 #include <QDateTime>
 
-namespace {
-[[maybe_unused]] const bool registered = (orm::ClassDef<Data_Project>::instance(), true);
-} // namespace
-
 Data_Project::Data_Project()
     : CreateTime(static_cast<double>(QDateTime::currentSecsSinceEpoch()))
 {
@@ -16,8 +12,6 @@ Data_Project::Data_Project(const int& id)
 {
     ID = id;
 }
-
-Data_Project::~Data_Project() = default;
 
 st_ProjectConfig Data_Project::getProjectConfig() const
 {

@@ -11,7 +11,7 @@ class Data_Project
 public:
     Data_Project();
     explicit Data_Project(const int& id);
-    virtual ~Data_Project();
+    virtual ~Data_Project() = default;
 
     // WorkConfig through CreateTime.
     st_ProjectConfig getProjectConfig() const;

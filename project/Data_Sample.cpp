@@ -7,19 +7,6 @@
 
 #include <cmath>
 
-namespace {
-[[maybe_unused]] const bool registered = (orm::ClassDef<Data_Sample>::instance(), true);
-} // namespace
-
-Data_Sample::Data_Sample() = default;
-
-Data_Sample::Data_Sample(const int& id)
-    : ID(id)
-{
-}
-
-Data_Sample::~Data_Sample() = default;
-
 st_SampleData_Send Data_Sample::GetSendData() const
 {
     st_SampleData_Send send;
@@ -96,24 +83,26 @@ void Data_Sample::GetRecvData(QVector<double>* values, QVector<double>* times, i
     CurveProcessing::processCurve(*values, *times, GetOffTime(), sampleMode);
 }
 
-st_RecvData_VRX2208 Data_Sample::GetRecvData_Vrx2208_RAW(bool divideByCurrent) const
+st_RecvData_VRX2208 Data_Sample::record() const
 {
     st_RecvData_VRX2208 rec;
     rec.TYPE = TYPE;
     rec.SendFs = SendFs;
     rec.RecvFs = RecvFs;
     rec.StartTime = StartTime;
+    return rec;
+}
+
+st_RecvData_VRX2208 Data_Sample::GetRecvData_Vrx2208_RAW(bool divideByCurrent) const
+{
+    st_RecvData_VRX2208 rec = record();
     GetRecvData_RAW(&rec.values, &rec.times, divideByCurrent);
     return rec;
 }
 
 st_RecvData_VRX2208 Data_Sample::GetRecvData_Vrx2208(bool divideByCurrent, int sampleMode) const
 {
-    st_RecvData_VRX2208 rec;
-    rec.TYPE = TYPE;
-    rec.SendFs = SendFs;
-    rec.RecvFs = RecvFs;
-    rec.StartTime = StartTime;
+    st_RecvData_VRX2208 rec = record();
     GetRecvData(&rec.values, &rec.times, sampleMode, divideByCurrent);
     return rec;
 }

@@ -17,9 +17,9 @@ class Data_Point;
 class Data_Sample
 {
 public:
-    Data_Sample();
-    explicit Data_Sample(const int& id);
-    virtual ~Data_Sample();
+    Data_Sample() = default;
+    explicit Data_Sample(const int& id) : ID(id) {}
+    virtual ~Data_Sample() = default;
 
     st_SampleData_Send GetSendData() const;
     // Transmitter current in A, bounded into [1e-5, 9999].
@@ -52,4 +52,9 @@ public:
     int USE = 0;
     QString NOTE;
     std::shared_ptr<Data_Point> Data_PointID;
+
+private:
+    // A receiver record of this sample without curves; widths are not
+    // read back.
+    st_RecvData_VRX2208 record() const;
 };

@@ -1,13 +1,5 @@
 #include "project/Data_WorkSet.h"
 
-namespace {
-[[maybe_unused]] const bool registered = (orm::ClassDef<Data_WorkSet>::instance(), true);
-} // namespace
-
-Data_WorkSet::Data_WorkSet() = default;
-
-Data_WorkSet::~Data_WorkSet() = default;
-
 void Data_WorkSet::ormRegister(orm::ClassDef<Data_WorkSet>& def)
 {
     def.setName(QStringLiteral("Data_WorkSet"));

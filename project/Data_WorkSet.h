@@ -6,8 +6,8 @@
 class Data_WorkSet
 {
 public:
-    Data_WorkSet();
-    virtual ~Data_WorkSet();
+    Data_WorkSet() = default;
+    virtual ~Data_WorkSet() = default;
 
     static void ormRegister(orm::ClassDef<Data_WorkSet>& def);
 

@@ -8,30 +8,26 @@
 #include "project/Data_Sample.h"
 #include "project/Data_WorkSet.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
 // A fresh project file with the five tables, on the default connections.
 class ProjectFile
 {
 public:
-    explicit ProjectFile(const QString& name = QStringLiteral("test.ZOLVA"))
+    ProjectFile()
     {
         orm::ConnectionSettings settings;
-        settings.databaseName = m_dir.filePath(name);
+        settings.databaseName = m_dir.filePath(QStringLiteral("test.ZOLVA"));
         orm::Database::setSettings(settings);
-    }
-    ~ProjectFile() { orm::Database::dropAll(); }
-
-    QString path() const { return orm::Database::settings().databaseName; }
-
-    bool createTables() const
-    {
-        return orm::createTable<Data_Project>().isOk() && orm::createTable<Data_Line>().isOk()
+        m_created = orm::createTable<Data_Project>().isOk() && orm::createTable<Data_Line>().isOk()
             && orm::createTable<Data_Point>().isOk() && orm::createTable<Data_Sample>().isOk()
             && orm::createTable<Data_WorkSet>().isOk();
     }
+    ~ProjectFile() { orm::Database::dropAll(); }
+
+    bool created() const { return m_created; }
 
 private:
     QTemporaryDir m_dir;
+    bool m_created = false;
 };
