@@ -1,6 +1,8 @@
 #include "project/CurveProcessing.h"
 #include "project/TimeChannel.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
@@ -11,8 +13,10 @@ static void initResources()
 }
 
 using namespace CurveProcessing;
+using Curve = QVector<double>;
 
-// The steps of the decay-curve pipeline with hand-computed numbers.
+// The time-channel table and the steps of the decay-curve pipeline, with
+// hand-computed numbers.
 class tst_CurveProcessing : public QObject
 {
     Q_OBJECT
@@ -20,27 +24,46 @@ class tst_CurveProcessing : public QObject
 private slots:
     void initTestCase();
     void init();
-    void alignmentRebasesOnTheGrid();
-    void alignmentLeavesCurveOnBadInput();
+    void tableIsTheCompiledInResource();
+    void gating_data();
+    void gating();
+    void alignment_data();
+    void alignment();
     void smoothingWindows_data();
     void smoothingWindows();
-    void clampKeepsSignAndNaN();
-    void pipelineSounding();
-    void pipelineSelfCheck();
-    void startTimeCut();
-    void mismatchedInputStaysInBounds();
+    void pipeline_data();
+    void pipeline();
     void spreadOfRecords();
 
 private:
-    static QVector<double> grid(int n, double valueStep);
-    static void compareFuzzy(const QVector<double>& actual, const QVector<double>& expected);
+    static Curve grid(int n, double step, double from = 0.0)
+    {
+        Curve v;
+        for (int k = 0; k < n; ++k)
+            v.append(from + k * step);
+        return v;
+    }
+    static st_RecvData_VRX2208 record(int type, const Curve& times, const Curve& values)
+    {
+        st_RecvData_VRX2208 r;
+        r.TYPE = type;
+        r.times = times;
+        r.values = values;
+        return r;
+    }
+    static void compareFuzzy(const Curve& actual, const Curve& expected)
+    {
+        QCOMPARE(actual.size(), expected.size());
+        for (int i = 0; i < actual.size(); ++i)
+            QVERIFY2(std::abs(actual.at(i) - expected.at(i)) <= 1e-9 * qMax(1.0, std::abs(expected.at(i))),
+                     qPrintable(QStringLiteral("element %1: %2").arg(i).arg(actual.at(i), 0, 'g', 17)));
+    }
 };
 
 void tst_CurveProcessing::initTestCase()
 {
     initResources();
     TimeChannel::load(QStringLiteral(":/etc/time.ini"));
-    QCOMPARE(TimeChannel::table().size(), 72);
 }
 
 void tst_CurveProcessing::init()
@@ -50,70 +73,113 @@ void tst_CurveProcessing::init()
     curveDivisor = 11.0;
 }
 
-QVector<double> tst_CurveProcessing::grid(int n, double step)
+void tst_CurveProcessing::tableIsTheCompiledInResource()
 {
-    QVector<double> v;
-    for (int k = 0; k < n; ++k)
-        v.append(k * step);
-    return v;
+    const QStringList values = QStringLiteral(
+        "10.00 12.58925 15.84893 19.95262 25.11886 31.62278 39.81072 50.11872 63.09573 82.54042 "
+        "90.85176 100 112.8838 127.4275 143.845 162.3777 183.2981 206.9138 233.5721 263.6651 "
+        "297.6351 335.9818 379.269 428.1332 483.293 545.5595 615.8482 695.1928 784.76 885.8668 1000 "
+        "1165.914 1359.356 1584.893 1847.85 2154.435 2511.886 2928.645 3414.549 3981.072 4641.589 "
+        "5411.695 6309.573 7356.423 8576.959 10000 12589.25 15848.93 19952.62 25118.86 31622.78 "
+        "39810.72 50118.72 63095.73 79432.82 100000 125892.5 158489.3 199526.2 251188.6 316227.8 "
+        "398107.2 501187.2 630957.3 794328.2 1000000 1258925 1584893 1995262 2511886 3162278 3981072")
+        .split(QLatin1Char(' '));
+    // Lines that are no number count as 0.0; a missing file changes nothing.
+    QTemporaryDir dir;
+    QFile other(dir.filePath(QStringLiteral("t.ini")));
+    QVERIFY(other.open(QIODevice::WriteOnly));
+    other.write("10\r\nabc\r\n20\r\n\r\n");
+    other.close();
+    TimeChannel::load(other.fileName());
+    TimeChannel::load(dir.filePath(QStringLiteral("missing.ini")));
+    QCOMPARE(TimeChannel::table(), (Curve{10, 0, 20, 0}));
+
+    QFile file(QStringLiteral(":/etc/time.ini"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), (values.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1());
+    TimeChannel::load(file.fileName());
+    Curve expected;
+    for (const QString& v : values)
+        expected.append(v.toDouble());
+    QCOMPARE(TimeChannel::table(), expected);
+    QCOMPARE(TimeChannel::select(10, 10, expected), Curve{10});
+    QVERIFY(TimeChannel::select(11, 10, expected).isEmpty());
+    QCOMPARE(TimeChannel::select(90, 112.8838, expected), (Curve{90.85176, 100, 112.8838}));
 }
 
-void tst_CurveProcessing::compareFuzzy(const QVector<double>& actual, const QVector<double>& expected)
+void tst_CurveProcessing::gating_data()
 {
-    QCOMPARE(actual.size(), expected.size());
-    for (int i = 0; i < actual.size(); ++i) {
-        if (std::abs(actual.at(i) - expected.at(i)) > 1e-9 * qMax(1.0, std::abs(expected.at(i))))
-            QFAIL(qPrintable(QStringLiteral("element %1: %2, expected %3")
-                                 .arg(i)
-                                 .arg(actual.at(i), 0, 'g', 17)
-                                 .arg(expected.at(i), 0, 'g', 17)));
-    }
+    QTest::addColumn<Curve>("times");
+    QTest::addColumn<Curve>("values");
+    QTest::addColumn<Curve>("gates");
+    QTest::addColumn<Curve>("means");
+    // 1.6 ... 94.4 µs and 95: gates 10 ... 90.85176; samples below 10 µs are
+    // ignored. Each mean is the middle of its gate's run of samples: gate 10
+    // takes 11.2 (up to 11.294625), the last takes 88.0 ... 95 (from 86.69609).
+    const Curve curve = grid(59, 1.6, 1.6) + Curve{95.0};
+    QTest::newRow("1.6 to 95 us") << curve << curve << TimeChannel::table().mid(0, 11)
+                                  << Curve{11.2, 12.8, 16.0, 20.8, 25.6, 32.0, 40.8, 51.2, 64.8, 80.0,
+                                           (88.0 + 89.6 + 91.2 + 92.8 + 94.4 + 95.0) / 6};
+    // A midpoint belongs to the later gate; gates without samples are left out.
+    QTest::newRow("midpoint") << Curve{10.0, (12.58925 + 15.84893) / 2, 40.0} << Curve{1, 2, 3}
+                              << Curve{10.0, 15.84893, 39.81072} << Curve{1, 2, 3};
+    QTest::newRow("single gate") << Curve{5, 10, 11, 12} << Curve{100, 1, 2, 3} << Curve{10} << Curve{2};
+    QTest::newRow("empty") << Curve{} << Curve{} << Curve{} << Curve{};
+    QTest::newRow("below 10 us") << Curve{1.6, 3.2, 9.6} << Curve{1, 2, 3} << Curve{} << Curve{};
+    QTest::newRow("values shorter") << Curve{10, 11, 12} << Curve{4} << Curve{10} << Curve{4};
 }
 
-void tst_CurveProcessing::alignmentRebasesOnTheGrid()
+void tst_CurveProcessing::gating()
 {
-    QVector<double> times = grid(10, 1.6);
-    QVector<double> values = grid(10, 1.0);
-    alignTimes(times, values, 5.0);
+    QFETCH(Curve, times);
+    QFETCH(Curve, values);
+    QFETCH(Curve, means);
+    TimeChannel::toTimeChannels(times, values);
+    QTEST(times, "gates");
+    compareFuzzy(values, means);
+}
+
+void tst_CurveProcessing::alignment_data()
+{
+    QTest::addColumn<double>("offTime");
+    QTest::addColumn<int>("valueCount");
+    QTest::addColumn<Curve>("wantTimes");
+    QTest::addColumn<Curve>("wantValues");
     // 6.4 -> ceil(1.4) = 2 -> 1.6; 8.0 -> 3 -> 1.6, too close, so 3.2.
-    compareFuzzy(times, {1.6, 3.2, 4.8, 6.4, 8.0, 9.6});
-    compareFuzzy(values, {4, 5, 6, 7, 8, 9});
+    QTest::newRow("5.0") << 5.0 << 10 << Curve{1.6, 3.2, 4.8, 6.4, 8.0, 9.6} << Curve{4, 5, 6, 7, 8, 9};
+    for (double off : {0.0, 14.4, 20.0, -1.0, double(NAN), double(INFINITY)})
+        QTest::newRow(qPrintable(QString::number(off))) << off << 10 << grid(10, 1.6) << grid(10, 1.0);
+    QTest::newRow("values shorter") << 5.0 << 5 << grid(10, 1.6) << grid(5, 1.0);
 }
 
-void tst_CurveProcessing::alignmentLeavesCurveOnBadInput()
+void tst_CurveProcessing::alignment()
 {
-    const QVector<double> t = grid(10, 1.6);
-    const QVector<double> v = grid(10, 1.0);
-    for (double off : {0.0, 14.4, 20.0, -1.0, double(NAN), double(INFINITY)}) {
-        QVector<double> times = t;
-        QVector<double> values = v;
-        alignTimes(times, values, off);
-        QCOMPARE(times, t);
-        QCOMPARE(values, v);
-    }
-    QVector<double> times = t;
-    QVector<double> shorter = v.mid(0, 5);
-    alignTimes(times, shorter, 5.0);
-    QCOMPARE(times, t);
+    QFETCH(double, offTime);
+    QFETCH(int, valueCount);
+    QFETCH(Curve, wantTimes);
+    QFETCH(Curve, wantValues);
+    Curve times = grid(10, 1.6);
+    Curve values = grid(valueCount, 1.0);
+    alignTimes(times, values, offTime);
+    compareFuzzy(times, wantTimes);
+    compareFuzzy(values, wantValues);
 }
 
 void tst_CurveProcessing::smoothingWindows_data()
 {
     QTest::addColumn<int>("n");
     QTest::addColumn<QVector<int>>("changed");
-    QTest::addColumn<QVector<double>>("expected");
+    QTest::addColumn<Curve>("expected");
     // y = k * k; a 3-point mean of it adds 2/3, a 5-point mean adds 2.
-    QTest::newRow("11") << 11 << QVector<int>{9} << QVector<double>{245.0 / 3};
-    QTest::newRow("13") << 13 << QVector<int>{11}
-                        << QVector<double>{(100 + 365.0 / 3 + 144) / 3};
+    QTest::newRow("10") << 10 << QVector<int>{} << Curve{};
+    QTest::newRow("11") << 11 << QVector<int>{9} << Curve{245.0 / 3};
+    QTest::newRow("13") << 13 << QVector<int>{11} << Curve{(100 + 365.0 / 3 + 144) / 3};
     QVector<int> changed;
-    QVector<double> expected;
-    for (int i = 11; i <= 100; ++i) {
+    Curve expected;
+    for (int i = 11; i <= 102; ++i) {
         changed.append(i);
-        expected.append(i * i + 2.0 / 3);
+        expected.append(i * i + (i == 101 ? 2.0 : 2.0 / 3));
     }
-    changed << 101 << 102;
-    expected << 101 * 101 + 2.0 << 102 * 102 + 2.0 / 3;
     QTest::newRow("104") << 104 << changed << expected;
 }
 
@@ -121,125 +187,96 @@ void tst_CurveProcessing::smoothingWindows()
 {
     QFETCH(int, n);
     QFETCH(QVector<int>, changed);
-    QFETCH(QVector<double>, expected);
-    QVector<double> y;
+    QFETCH(Curve, expected);
+    Curve y;
     for (int k = 0; k < n; ++k)
         y.append(double(k) * k);
-    QVector<double> want = y;
+    Curve want = y;
     for (int i = 0; i < changed.size(); ++i)
         want[changed.at(i)] = expected.at(i);
     compareFuzzy(smoothCurve(y), want);
-    QCOMPARE(smoothCurve(y.mid(0, 10)), y.mid(0, 10));
 }
 
-void tst_CurveProcessing::clampKeepsSignAndNaN()
+void tst_CurveProcessing::pipeline_data()
 {
-    QVector<double> v{0.0, 20.0, -20.0, 5e-10, -5e-10, 3.0, INFINITY, std::nan("")};
-    clampMagnitude(v, 10.0, 1.1e-9);
-    compareFuzzy(v.mid(0, 7), {-1.1e-9, 10.0, -10.0, 1.1e-9, -1.1e-9, 3.0, 10.0});
-    QVERIFY(std::isnan(v.at(7)));
-}
-
-void tst_CurveProcessing::pipelineSounding()
-{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<double>("divisor");
+    QTest::addColumn<int>("cut");
+    QTest::addColumn<Curve>("values");
+    QTest::addColumn<Curve>("wantTimes");
+    QTest::addColumn<Curve>("wantValues");
     // 70 samples 1.6 µs apart, values 11 * t / 100: after the divisor each
     // value is t / 100, so every gate mean is the mean time of its window
     // over 100. Gates 82.54042 (samples 46..54), 90.85176 (55..59) and 100
     // (60..69, the last) lie above startTime; linear data pass smoothing.
-    QVector<double> times = grid(70, 1.6);
-    QVector<double> values = grid(70, 0.11 * 1.6);
-    processCurve(values, times, 0.0, 0);
-    compareFuzzy(times, {82.54042, 90.85176, 100});
-    compareFuzzy(values, {0.8, 0.912, 1.032});
+    const Curve gates{82.54042, 90.85176, 100};
+    QTest::newRow("sounding") << 0 << 11.0 << 80 << grid(70, 0.176) << gates << Curve{0.8, 0.912, 1.032};
+    QTest::newRow("no divisor") << 0 << 0.0 << 80 << grid(70, 0.016) << gates << Curve{0.8, 0.912, 1.032};
+    QTest::newRow("start time 0") << 0 << 11.0 << 0 << Curve(70, 11.0) << TimeChannel::table().mid(0, 12)
+                                  << Curve(12, 1.0);
+    QTest::newRow("all below start") << 0 << 11.0 << 800 << grid(70, 0.176) << Curve{} << Curve{};
+    // Self-check: neither divided, gated nor cut; a zero leaves as -1.1e-9
+    // and values above 10 as 10.
+    Curve clamped = grid(70, 0.176);
+    clamped[0] = -1.1e-9;
+    for (int k = 57; k < 70; ++k)
+        clamped[k] = 10.0;
+    QTest::newRow("self-check") << 1 << 11.0 << 80 << grid(70, 0.176) << grid(70, 1.6) << clamped;
+}
 
-    curveDivisor = 0.0; // no division
+void tst_CurveProcessing::pipeline()
+{
+    QFETCH(int, mode);
+    QFETCH(Curve, values);
+    QFETCH(Curve, wantTimes);
+    QFETCH(Curve, wantValues);
+    QFETCH(double, divisor);
+    QFETCH(int, cut);
+    curveDivisor = divisor;
+    startTime = cut;
+    Curve times = grid(70, 1.6);
+    processCurve(values, times, 0.0, mode);
+    compareFuzzy(times, wantTimes);
+    compareFuzzy(values, wantValues);
+
+    // Mismatched or empty input stays in bounds.
     times = grid(70, 1.6);
-    values = grid(70, 0.016);
-    processCurve(values, times, 0.0, 0);
-    compareFuzzy(values, {0.8, 0.912, 1.032});
-}
-
-void tst_CurveProcessing::pipelineSelfCheck()
-{
-    QVector<double> times = grid(70, 1.6);
-    QVector<double> values = grid(70, 0.176);
-    processCurve(values, times, 0.0, 1);
-    QCOMPARE(times, grid(70, 1.6));
-    QCOMPARE(values.size(), 70);
-    QCOMPARE(values.at(0), -1.1e-9);
-    QVERIFY(qFuzzyCompare(values.at(10), 1.76));
-    QCOMPARE(values.at(57), 10.0);
-}
-
-void tst_CurveProcessing::startTimeCut()
-{
-    for (int cut : {0, 800}) {
-        startTime = cut;
-        QVector<double> times = grid(700, 1.6);
-        QVector<double> values(700, 1.1);
-        processCurve(values, times, 0.0, 0);
-        QVERIFY(!times.isEmpty());
-        QCOMPARE(times.first(), cut == 0 ? 10.0 : 885.8668);
-        QCOMPARE(values.size(), times.size());
-    }
-    startTime = 800;
-    QVector<double> times = grid(100, 1.6);
-    QVector<double> values(100, 1.1);
-    processCurve(values, times, 0.0, 0);
-    QVERIFY(times.isEmpty());
-    QVERIFY(values.isEmpty());
-}
-
-void tst_CurveProcessing::mismatchedInputStaysInBounds()
-{
-    QVector<double> times = grid(70, 1.6);
-    QVector<double> values = grid(30, 0.176);
-    processCurve(values, times, 5.0, 0);
-    QVERIFY(values.size() <= times.size() || times.isEmpty());
-
-    QVector<double> none;
-    QVector<double> noTimes;
-    processCurve(none, noTimes, 5.0, 0);
+    values.resize(30);
+    processCurve(values, times, 5.0, mode);
+    QVERIFY(values.size() <= times.size());
+    Curve none;
+    Curve noTimes;
+    processCurve(none, noTimes, 5.0, mode);
     QVERIFY(none.isEmpty() && noTimes.isEmpty());
 }
 
 void tst_CurveProcessing::spreadOfRecords()
 {
-    QVector<double> four{1, 2, 3, 4};
+    Curve four{1, 2, 3, 4};
     QVERIFY(std::abs(relativeStdDev(four) - 51.63978) < 1e-5);
-    QVector<double> one{5};
+    Curve one{5};
     QVERIFY(std::isnan(relativeStdDev(one)));
-    QVector<double> none;
+    Curve none;
     QCOMPARE(relativeStdDevOrZero(none), 0.0);
+    Curve v{0.0, 20.0, -20.0, 5e-10, 3.0, INFINITY, std::nan("")};
+    clampMagnitude(v, 10.0, 1.1e-9);
+    compareFuzzy(v.mid(0, 6), {-1.1e-9, 10.0, -10.0, 1.1e-9, 3.0, 10.0});
+    QVERIFY(std::isnan(v.at(6)));
 
-    st_RecvData_VRX2208 a;
-    a.TYPE = 1;
-    a.times = {1, 2, 3, 4};
-    a.values = {10, 100, 1, 10};
-    st_RecvData_VRX2208 b = a;
-    b.values = {100, 100, 0, 0.1};
+    const st_RecvData_VRX2208 a = record(1, {1, 2, 3, 4}, {10, 100, 1, 10});
+    const st_RecvData_VRX2208 b = record(1, {1, 2, 3, 4}, {100, 100, 0, 0.1});
     // log10 values {1, 2}: mean 1.5, s = sqrt(0.5) -> 47.14045; {2, 2}: 0;
     // log10(0) is -inf and a mean of 0 divides by zero: both 100.
-    compareFuzzy(errorCurve({a, b}).mid(0, 2), {100 * std::sqrt(0.5) / 1.5, 0.0});
-    QCOMPARE(errorCurve({a, b}).mid(2), (QVector<double>{100, 100}));
-    QCOMPARE(errorCurve({a}), QVector<double>(4, 0.0));
+    compareFuzzy(errorCurve({a, b}), {100 * std::sqrt(0.5) / 1.5, 0.0, 100, 100});
+    QCOMPARE(errorCurve({a}), Curve(4, 0.0));
     QVERIFY(errorCurve({}).isEmpty());
-    b.values = {100, 100};
-    QCOMPARE(errorCurve({a, b}).size(), 4);
+    QCOMPARE(errorCurve({a, record(1, {}, {100, 100})}).size(), 4);
 
-    st_RecvData_VRX2208 r1;
-    r1.TYPE = 1;
-    r1.times = {1, 2};
-    r1.values = {1, 2};
-    st_RecvData_VRX2208 r2 = r1;
-    r2.values = {3, 4};
-    st_RecvData_VRX2208 r3 = r1;
-    r3.TYPE = 2;
-    r3.values = {5, 6};
-    QCOMPARE(meanReceiverCurve({r1, r2, r3}), (QVector<double>{2, 3}));
-    QCOMPARE(meanReceiverCurve({r3, r1}), (QVector<double>{5, 6}));
-    r1.times = {1};
-    QVERIFY(meanReceiverCurve({r1, r2}).isEmpty());
+    const st_RecvData_VRX2208 r1 = record(1, {1, 2}, {1, 2});
+    const st_RecvData_VRX2208 r3 = record(2, {1, 2}, {5, 6});
+    QCOMPARE(meanReceiverCurve({r1, record(1, {1, 2}, {3, 4}), r3}), (Curve{2, 3}));
+    QCOMPARE(meanReceiverCurve({r3, r1}), (Curve{5, 6}));
+    QVERIFY(meanReceiverCurve({record(1, {1}, {1, 2}), r1}).isEmpty());
     QVERIFY(meanReceiverCurve({}).isEmpty());
 }
 

@@ -1,145 +1,180 @@
 #include "ProjectFile.h"
 
+#include "project/TransmitWaveform.h"
 #include "project/VectorBlob.h"
 
 #include <QtTest>
 
-// The vector BLOB format and what a stored sample gives back.
+#include <cmath>
+
+using namespace TransmitWaveform;
+
+// The vector BLOB format, the transmit current and turn-off time of the
+// waveforms, and the curves a stored sample gives back.
 class tst_StoredSample : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void blobBytesAreBigEndianDoubles();
-    void partialTrailingGroupIsDropped();
-    void currentFromSendWaveform_data();
-    void currentFromSendWaveform();
-    void rawCurveAndDivisionByCurrent();
-    void storedSampleRoundTrip();
+    void blobsAreBigEndianDoubles();
+    void currentOfSendWaveform_data();
+    void currentOfSendWaveform();
+    void turnOffTimeOfStep_data();
+    void turnOffTimeOfStep();
+    void meansOverRecords();
+    void sampleReadBackFromTheFile();
+
+private:
+    static QVector<double> blocks(double amplitude)
+    {
+        return QVector<double>(8, amplitude) + QVector<double>(8, -amplitude);
+    }
+    static QVector<double> step(int ones)
+    {
+        QVector<double> w(ones, 1.0);
+        w.resize(ones + 200);
+        return w;
+    }
 };
 
-void tst_StoredSample::blobBytesAreBigEndianDoubles()
+void tst_StoredSample::blobsAreBigEndianDoubles()
 {
     QCOMPARE(vectorToBlob({1.0}), QByteArray::fromHex("3FF0000000000000"));
     const QByteArray two = QByteArray::fromHex("C004000000000000" "3FB999999999999A");
     QCOMPARE(vectorToBlob({-2.5, 0.1}), two);
     QCOMPARE(bytesToVector(two), (QVector<double>{-2.5, 0.1}));
-    QCOMPARE(bytesToVector(QByteArray::fromHex("3FF0000000000000")), QVector<double>{1.0});
     QVERIFY(vectorToBlob({}).isEmpty());
     QVERIFY(bytesToVector(QByteArray()).isEmpty());
-}
-
-void tst_StoredSample::partialTrailingGroupIsDropped()
-{
-    QByteArray twenty = vectorToBlob({1.0, 2.0});
-    twenty.append("\x40\x08\x00\x00", 4);
-    QCOMPARE(bytesToVector(twenty), (QVector<double>{1.0, 2.0}));
+    // A partial trailing group is dropped, never read past the end.
+    QCOMPARE(bytesToVector(two + QByteArray(4, '\x40')), (QVector<double>{-2.5, 0.1}));
     QVERIFY(bytesToVector(QByteArray(7, '\x40')).isEmpty());
 }
 
-void tst_StoredSample::currentFromSendWaveform_data()
+void tst_StoredSample::currentOfSendWaveform_data()
 {
+    // The estimate of one record, and the stored sample's own rule for
+    // short waveforms with its bounds of [1e-5, 9999].
     QTest::addColumn<QVector<double>>("wave");
-    QTest::addColumn<double>("current");
-    QVector<double> blocks(8, 10.0);
-    blocks += QVector<double>(8, -10.0);
-    // Terms i = 2 and 3, each |10 - (-10)| * 0.5 = 10, sum 20, over 16 / 8.
-    QTest::newRow("blocks") << blocks << 10.0;
-    QTest::newRow("three values") << QVector<double>{5, 5, -5} << 1e-5;
-    QTest::newRow("empty") << QVector<double>{} << 1e-5;
-    QTest::newRow("five values, some difference") << QVector<double>{1, 2, 3, 4, 5} << 9999.0;
-    QTest::newRow("five equal values") << QVector<double>(5, 3.0) << 1e-5;
-    QVector<double> huge(8, 1e6);
-    huge += QVector<double>(8, -1e6);
-    QTest::newRow("above 9999") << huge << 9999.0;
-    QTest::newRow("flat") << QVector<double>(16, 4.0) << 1e-5;
+    QTest::addColumn<double>("amplitude");
+    QTest::addColumn<double>("sampleCurrent");
+    // Terms i = 2 and 3, each |2 - (-2)| * 0.5 = 2, sum 4, over 16 / 8.
+    QTest::newRow("square") << blocks(2.0) << 2.0 << 2.0;
+    QTest::newRow("blocks of 10") << blocks(10.0) << 10.0 << 10.0;
+    QTest::newRow("flat") << QVector<double>(16, 4.0) << 0.0 << 1e-5;
+    QTest::newRow("above 9999") << blocks(1e6) << 1e6 << 9999.0;
+    QTest::newRow("five values") << QVector<double>{1, 2, 3, 4, 5} << 0.0 << 9999.0;
+    QTest::newRow("five equal") << QVector<double>(5, 3.0) << 0.0 << 1e-5;
+    QTest::newRow("three values") << QVector<double>{5, 5, -5} << 0.0 << 1e-5;
 }
 
-void tst_StoredSample::currentFromSendWaveform()
+void tst_StoredSample::currentOfSendWaveform()
 {
     QFETCH(QVector<double>, wave);
-    QFETCH(double, current);
+    QTEST(halfPeriodAmplitude(wave), "amplitude");
     Data_Sample sample;
     sample.DATA_SEND = vectorToBlob(wave);
-    QCOMPARE(sample.GetSendI(), current);
+    QTEST(sample.GetSendI(), "sampleCurrent");
 }
 
-void tst_StoredSample::rawCurveAndDivisionByCurrent()
+void tst_StoredSample::turnOffTimeOfStep_data()
 {
-    Data_Sample sample;
-    sample.TYPE = 1;
-    sample.SendFs = 25.0;
-    sample.RecvFs = 625000.0;
-    sample.StartTime = Q_INT64_C(1700000000000);
-    sample.DATA_RECV = vectorToBlob({2.0, 4.0, 6.0});
-    sample.DATA_RECV_POS = vectorToBlob({10.0, 20.0, 30.0});
-    sample.DATA_RECV_LEN = vectorToBlob({1.0, 1.0, 1.0});
-
-    QVector<double> values{99};
-    QVector<double> times{99};
-    sample.GetRecvData_RAW(&values, &times, false);
-    QCOMPARE(values, (QVector<double>{2.0, 4.0, 6.0}));
-    QCOMPARE(times, (QVector<double>{10.0, 20.0, 30.0}));
-
-    // No current waveform: divided by the floor of 1e-5.
-    sample.GetRecvData_RAW(&values, &times, true);
-    QCOMPARE(values.size(), 3);
-    QCOMPARE(values.at(0), 200000.0);
-    QCOMPARE(values.at(2), 600000.0);
-
-    QVector<double> blocks(8, 2.0);
-    blocks += QVector<double>(8, -2.0);
-    sample.DATA_SEND = vectorToBlob(blocks);
-    const st_RecvData_VRX2208 rec = sample.GetRecvData_Vrx2208_RAW(true);
-    QCOMPARE(rec.values, (QVector<double>{1.0, 2.0, 3.0}));
-    QCOMPARE(rec.times, (QVector<double>{10.0, 20.0, 30.0}));
-    QVERIFY(rec.widths.isEmpty());
-    QCOMPARE(rec.TYPE, 1);
-    QCOMPARE(rec.SendFs, 25.0);
-    QCOMPARE(rec.RecvFs, 625000.0);
-    QCOMPARE(rec.StartTime, Q_INT64_C(1700000000000));
-
-    // Values and times of different lengths are cut to the shorter.
-    sample.DATA_RECV_POS = vectorToBlob({10.0, 20.0});
-    sample.GetRecvData_RAW(&values, &times, false);
-    QCOMPARE(values, (QVector<double>{2.0, 4.0}));
-    QCOMPARE(times.size(), 2);
+    QTest::addColumn<QVector<double>>("wave");
+    QTest::addColumn<double>("fs");
+    QTest::addColumn<double>("expected");
+    // One sample of 1.0: smoothed 1, .5, .5, .5, .5, .4, .38, .356, .3272,
+    // .29264, ... first settles at j = 9: (9 + 2) µs * 1e6 / fs.
+    QTest::newRow("step 2e6, 5.5 us -> 64.5") << step(1) << 2e6 << 64.5;
+    QTest::newRow("step 1e5, 110 us") << step(1) << 1e5 << 110.0;
+    QTest::newRow("settled at once, 1.0 us") << step(0) << 2e6 << 1.0;
+    QTest::newRow("j = 57, 29.5 us -> 64.5") << step(45) << 2e6 << 64.5;
+    QTest::newRow("j = 58, 30.0 us") << step(46) << 2e6 << 30.0;
+    QTest::newRow("never settles") << QVector<double>(100, 1.0) << 2e6 << 0.0;
+    QTest::newRow("five samples") << QVector<double>(5, 0.0) << 2e6 << 0.0;
+    QTest::newRow("no sample rate") << step(1) << 0.0 << 0.0;
+    QTest::newRow("negative rate") << step(1) << -2e6 << 0.0;
+    QTest::newRow("rate not finite") << step(1) << double(NAN) << 0.0;
 }
 
-void tst_StoredSample::storedSampleRoundTrip()
+void tst_StoredSample::turnOffTimeOfStep()
+{
+    QFETCH(QVector<double>, wave);
+    QFETCH(double, fs);
+    QTEST(turnOffTime(fs, wave), "expected");
+}
+
+void tst_StoredSample::meansOverRecords()
+{
+    st_TEMSendData rec;
+    rec.SendWave = blocks(2.0);
+    rec.SampleOffFs = 2e6;
+    rec.OffWave = step(1);
+    QList<st_TEMSendData> records{rec, rec};
+    records[1].SendWave = blocks(4.0);
+    records[1].SampleOffFs = 1e5;
+    QCOMPARE(meanSendCurrent(records), 3.0);
+    QCOMPARE(meanTurnOffTime(records), (64.5 + 110.0) / 2);
+    records.clear();
+    QCOMPARE(meanSendCurrent(records), 0.0);
+    QCOMPARE(meanTurnOffTime(records), 0.0);
+
+    // Turn-off waveforms of another length than the first are left out.
+    QList<st_SampleData_Send> stored;
+    for (int len : {400, 400, 300}) {
+        stored << st_SampleData_Send();
+        stored.last().DATA_SOFF = vectorToBlob(QVector<double>(len, double(stored.size())));
+    }
+    QCOMPARE(meanTurnOffWave(stored), QVector<double>(400, 1.5));
+    stored.removeFirst();
+    stored.swapItemsAt(0, 1);
+    QCOMPARE(meanTurnOffWave(stored), QVector<double>(300, 3.0));
+    stored.clear();
+    QVERIFY(meanTurnOffWave(stored).isEmpty());
+}
+
+void tst_StoredSample::sampleReadBackFromTheFile()
 {
     ProjectFile file;
-    QVERIFY(file.createTables());
+    QVERIFY(file.created());
     Data_Sample stored;
-    stored.USE = 1;
-    stored.SampleOffFs = 2e6;
-    QVector<double> off(1, 1.0);
-    off.resize(200);
-    stored.DATA_SOFF = vectorToBlob(off);
-    QVector<double> send(8, 3.0);
-    send += QVector<double>(8, -3.0);
-    stored.DATA_SEND = vectorToBlob(send);
+    stored.TYPE = 1;
     stored.SendFs = 25.0;
-    stored.SampleSendFs = 2e6;
+    stored.RecvFs = 625000.0;
+    stored.StartTime = Q_INT64_C(1700000000000);
+    stored.SampleOffFs = 2e6;
+    stored.DATA_SOFF = vectorToBlob(step(1));
     stored.DATA_RECV = vectorToBlob({0.5, 0.25, 0.125});
     stored.DATA_RECV_POS = vectorToBlob({1.6, 3.2, 4.8});
+    stored.DATA_RECV_LEN = vectorToBlob({1.0, 1.0, 1.0});
     QVERIFY(orm::insert(stored).isOk());
 
     Data_Sample sample(stored.ID);
     QVERIFY(orm::fetchById(sample, {QStringLiteral("SampleOffFs"), QStringLiteral("DATA_SOFF")}).isOk());
-    // The turn-off settles 5.5 µs in, reported as 64.5 µs.
     QCOMPARE(sample.GetOffTime(), 64.5);
-    QCOMPARE(sample.GetSendI(), 1e-5);
     QVERIFY(orm::fetchById(sample).isOk());
-    QCOMPARE(sample.GetSendI(), 3.0);
-
-    // Self-check processing: the turn-off (64.5 µs) lies beyond the last
-    // time, so the curve keeps its times and values.
+    // No current waveform: divided by the floor of 1e-5.
     QVector<double> values;
     QVector<double> times;
+    sample.GetRecvData_RAW(&values, &times, true);
+    QCOMPARE(values.size(), 3);
+    QCOMPARE(values.at(0), 50000.0);
+    // Self-check processing: the turn-off (64.5 µs) lies beyond the last
+    // time, so the curve keeps its times and values.
     sample.GetRecvData(&values, &times, 1, false);
     QCOMPARE(values, (QVector<double>{0.5, 0.25, 0.125}));
     QCOMPARE(times, (QVector<double>{1.6, 3.2, 4.8}));
+
+    sample.DATA_SEND = vectorToBlob(blocks(0.5));
+    const st_RecvData_VRX2208 rec = sample.GetRecvData_Vrx2208_RAW(true);
+    QCOMPARE(rec.values, (QVector<double>{1.0, 0.5, 0.25}));
+    QCOMPARE(rec.times, (QVector<double>{1.6, 3.2, 4.8}));
+    QVERIFY(rec.widths.isEmpty());
+    QCOMPARE((QVector<double>{double(rec.TYPE), rec.SendFs, rec.RecvFs, double(rec.StartTime)}),
+             (QVector<double>{1, 25.0, 625000.0, 1700000000000.0}));
+    // Values and times of different lengths are cut to the shorter.
+    sample.DATA_RECV_POS = vectorToBlob({10.0, 20.0});
+    sample.GetRecvData_RAW(&values, &times, false);
+    QCOMPARE(values, (QVector<double>{0.5, 0.25}));
+    QCOMPARE(times.size(), 2);
 }
 
 QTEST_GUILESS_MAIN(tst_StoredSample)

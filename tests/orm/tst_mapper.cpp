@@ -1,0 +1,212 @@
+#include "orm/Dao.h"
+#include "orm/Database.h"
+
+#include <QSqlDatabase>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <memory>
+
+using orm::Status;
+
+class Book;
+
+// Two small persistent classes with one member of every mapped kind.
+class Shelf
+{
+public:
+    virtual ~Shelf() = default;
+    int ID = 0;
+    QString Label;
+    QVector<std::shared_ptr<Book>> list_Book;
+
+    static void ormRegister(orm::ClassDef<Shelf>& def)
+    {
+        def.setName(QStringLiteral("Shelf"));
+        def.id(&Shelf::ID, QStringLiteral("ID"));
+        def.data(&Shelf::Label, QStringLiteral("Label"));
+        def.oneToMany(&Shelf::list_Book, QStringLiteral("list_Book"), QStringLiteral("ShelfID"));
+    }
+};
+
+class Book
+{
+public:
+    virtual ~Book() = default;
+    int ID = 0;
+    double Title = -1.0;
+    int Pages = 7;
+    qint64 Stamp = 0;
+    QString Text;
+    QByteArray Blob;
+    std::shared_ptr<Shelf> ShelfID;
+
+    static void ormRegister(orm::ClassDef<Book>& def)
+    {
+        def.setName(QStringLiteral("Book"));
+        def.id(&Book::ID, QStringLiteral("ID"));
+        def.data(&Book::Title, QStringLiteral("Title"));
+        def.data(&Book::Pages, QStringLiteral("Pages"));
+        def.data(&Book::Stamp, QStringLiteral("Stamp"));
+        def.data(&Book::Text, QStringLiteral("Text"));
+        def.data(&Book::Blob, QStringLiteral("Blob"));
+        def.manyToOne(&Book::ShelfID, QStringLiteral("ShelfID"));
+    }
+};
+
+// Rows written and read through the mapper, on one connection per thread.
+class tst_Mapper : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup() { orm::Database::dropAll(); }
+    void everyMemberKindRoundTripsBound();
+    void columnListsTouchOnlyTheirColumns();
+    void rowsAsTheFileHoldsThem();
+    void eachThreadHasItsOwnConnectionUntilDropped();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void tst_Mapper::init()
+{
+    orm::ConnectionSettings settings;
+    settings.databaseName = m_dir.filePath(QStringLiteral("rows.db"));
+    QFile::remove(settings.databaseName);
+    orm::Database::setSettings(settings);
+    QVERIFY(orm::createTable<Shelf>().isOk());
+    QVERIFY(orm::createTable<Book>().isOk());
+}
+
+void tst_Mapper::everyMemberKindRoundTripsBound()
+{
+    Shelf shelf;
+    QVERIFY(orm::insert(shelf).isOk());
+    QCOMPARE(shelf.ID, 1);
+    Book book;
+    book.ShelfID = std::make_shared<Shelf>(shelf);
+    book.Title = 2.25;
+    book.Pages = 300;
+    book.Stamp = Q_INT64_C(1700000000123);
+    book.Text = QStringLiteral("线 7 O'Brien \"x\"; DROP TABLE Book; --");
+    book.Blob = QByteArray("\x00\x01\xff", 3);
+    QVERIFY(orm::insert(book).isOk());
+    Book second;
+    QVERIFY(orm::insert(second).isOk());
+    QCOMPARE(second.ID, 2);
+
+    QVector<std::shared_ptr<Book>> found;
+    QVERIFY(orm::fetchByQuery(orm::Query{QStringLiteral("WHERE Text = ?"), {book.Text}}, found).isOk());
+    QCOMPARE(found.size(), 1);
+    Book& back = *found.first();
+    QCOMPARE((QVariantList{back.ID, back.Title, back.Pages, back.Stamp, back.Text, back.Blob, back.ShelfID->ID}),
+             (QVariantList{1, 2.25, 300, Q_INT64_C(1700000000123), book.Text, book.Blob, 1}));
+
+    back.ShelfID.reset();
+    QVERIFY(orm::update(back).isOk());
+    QVERIFY(orm::fetchById(book).isOk());
+    QVERIFY(!book.ShelfID);
+    QVERIFY(orm::execute(QStringLiteral("UPDATE Book SET Text = ? WHERE ID = ?"), {back.Text + back.Text, 1})
+                .isOk());
+    QVERIFY(orm::fetchById(book, {QStringLiteral("Text")}).isOk());
+    QCOMPARE(book.Text, back.Text + back.Text);
+}
+
+void tst_Mapper::columnListsTouchOnlyTheirColumns()
+{
+    Book book;
+    book.Title = 5.0;
+    QVERIFY(orm::insert(book).isOk());
+    book.Title = 6.0;
+    book.Pages = 60;
+    QVERIFY(orm::update(book, {QStringLiteral("Pages")}).isOk());
+
+    Book partial;
+    partial.ID = book.ID;
+    partial.Text = QStringLiteral("untouched");
+    QVERIFY(orm::fetchById(partial, {QStringLiteral("Title"), QStringLiteral("Pages")}).isOk());
+    QCOMPARE(partial.Title, 5.0);
+    QCOMPARE(partial.Pages, 60);
+    QCOMPARE(partial.Text, QStringLiteral("untouched"));
+    QCOMPARE(orm::columnsExcept<Book>({QStringLiteral("Blob"), QStringLiteral("ShelfID")}),
+             (QStringList{"ID", "Title", "Pages", "Stamp", "Text"}));
+
+    // Names outside the registration are refused, never pasted into SQL;
+    // relations own no column.
+    QVERIFY(orm::fetchById(partial, {QStringLiteral("Pages; DROP TABLE Book")}).isFailed());
+    QVERIFY(orm::update(book, {QStringLiteral("list_Book")}).isFailed());
+    QCOMPARE(orm::ClassDef<Shelf>::instance().columns().size(), 2);
+    QVector<std::shared_ptr<Book>> none;
+    QVERIFY(orm::fetchByQuery(orm::Query{QStringLiteral("WHERE Nowhere = ?"), {1}}, none).isFailed());
+}
+
+void tst_Mapper::rowsAsTheFileHoldsThem()
+{
+    // NULL columns read as defaults, extra columns are ignored.
+    QVERIFY(orm::execute(QStringLiteral("ALTER TABLE Book ADD COLUMN Extra TEXT")).isOk());
+    QVERIFY(orm::execute(QStringLiteral("INSERT INTO Book (ID, Extra) VALUES (9, 'x')")).isOk());
+    Book book;
+    book.ID = 9;
+    book.Pages = 99;
+    book.Text = QStringLiteral("old");
+    book.ShelfID = std::make_shared<Shelf>();
+    QVERIFY(orm::fetchById(book).isOk());
+    QCOMPARE((QVariantList{book.Title, book.Pages, book.Text, book.Blob}), (QVariantList{0.0, 0, QString(), QByteArray()}));
+    QVERIFY(!book.ShelfID);
+    Book fresh;
+    QVERIFY(orm::insert(fresh).isOk());
+    QCOMPARE(fresh.ID, 10);
+
+    // A missing row is told apart from an error.
+    book.ID = 42;
+    QCOMPARE(orm::fetchById(book).kind(), Status::NoSuchRow);
+    QCOMPARE(orm::update(book).kind(), Status::NoSuchRow);
+    QVERIFY(orm::execute(QStringLiteral("DROP TABLE Book")).isOk());
+    const Status failed = orm::fetchById(book);
+    QCOMPARE(failed.kind(), Status::Failed);
+    QVERIFY(failed.error().databaseText().contains(QStringLiteral("no such table")));
+    orm::Database::dropAll();
+    QFile junk(orm::Database::settings().databaseName);
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(4096, 'x'));
+    junk.close();
+    QCOMPARE(orm::createTable<Book>().kind(), Status::Failed);
+}
+
+void tst_Mapper::eachThreadHasItsOwnConnectionUntilDropped()
+{
+    Shelf shelf;
+    shelf.Label = QStringLiteral("main");
+    QVERIFY(orm::insert(shelf).isOk());
+    const QString mine = orm::Database::connection().connectionName();
+    QCOMPARE(orm::Database::connection().connectionName(), mine);
+    QString theirs;
+    Shelf read;
+    read.ID = 1;
+    std::unique_ptr<QThread> thread(QThread::create([&] {
+        theirs = orm::Database::connection().connectionName();
+        orm::fetchById(read);
+    }));
+    thread->start();
+    QVERIFY(thread->wait(10000));
+    QVERIFY(!theirs.isEmpty() && theirs != mine);
+    QCOMPARE(read.Label, QStringLiteral("main"));
+
+    orm::Database::dropAll();
+    QVERIFY(!QSqlDatabase::connectionNames().contains(mine));
+    QVERIFY(!QSqlDatabase::connectionNames().contains(theirs));
+    // The next call opens a fresh connection on the new settings.
+    orm::ConnectionSettings settings;
+    settings.databaseName = m_dir.filePath(QStringLiteral("other.db"));
+    orm::Database::setSettings(settings);
+    QCOMPARE(orm::Database::connection().databaseName(), settings.databaseName);
+    QVERIFY(orm::Database::connection().isOpen());
+    QVERIFY(orm::Database::connection().connectionName() != mine);
+}
+
+QTEST_GUILESS_MAIN(tst_Mapper)
+#include "tst_mapper.moc"
