@@ -1,41 +1,55 @@
-#include "devlink/Communication.h"
-#include "tools/simunits/SimFrameServer.h"
+#include "tests/support/LoopbackUnit.h"
 
-#include <QSignalSpy>
+#include "devlink/FrameCodec.h"
+
 #include <QTcpSocket>
 #include <QTimer>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
 namespace {
 
-const QHostAddress UnitAddress(QStringLiteral("127.0.0.3"));
-const QHostAddress OtherAddress(QStringLiteral("127.0.0.4"));
-
-struct Response
-{
-    quint32 command;
-    bool ok;
-    QByteArray payload;
-};
-
+// Notes each callback as "command ok payload-in-hex" or "command failed".
 class RecordingLink : public Communication
 {
 public:
-    using Communication::Communication;
     using Communication::Send;
 
-    QList<Response> responses;
+    QStringList responses;
+    std::function<void()> onFailure;
 
 protected:
     void OnResponse(quint32 command, bool ok, QByteArray* payload) override
     {
-        responses.append({command, ok, payload ? *payload : QByteArray()});
+        responses << QString::number(command) + (ok ? " ok " + QString::fromLatin1(payload->toHex()) : " failed");
+        if (!ok && onFailure)
+            onFailure();
     }
 };
 
-const QByteArray StatusOne("\x01\x00\x00\x00", 4);
+using Rig = LoopbackUnit<RecordingLink>;
+
+// A rig whose unit answers nothing and whose requests age after 20 ms.
+std::unique_ptr<Rig> SilentRig()
+{
+    auto r = std::make_unique<Rig>("127.0.0.3");
+    r->link.SetTimeout(20);
+    r->unit.SetNoReply(true);
+    return r;
+}
+
+bool WaitTicks(Rig& r, int count)
+{
+    QSignalSpy ticks(r.link.findChild<QTimer*>(), &QTimer::timeout);
+    return QTest::qWaitFor([&] { return ticks.count() >= count; }, 3000 * count);
+}
+
+QByteArray Reply(quint32 command)
+{
+    return *std::unique_ptr<QByteArray>(BuildFrame(command, QByteArray("\x01\x00\x00\x00", 4), 1));
+}
 
 } // namespace
 
@@ -44,215 +58,138 @@ class TestCommunication : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void replyMatchedByCommand();
-    void reportsReachOnResponse();
-    void sendWhileDisconnectedDoesNothing();
-    void unansweredRequestIsResentThreeTimesThenFails();
-    void requestsOfOneMillisecondAreTrackedApart();
-    void replyToResentRequestEndsIt();
+    void repliesAndReports();
+    void repliesMatchByCommandOldestFirst();
+    void resends_data();
+    void resends();
     void requestOutstandingAtCloseFailsAndStaysDead();
-    void addressChangeGivesUpRequests();
-    void lateReplyThroughGarbageAndOneByteWrites();
+    void failureCallbackMayChangeTheAddress();
+    void replyThroughAFaultyStream();
     void connectsOnceTheUnitListens();
-
-private:
-    void ConnectLink();
-    void WaitTicks(int count);
-
-    std::unique_ptr<SimFrameServer> unit;
-    std::unique_ptr<RecordingLink> link;
 };
 
-void TestCommunication::init()
+void TestCommunication::repliesAndReports()
 {
-    unit.reset(new SimFrameServer);
-    QVERIFY(unit->Listen(UnitAddress));
-    link.reset(new RecordingLink);
+    Rig r("127.0.0.3");
+    r.link.Send(7);
+    QVERIFY(r.Connect());
+    r.unit.SendReport(3, QByteArray("\x0a\x0b", 2));
+    r.link.Send(1001, QByteArray("\x05\x06", 2));
+    QTRY_COMPARE_WITH_TIMEOUT(r.link.responses, QStringList({"3 ok 0a0b", "1001 ok 01000000"}), 5000);
+    // Nothing sent while the link was down.
+    QCOMPARE(r.unit.ReceivedCommands(), QList<quint32>{1001});
+    QCOMPARE(r.unit.ReceivedPayloads(), QList<QByteArray>{QByteArray("\x05\x06", 2)});
 }
 
-void TestCommunication::cleanup()
+// Three requests in the same millisecond are all tracked; a reply ends the
+// oldest request with its command and a stray reply ends nothing.
+void TestCommunication::repliesMatchByCommandOldestFirst()
 {
-    link.reset();
-    unit.reset();
+    auto r = SilentRig();
+    r->link.SetRetry(1);
+    QVERIFY(r->Connect());
+    r->link.Send(8, "a");
+    r->link.Send(9, "b");
+    r->link.Send(8, "c");
+    QTRY_COMPARE_WITH_TIMEOUT(r->unit.ReceivedCommands().size(), 3, 5000);
+    r->unit.SendRaw(Reply(77) + Reply(8));
+    QTRY_COMPARE_WITH_TIMEOUT(r->link.responses, QStringList({"8 ok 01000000", "9 failed", "8 failed"}), 8000);
+    QCOMPARE(r->unit.ReceivedPayloads(), (QList<QByteArray>{"a", "b", "c", "b", "c"}));
 }
 
-void TestCommunication::ConnectLink()
+void TestCommunication::resends_data()
 {
-    QSignalSpy connected(link.get(), &Communication::ComConnected);
-    QSignalSpy accepted(unit.get(), &SimFrameServer::clientConnected);
-    link->SetAddress({UnitAddress.toString(), SimFrameServer::DefaultPort});
-    link->Connect();
-    QVERIFY(connected.wait(5000));
-    QVERIFY(link->IsConnected());
-    QVERIFY(accepted.count() > 0 || accepted.wait(5000));
+    QTest::addColumn<int>("answeredFrame"); // 0: never
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("never answered: three resends, then failure") << 0 << false;
+    QTest::newRow("second resend answered") << 3 << true;
 }
 
-void TestCommunication::WaitTicks(int count)
+void TestCommunication::resends()
 {
-    auto* timer = link->findChild<QTimer*>();
-    QVERIFY(timer);
-    QSignalSpy ticks(timer, &QTimer::timeout);
-    while (ticks.count() < count)
-        QVERIFY(ticks.wait(3000));
-}
+    QFETCH(int, answeredFrame);
+    QFETCH(bool, ok);
 
-void TestCommunication::replyMatchedByCommand()
-{
-    ConnectLink();
-    link->Send(1001, QByteArray("\x05\x06", 2));
-    QTRY_COMPARE_WITH_TIMEOUT(link->responses.size(), 1, 5000);
-    QCOMPARE(link->responses[0].command, 1001u);
-    QVERIFY(link->responses[0].ok);
-    QCOMPARE(link->responses[0].payload, StatusOne);
-    QCOMPARE(unit->ReceivedCommands(), QList<quint32>{1001});
-    QCOMPARE(unit->ReceivedPayloads(), QList<QByteArray>{QByteArray("\x05\x06", 2)});
-}
-
-void TestCommunication::reportsReachOnResponse()
-{
-    ConnectLink();
-    unit->SendReport(3, QByteArray("data"));
-    unit->SendReport(240, QByteArray());
-    QTRY_COMPARE_WITH_TIMEOUT(link->responses.size(), 2, 5000);
-    QCOMPARE(link->responses[0].command, 3u);
-    QVERIFY(link->responses[0].ok);
-    QCOMPARE(link->responses[0].payload, QByteArray("data"));
-    QCOMPARE(link->responses[1].command, 240u);
-    QVERIFY(link->responses[1].ok);
-}
-
-void TestCommunication::sendWhileDisconnectedDoesNothing()
-{
-    link->Send(7);
-    ConnectLink();
-    link->Send(8);
-    QTRY_COMPARE_WITH_TIMEOUT(link->responses.size(), 1, 5000);
-    QCOMPARE(unit->ReceivedCommands(), QList<quint32>{8});
-    QCOMPARE(link->responses[0].command, 8u);
-}
-
-void TestCommunication::unansweredRequestIsResentThreeTimesThenFails()
-{
-    link->SetTimeout(20);
-    unit->SetNoReply(true);
-    ConnectLink();
-    link->Send(2, QByteArray("cfg"));
-    QTRY_COMPARE_WITH_TIMEOUT(link->responses.size(), 1, 8000);
-    QCOMPARE(link->responses[0].command, 2u);
-    QVERIFY(!link->responses[0].ok);
-    const QList<QByteArray> frames = unit->ReceivedFrames();
-    QCOMPARE(frames.size(), 4);
+    auto r = SilentRig();
+    QVERIFY(r->Connect());
+    r->link.Send(2, QByteArray("cfg"));
+    if (answeredFrame > 0) {
+        QTRY_COMPARE_WITH_TIMEOUT(r->unit.ReceivedFrames().size(), answeredFrame - 1, 5000);
+        r->unit.SetNoReply(false);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(r->link.responses, QStringList(ok ? "2 ok 01000000" : "2 failed"), 8000);
+    // Later ticks neither resend nor report the request again.
+    QVERIFY(WaitTicks(*r, 2));
+    QCOMPARE(r->link.responses.size(), 1);
     // A resend is the same frame, sequence number included.
-    for (const QByteArray& frame : frames)
-        QCOMPARE(frame, frames.first());
-
-    WaitTicks(2);
-    QCOMPARE(unit->ReceivedFrames().size(), 4);
-    QCOMPARE(link->responses.size(), 1);
-}
-
-void TestCommunication::requestsOfOneMillisecondAreTrackedApart()
-{
-    link->SetTimeout(20);
-    link->SetRetry(1);
-    unit->SetNoReply(true);
-    ConnectLink();
-    link->Send(8);
-    link->Send(9);
-    link->Send(8);
-    QTRY_COMPARE_WITH_TIMEOUT(link->responses.size(), 3, 8000);
-    for (const Response& response : qAsConst(link->responses))
-        QVERIFY(!response.ok);
-    QCOMPARE(link->responses[0].command, 8u);
-    QCOMPARE(link->responses[1].command, 9u);
-    QCOMPARE(link->responses[2].command, 8u);
-    QCOMPARE(unit->ReceivedCommands(), (QList<quint32>{8, 9, 8, 8, 9, 8}));
-}
-
-void TestCommunication::replyToResentRequestEndsIt()
-{
-    link->SetTimeout(20);
-    unit->SetNoReply(true);
-    ConnectLink();
-    link->Send(4);
-    QTRY_COMPARE_WITH_TIMEOUT(unit->ReceivedFrames().size(), 2, 5000);
-    unit->SetNoReply(false);
-    QTRY_COMPARE_WITH_TIMEOUT(link->responses.size(), 1, 5000);
-    QVERIFY(link->responses[0].ok);
-    QCOMPARE(unit->ReceivedFrames().size(), 3);
-
-    WaitTicks(2);
-    QCOMPARE(unit->ReceivedFrames().size(), 3);
-    QCOMPARE(link->responses.size(), 1);
+    const QList<QByteArray> frames = r->unit.ReceivedFrames();
+    QCOMPARE(frames, QVector<QByteArray>(ok ? answeredFrame : 4, frames.first()).toList());
 }
 
 void TestCommunication::requestOutstandingAtCloseFailsAndStaysDead()
 {
-    link->SetTimeout(20);
-    unit->SetCloseAfterRequests(2);
-    ConnectLink();
-    QSignalSpy closed(link.get(), &Communication::ComClosed);
-    link->Send(1);
-    link->Send(5);
+    Rig r("127.0.0.3");
+    r.link.SetTimeout(20);
+    r.unit.SetCloseAfterRequests(2);
+    QVERIFY(r.Connect());
+    QSignalSpy closed(&r.link, &Communication::ComClosed);
+    r.link.Send(1);
+    r.link.Send(5);
     QVERIFY(closed.wait(5000));
-    QVERIFY(!link->IsConnected());
-    QCOMPARE(link->responses.size(), 2);
-    QCOMPARE(link->responses[0].command, 1u);
-    QVERIFY(link->responses[0].ok);
-    QCOMPARE(link->responses[1].command, 5u);
-    QVERIFY(!link->responses[1].ok);
+    QVERIFY(!r.link.IsConnected());
+    QCOMPARE(r.link.responses, QStringList({"1 ok 01000000", "5 failed"}));
 
     // A stale start command must not reach the unit on the next connection.
-    unit->SetCloseAfterRequests(0);
-    QSignalSpy connected(link.get(), &Communication::ComConnected);
-    link->Connect();
-    QVERIFY(connected.wait(5000));
-    WaitTicks(2);
-    QCOMPARE(unit->ReceivedCommands(), (QList<quint32>{1, 5}));
-    QCOMPARE(link->responses.size(), 2);
+    r.unit.SetCloseAfterRequests(0);
+    QVERIFY(r.Connect());
+    QVERIFY(WaitTicks(r, 2));
+    QCOMPARE(r.unit.ReceivedCommands(), (QList<quint32>{1, 5}));
+    QCOMPARE(r.link.responses.size(), 2);
 }
 
-void TestCommunication::addressChangeGivesUpRequests()
+// A new address gives up what was meant for the old one, even from inside
+// the tick that is walking those requests.
+void TestCommunication::failureCallbackMayChangeTheAddress()
 {
-    unit->SetNoReply(true);
-    ConnectLink();
-    link->Send(12);
-    QTRY_COMPARE_WITH_TIMEOUT(unit->ReceivedCommands().size(), 1, 5000);
-    link->SetAddress({OtherAddress.toString(), SimFrameServer::DefaultPort});
-    QCOMPARE(link->responses.size(), 1);
-    QCOMPARE(link->responses[0].command, 12u);
-    QVERIFY(!link->responses[0].ok);
-    QVERIFY(!link->IsConnected());
+    auto r = SilentRig();
+    r->link.SetRetry(0);
+    QVERIFY(r->Connect());
+    r->link.onFailure = [&r] { r->link.SetAddress({QStringLiteral("127.0.0.4"), SimFrameServer::DefaultPort}); };
+    r->link.Send(1);
+    r->link.Send(2);
+    r->link.Send(3);
+    QTRY_COMPARE_WITH_TIMEOUT(r->link.responses.size(), 3, 5000);
+    QVERIFY(WaitTicks(*r, 1));
+    QCOMPARE(r->link.responses, QStringList({"1 failed", "2 failed", "3 failed"}));
+    QVERIFY(!r->link.IsConnected());
 }
 
-void TestCommunication::lateReplyThroughGarbageAndOneByteWrites()
+void TestCommunication::replyThroughAFaultyStream()
 {
-    unit->SetReplyDelay(150);
-    unit->SetGarbageBetweenFrames(true);
-    unit->SetOneByteWrites(true);
-    ConnectLink();
-    link->Send(1002, QByteArray(40, '\x7F'));
-    QTRY_COMPARE_WITH_TIMEOUT(link->responses.size(), 1, 5000);
-    QCOMPARE(link->responses[0].command, 1002u);
-    QVERIFY(link->responses[0].ok);
-    QCOMPARE(link->responses[0].payload, StatusOne);
+    Rig r("127.0.0.3");
+    QVERIFY(r.Connect());
+    r.unit.SetBadCheck(true);
+    r.unit.SendReport(3, QByteArray(12, '\x22'));
+    r.unit.SetBadCheck(false);
+    r.unit.SetReplyDelay(150);
+    r.unit.SetGarbageBetweenFrames(true);
+    r.unit.SetOneByteWrites(true);
+    r.link.Send(1002, QByteArray(40, '\x7F'));
+    QTRY_COMPARE_WITH_TIMEOUT(r.link.responses, QStringList("1002 ok 01000000"), 5000);
 }
 
 void TestCommunication::connectsOnceTheUnitListens()
 {
-    unit->SetListening(false);
-    link->SetAddress({UnitAddress.toString(), SimFrameServer::DefaultPort});
-    auto* socket = link->findChild<QTcpSocket*>();
-    QVERIFY(socket);
-    QSignalSpy refused(socket, &QAbstractSocket::errorOccurred);
-    link->Connect();
+    Rig r("127.0.0.3");
+    r.unit.SetListening(false);
+    r.link.SetAddress({r.address.toString(), SimFrameServer::DefaultPort});
+    QSignalSpy refused(r.link.findChild<QTcpSocket*>(), &QAbstractSocket::errorOccurred);
+    r.link.Connect();
     QVERIFY(refused.wait(5000));
-    QVERIFY(!link->IsConnected());
+    QVERIFY(!r.link.IsConnected());
 
-    unit->SetListening(true);
-    ConnectLink();
+    r.unit.SetListening(true);
+    QVERIFY(r.Connect());
 }
 
 QTEST_GUILESS_MAIN(TestCommunication)

@@ -1,4 +1,5 @@
 #include "devlink/ILibRecv_VRX2208.h"
+#include "devlink/PayloadFields.h"
 #include "devlink/RecvPayloads.h"
 
 #include <QSignalSpy>
@@ -11,65 +12,49 @@ namespace {
 
 constexpr qint64 kNow = 1700000000123;
 
+QByteArray UploadPayload(const QVector<float>& samples)
+{
+    PayloadWriter upload;
+    for (float v : samples)
+        upload.Field(v);
+    upload.Skip(8);
+    return upload.Payload();
+}
+
 // Feeds replies and uploads straight into the protocol, as the link would.
+// The link is down, so the commands only set the state the parser reads.
 class RecvProbe : public ILibRecv_VRX2208
 {
 public:
-    RecvProbe() { SetClock([] { return kNow; }); }
-    using ILibRecv_VRX2208::OnResponse;
+    QSignalSpy records{this, &ILibRecv_VRX2208::onRecvData};
 
-    void Respond(quint32 command, QByteArray payload) { OnResponse(command, true, &payload); }
-
-    // The link is down in these tests, so the commands only set the state
-    // the parser reads.
-    void Configure(float fs, qint32 sampleMode, qint32 rateCode = 0)
+    RecvProbe(float fs, qint32 sampleMode, qint32 rateCode = 0)
     {
+        SetClock([] { return kNow; });
         st_RecvParam param;
         param.ParamFs = fs;
-        param.ParamPeriod = 16;
         param.SampleMode = sampleMode;
         param.RateCode = rateCode;
         RecvConfig(&param);
     }
-    void BuildGates(float fs, quint32 points, quint32 status = 1)
+    using ILibRecv_VRX2208::OnResponse;
+    void Respond(quint32 command, QByteArray payload) { OnResponse(command, true, &payload); }
+    void BuildGates(float fs, quint32 points, char status = 1)
     {
-        st_ConfigAutoTimeChannel_VRX2208 request;
-        request.ParamFs = fs;
-        request.ChannelCount = points;
+        st_ConfigAutoTimeChannel_VRX2208 request{fs, points};
         RecvConfig_AutoChannel(&request);
-        Respond(1001, StatusPayload(status));
+        Respond(1001, QByteArray(1, status) + QByteArray(3, '\0'));
     }
-    static QByteArray StatusPayload(quint32 status)
+    // Uploads the samples (count samples 1, 2, 3 ... by default); the record, if any.
+    st_RecvData_VRX2208 Upload(int count, QVector<float> samples = {})
     {
-        QByteArray bytes(4, '\0');
-        bytes[0] = char(status & 0xff);
-        return bytes;
+        for (int i = 0; i < count; ++i)
+            samples << 1.0f + i;
+        const int before = records.size();
+        Respond(3, UploadPayload(samples));
+        return records.size() > before ? records.last().at(0).value<st_RecvData_VRX2208>() : st_RecvData_VRX2208();
     }
 };
-
-QByteArray Upload(const QVector<float>& samples)
-{
-    QByteArray payload;
-    for (float v : samples) {
-        char bytes[4];
-        qToLittleEndian(v, bytes);
-        payload.append(bytes, 4);
-    }
-    return payload + QByteArray(8, '\x7f');
-}
-
-QVector<float> Ramp(int count)
-{
-    QVector<float> samples(count);
-    for (int i = 0; i < count; ++i)
-        samples[i] = 1.0f + i;
-    return samples;
-}
-
-st_RecvData_VRX2208 OnlyRecord(const QSignalSpy& spy)
-{
-    return spy.size() == 1 ? spy.at(0).at(0).value<st_RecvData_VRX2208>() : st_RecvData_VRX2208();
-}
 
 } // namespace
 
@@ -78,54 +63,60 @@ class tst_RecvProtocol : public QObject
     Q_OBJECT
 
 private slots:
+    void commandsByteForByte();
     void gatedUploadNeedsAGatePerSample();
     void gatedUploadTakesTimesFromGates();
     void statusZeroKeepsOldGateTable();
-    void waveformAtNativeRate();
-    void waveformAtRateCode_data();
-    void waveformAtRateCode();
+    void fullWaveform_data();
+    void fullWaveform();
     void valuesKeptAwayFromZero();
-    void trailerOnlyUploadGivesEmptyRecord();
     void replyStatusFlags();
     void failedAndNullInputsAreIgnored();
 };
 
+// Against bytes written out by hand from the layout tables.
+void tst_RecvProtocol::commandsByteForByte()
+{
+    st_RecvParam param{25.0f, 16, 1, 2, 1700000000123, 3};
+    QCOMPARE(WriteRecvParam(param), QByteArray::fromHex("0000c841" "10000000" "01000000" "02000000")
+                                        + QByteArray(56, '\0')
+                                        + QByteArray::fromHex("7b68e5cf8b010000" "03000000" "00000000"));
+    QCOMPARE(WriteAutoTimeChannel({25.0f, 1250}), QByteArray::fromHex("0000c841" "e2040000"));
+    QCOMPARE(WriteRecvTimeSync(1.5), QByteArray::fromHex("000000000000f83f"));
+}
+
 void tst_RecvProtocol::gatedUploadNeedsAGatePerSample()
 {
-    RecvProbe probe;
-    QSignalSpy spy(&probe, &ILibRecv_VRX2208::onRecvData);
-    probe.Configure(25.0f, 0);
-
-    // 2145 points give 1000 gates at 25 Hz, 2144 give 999.
+    RecvProbe probe(25.0f, 0);
+    // Before any table only an upload without samples makes a record.
+    QCOMPARE(probe.Upload(0).TYPE, 1);
+    QCOMPARE(probe.Upload(1).TYPE, 0);
+    // 2145 points give 1000 gates at 25 Hz, 2144 give 999: a 4008-byte upload
+    // fits only the first.
+    QCOMPARE(UploadPayload(QVector<float>(1000)).size(), 4008);
     probe.BuildGates(25.0f, 2145);
-    probe.Respond(3, Upload(Ramp(1000)));
-    QCOMPARE(Upload(Ramp(1000)).size(), 4008);
-    QCOMPARE(OnlyRecord(spy).values.size(), 1000);
-
+    QCOMPARE(probe.Upload(1000).values.size(), 1000);
     probe.BuildGates(25.0f, 2144);
-    probe.Respond(3, Upload(Ramp(1000)));
-    QCOMPARE(spy.size(), 1);
-
-    // Fewer samples than gates: the first gates are used.
-    probe.Respond(3, Upload(Ramp(10)));
-    QCOMPARE(spy.size(), 2);
-    QCOMPARE(spy.at(1).at(0).value<st_RecvData_VRX2208>().times.size(), 10);
+    QCOMPARE(probe.Upload(1000).TYPE, 0);
+    // Fewer samples than gates use the first gates; a remainder of the
+    // payload and a payload shorter than the trailer carry no samples.
+    QCOMPARE(probe.Upload(10).times.size(), 10);
+    probe.Respond(3, UploadPayload({2.5f}) + "xyz");
+    probe.Respond(3, QByteArray(7, '\0'));
+    QCOMPARE(probe.records.size(), 5);
+    QCOMPARE(probe.records.at(3).at(0).value<st_RecvData_VRX2208>().values, QVector<double>{2.5});
+    QVERIFY(probe.records.at(4).at(0).value<st_RecvData_VRX2208>().values.isEmpty());
 }
 
 void tst_RecvProtocol::gatedUploadTakesTimesFromGates()
 {
-    RecvProbe probe;
-    QSignalSpy spy(&probe, &ILibRecv_VRX2208::onRecvData);
-    probe.Configure(25.0f, 0);
+    RecvProbe probe(25.0f, 0);
     probe.BuildGates(25.0f, 1250);
-    probe.Respond(3, Upload(Ramp(656)));
-
-    const st_RecvData_VRX2208 record = OnlyRecord(spy);
+    const st_RecvData_VRX2208 record = probe.Upload(656);
     QCOMPARE(record.TYPE, 1);
     QCOMPARE(record.SendFs, 25.0);
     QCOMPARE(record.RecvFs, 625000.0);
     QCOMPARE(record.StartTime, kNow);
-    QCOMPARE(record.times.size(), 656);
     QCOMPARE(record.widths.size(), 656);
     // The first gate starts and ends at 1.6 µs: zero width becomes one sample.
     QCOMPARE(record.times[0], 1.6);
@@ -136,147 +127,92 @@ void tst_RecvProtocol::gatedUploadTakesTimesFromGates()
 
 void tst_RecvProtocol::statusZeroKeepsOldGateTable()
 {
-    RecvProbe probe;
-    QSignalSpy data(&probe, &ILibRecv_VRX2208::onRecvData);
-    QSignalSpy autoChannel(&probe, &ILibRecv_VRX2208::onRecvAutoChannel);
-    probe.Configure(25.0f, 0);
+    RecvProbe probe(25.0f, 0);
+    QSignalSpy replies(&probe, &ILibRecv_VRX2208::onRecvAutoChannel);
     probe.BuildGates(25.0f, 1250);
     probe.BuildGates(100.0f, 1250, 0);
-    QCOMPARE(autoChannel.size(), 2);
-    QCOMPARE(autoChannel.at(0).at(0).toBool(), true);
-    QCOMPARE(autoChannel.at(1).at(0).toBool(), false);
-
+    QCOMPARE(replies, (QList<QVariantList>{{true}, {false}}));
     // 656 samples fit only the 25 Hz table (the 100 Hz one has 525 gates).
-    probe.Respond(3, Upload(Ramp(656)));
-    const st_RecvData_VRX2208 record = OnlyRecord(data);
+    const st_RecvData_VRX2208 record = probe.Upload(656);
     QVERIFY(std::fabs(record.times[655] + record.widths[655] * 0.5 - 10000.0) < 1e-6);
 }
 
-void tst_RecvProtocol::waveformAtNativeRate()
+void tst_RecvProtocol::fullWaveform_data()
 {
-    RecvProbe probe;
-    QSignalSpy spy(&probe, &ILibRecv_VRX2208::onRecvData);
-    probe.Configure(25.0f, 1, 3);
-    probe.Respond(3, Upload(Ramp(4)));
-
-    // A hundredth of the 10 ms quarter period, in seconds.
-    const double d = 1e-4;
-    const st_RecvData_VRX2208 record = OnlyRecord(spy);
-    QCOMPARE(record.TYPE, 2);
-    QCOMPARE(record.SendFs, 25.0);
-    QCOMPARE(record.RecvFs, 625000.0);
-    QCOMPARE(record.times.size(), 4);
-    for (int i = 0; i < 4; ++i) {
-        QVERIFY(std::fabs(record.times[i] - (i + 0.5) * d) < 1e-15);
-        QVERIFY(std::fabs(record.widths[i] - 0.01) < 1e-15);
-        QCOMPARE(record.values[i], 1.0 + i);
-    }
-}
-
-void tst_RecvProtocol::waveformAtRateCode_data()
-{
+    QTest::addColumn<int>("sampleMode");
     QTest::addColumn<int>("rateCode");
     QTest::addColumn<double>("rate");
-    QTest::newRow("0") << 0 << 625000.0;
-    QTest::newRow("1") << 1 << 78125.0;
-    QTest::newRow("2") << 2 << 9765.0;
-    QTest::newRow("3") << 3 << 1220.0;
-    QTest::newRow("unknown") << 9 << 625000.0;
+    QTest::addColumn<double>("step");
+    QTest::addColumn<double>("width");
+
+    // Mode 1: a hundredth of the 10 ms quarter period, in seconds, with the
+    // width of a whole quarter period, whatever the rate code.
+    QTest::newRow("mode 1") << 1 << 3 << 625000.0 << 1e-4 << 0.01;
+    QTest::newRow("code 0") << 2 << 0 << 625000.0 << 0.16 << 0.16;
+    QTest::newRow("code 1") << 2 << 1 << 78125.0 << 1.28 << 1.28;
+    QTest::newRow("code 2") << 2 << 2 << 9765.0 << 100000.0 / 9765 << 100000.0 / 9765;
+    QTest::newRow("code 3") << 2 << 3 << 1220.0 << 100000.0 / 1220 << 100000.0 / 1220;
+    QTest::newRow("unknown code") << 2 << 9 << 625000.0 << 0.16 << 0.16;
 }
 
-void tst_RecvProtocol::waveformAtRateCode()
+void tst_RecvProtocol::fullWaveform()
 {
+    QFETCH(int, sampleMode);
     QFETCH(int, rateCode);
     QFETCH(double, rate);
+    QFETCH(double, step);
+    QFETCH(double, width);
 
-    RecvProbe probe;
-    QSignalSpy spy(&probe, &ILibRecv_VRX2208::onRecvData);
-    probe.Configure(25.0f, 2, rateCode);
-    probe.Respond(3, Upload(Ramp(3)));
-
-    const st_RecvData_VRX2208 record = OnlyRecord(spy);
-    const double d = 100000.0 / rate;
+    RecvProbe probe(25.0f, sampleMode, rateCode);
+    const st_RecvData_VRX2208 record = probe.Upload(3);
     QCOMPARE(record.TYPE, 2);
+    QCOMPARE(record.SendFs, 25.0);
     QCOMPARE(record.RecvFs, rate);
-    QCOMPARE(record.times.size(), 3);
+    QCOMPARE(record.values, (QVector<double>{1.0, 2.0, 3.0}));
     for (int i = 0; i < 3; ++i) {
-        QCOMPARE(record.times[i], (i + 0.5) * d);
-        QCOMPARE(record.widths[i], d);
+        QVERIFY(std::fabs(record.times[i] - (i + 0.5) * step) < step * 1e-12);
+        QVERIFY(std::fabs(record.widths[i] - width) < width * 1e-12);
     }
 }
 
 void tst_RecvProtocol::valuesKeptAwayFromZero()
 {
-    RecvProbe probe;
-    QSignalSpy spy(&probe, &ILibRecv_VRX2208::onRecvData);
-    probe.Configure(25.0f, 1);
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    probe.Respond(3, Upload({0.0f, -5e-10f, 2.5f, 5e-10f, -2.0f, -1e-9f, nan}));
-
-    const QVector<double> values = OnlyRecord(spy).values;
-    QCOMPARE(values.size(), 7);
-    QCOMPARE(values[0], 1e-9);
-    QCOMPARE(values[1], -1e-9);
-    QCOMPARE(values[2], 2.5);
-    QCOMPARE(values[3], 1e-9);
-    QCOMPARE(values[4], -2.0);
-    QCOMPARE(values[5], -1e-9); // -1e-9f widens to just above -1e-9
-    QVERIFY(std::isnan(values[6]));
-}
-
-void tst_RecvProtocol::trailerOnlyUploadGivesEmptyRecord()
-{
-    RecvProbe probe;
-    QSignalSpy spy(&probe, &ILibRecv_VRX2208::onRecvData);
-    probe.Configure(25.0f, 0);
-    probe.Respond(3, QByteArray(8, '\0'));
-    const st_RecvData_VRX2208 record = OnlyRecord(spy);
-    QCOMPARE(record.TYPE, 1);
-    QVERIFY(record.times.isEmpty() && record.widths.isEmpty() && record.values.isEmpty());
+    RecvProbe probe(25.0f, 1);
+    const QVector<double> values = probe.Upload(0, {0.0f, -5e-10f, 2.5f, 5e-10f, -2.0f, NAN}).values;
+    QCOMPARE(values.mid(0, 5), (QVector<double>{1e-9, -1e-9, 2.5, 1e-9, -2.0}));
+    QVERIFY(std::isnan(values[5]));
 }
 
 void tst_RecvProtocol::replyStatusFlags()
 {
-    RecvProbe probe;
+    RecvProbe probe(25.0f, 0);
     QSignalSpy configed(&probe, &ILibRecv_VRX2208::onRecvConfiged);
     QSignalSpy stopped(&probe, &ILibRecv_VRX2208::onRecvStop);
     QSignalSpy timeChannel(&probe, &ILibRecv_VRX2208::onRecvConfigTimeChannel);
     QSignalSpy timeSync(&probe, &ILibRecv_VRX2208::onRecvTimeSync);
-
-    probe.Respond(1, QByteArray::fromHex("00000001"));
-    probe.Respond(1, QByteArray::fromHex("000000"));
+    for (const char* hex : {"00000001", "000000"})
+        probe.Respond(1, QByteArray::fromHex(hex));
     probe.Respond(2, QByteArray());
     probe.Respond(1000, QByteArray::fromHex("02"));
     probe.Respond(2000, QByteArray());
     probe.Respond(77, QByteArray::fromHex("01000000"));
-
-    QCOMPARE(configed.size(), 2);
-    QCOMPARE(configed.at(0).at(0).toBool(), true);
-    QCOMPARE(configed.at(1).at(0).toBool(), false);
+    QCOMPARE(configed, (QList<QVariantList>{{true}, {false}}));
     QCOMPARE(stopped.size(), 1);
-    QCOMPARE(timeChannel.size(), 1);
-    QCOMPARE(timeChannel.at(0).at(0).toBool(), true);
-    QCOMPARE(timeSync.size(), 1);
-    QCOMPARE(timeSync.at(0).at(0).toBool(), false);
+    QCOMPARE(timeChannel, QList<QVariantList>{{true}});
+    QCOMPARE(timeSync, QList<QVariantList>{{false}});
 }
 
 void tst_RecvProtocol::failedAndNullInputsAreIgnored()
 {
-    RecvProbe probe;
-    QSignalSpy data(&probe, &ILibRecv_VRX2208::onRecvData);
+    RecvProbe probe(25.0f, 2, 1);
     QSignalSpy configed(&probe, &ILibRecv_VRX2208::onRecvConfiged);
-    probe.Configure(25.0f, 2, 1);
-
     probe.RecvConfig(nullptr);
     probe.RecvConfig_AutoChannel(nullptr);
     probe.OnResponse(1, false, nullptr);
     probe.OnResponse(3, false, nullptr);
-    probe.OnResponse(3, true, nullptr);
-    QCOMPARE(configed.size(), 0);
-
+    QCOMPARE(configed.size() + probe.records.size(), 0);
     // The null configuration left the full-waveform mode in place.
-    QCOMPARE(OnlyRecord(data).TYPE, 2);
-    QCOMPARE(OnlyRecord(data).RecvFs, 78125.0);
+    QCOMPARE(probe.Upload(0).RecvFs, 78125.0);
 }
 
 QTEST_MAIN(tst_RecvProtocol)
