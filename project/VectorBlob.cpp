@@ -1,31 +1,28 @@
 #include "project/VectorBlob.h"
 
-#include <QDataStream>
+#include <QtEndian>
+
+// A full-waveform record holds 125 000 values per curve; element by element
+// through QtEndian is several times faster than a QDataStream.
 
 QByteArray vectorToBlob(const QVector<double>& values)
 {
-    QByteArray blob;
-    blob.reserve(values.size() * 8);
-    QDataStream out(&blob, QIODevice::WriteOnly);
-    out.setByteOrder(QDataStream::BigEndian);
-    out.setFloatingPointPrecision(QDataStream::DoublePrecision);
-    for (double v : values)
-        out << v;
+    QByteArray blob(values.size() * 8, Qt::Uninitialized);
+    char* out = blob.data();
+    for (double v : values) {
+        qToBigEndian(v, out);
+        out += 8;
+    }
     return blob;
 }
 
 QVector<double> bytesToVector(const QByteArray& blob)
 {
-    const int count = blob.size() / 8;
-    QVector<double> values;
-    values.reserve(count);
-    QDataStream in(blob);
-    in.setByteOrder(QDataStream::BigEndian);
-    in.setFloatingPointPrecision(QDataStream::DoublePrecision);
-    for (int i = 0; i < count; ++i) {
-        double v = 0.0;
-        in >> v;
-        values.append(v);
+    QVector<double> values(blob.size() / 8);
+    const char* in = blob.constData();
+    for (double& v : values) {
+        v = qFromBigEndian<double>(in);
+        in += 8;
     }
     return values;
 }
