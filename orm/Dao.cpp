@@ -4,6 +4,37 @@
 
 namespace orm {
 
+namespace {
+
+Status columnIndices(const ClassInfo& info, const QStringList& names, QVector<int>* indices)
+{
+    indices->clear();
+    int idColumn = -1;
+    for (int i = 0; i < info.columns().size(); ++i) {
+        if (info.columns().at(i).kind == ColumnKind::Id)
+            idColumn = i;
+    }
+    if (idColumn >= 0)
+        indices->append(idColumn);
+    if (names.isEmpty()) {
+        for (int i = 0; i < info.columns().size(); ++i) {
+            if (i != idColumn)
+                indices->append(i);
+        }
+        return Status();
+    }
+    for (const QString& name : names) {
+        const int index = info.columnIndex(name.trimmed());
+        if (index < 0)
+            return Status::failed(QStringLiteral("no column %1 in %2").arg(name, info.name()));
+        if (!indices->contains(index))
+            indices->append(index);
+    }
+    return Status();
+}
+
+} // namespace
+
 namespace detail {
 
 QSqlDatabase resolve(const QSqlDatabase& db, Status* status)
@@ -67,33 +98,6 @@ QString createTableSql(const ClassInfo& info)
         .arg(quoted(info.name()), columns.join(QStringLiteral(", ")));
 }
 
-Status columnIndices(const ClassInfo& info, const QStringList& names, QVector<int>* indices)
-{
-    indices->clear();
-    int idColumn = -1;
-    for (int i = 0; i < info.columns().size(); ++i) {
-        if (info.columns().at(i).kind == ColumnKind::Id)
-            idColumn = i;
-    }
-    if (idColumn >= 0)
-        indices->append(idColumn);
-    if (names.isEmpty()) {
-        for (int i = 0; i < info.columns().size(); ++i) {
-            if (i != idColumn)
-                indices->append(i);
-        }
-        return Status();
-    }
-    for (const QString& name : names) {
-        const int index = info.columnIndex(name.trimmed());
-        if (index < 0)
-            return Status::failed(QStringLiteral("no column %1 in %2").arg(name, info.name()));
-        if (!indices->contains(index))
-            indices->append(index);
-    }
-    return Status();
-}
-
 Status prepare(const ClassInfo& info, const QStringList& columns, const QSqlDatabase& db,
                QVector<int>* indices, QSqlDatabase* conn)
 {
@@ -109,6 +113,25 @@ QString columnList(const ClassInfo& info, const QVector<int>& indices)
     for (int index : indices)
         names.append(quoted(info.columns().at(index).name));
     return names.join(QLatin1Char(','));
+}
+
+Status selectRows(const ClassInfo& info, const QStringList& columns, const QString& suffix,
+                  const QVariantList& values, const QSqlDatabase& db, QVector<int>* indices,
+                  const std::function<void(const QSqlQuery&)>& row)
+{
+    QSqlDatabase conn;
+    Status status = prepare(info, columns, db, indices, &conn);
+    if (!status.isOk())
+        return status;
+    QSqlQuery query(conn);
+    status = select(query,
+                    QStringLiteral("SELECT %1 FROM %2 %3").arg(columnList(info, *indices), quoted(info.name()), suffix),
+                    values);
+    if (!status.isOk())
+        return status;
+    while (query.next())
+        row(query);
+    return rowsRead(query);
 }
 
 } // namespace detail

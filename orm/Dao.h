@@ -11,6 +11,7 @@
 #include <QVariantList>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 
 // Database operations on registered classes. Every value is bound; column
@@ -30,13 +31,18 @@ Status rowsRead(const QSqlQuery& query);
 QString quoted(const QString& name);
 QString placeholders(int count);
 QString createTableSql(const ClassInfo& info);
-// Indices of the requested columns, identifier first; all columns when the
-// list is empty. Fails on a name the class does not have.
-Status columnIndices(const ClassInfo& info, const QStringList& names, QVector<int>* indices);
-// The column indices and the connection of one call on `columns` of a class.
+// The column indices (identifier first; all columns when the list is empty)
+// and the connection of one call on `columns` of a class. Fails on a name
+// the class does not have.
 Status prepare(const ClassInfo& info, const QStringList& columns, const QSqlDatabase& db,
                QVector<int>* indices, QSqlDatabase* conn);
 QString columnList(const ClassInfo& info, const QVector<int>& indices);
+// Selects the columns of each row that `suffix` (a where clause, an order)
+// picks and hands the rows to `row` in order; `indices` tells the column of
+// each value of a row.
+Status selectRows(const ClassInfo& info, const QStringList& columns, const QString& suffix,
+                  const QVariantList& values, const QSqlDatabase& db, QVector<int>* indices,
+                  const std::function<void(const QSqlQuery&)>& row);
 
 template <class T>
 void readRow(const ClassDef<T>& def, const QSqlQuery& query, const QVector<int>& indices, T& obj)
@@ -133,24 +139,13 @@ Status fetchById(T& obj, const QStringList& columns = {}, const QSqlDatabase& db
 {
     const ClassDef<T>& def = ClassDef<T>::instance();
     QVector<int> indices;
-    QSqlDatabase conn;
-    Status status = detail::prepare(def, columns, db, &indices, &conn);
-    if (!status.isOk())
-        return status;
-
-    QSqlQuery query(conn);
-    status = detail::select(query,
-                            QStringLiteral("SELECT %1 FROM %2 WHERE [ID]=?")
-                                .arg(detail::columnList(def, indices), detail::quoted(def.name())),
-                            {def.idOf(obj)});
-    if (!status.isOk())
-        return status;
-    if (!query.next()) {
-        status = detail::rowsRead(query);
-        return status.isOk() ? Status::noSuchRow(def.name()) : status;
-    }
-    detail::readRow(def, query, indices, obj);
-    return status;
+    bool found = false;
+    const Status status = detail::selectRows(def, columns, QStringLiteral("WHERE [ID]=?"), {def.idOf(obj)}, db,
+                                             &indices, [&](const QSqlQuery& query) {
+                                                 detail::readRow(def, query, indices, obj);
+                                                 found = true;
+                                             });
+    return status.isOk() && !found ? Status::noSuchRow(def.name()) : status;
 }
 
 // New objects for every row the query selects, in the order the database
@@ -162,25 +157,12 @@ Status fetchByQuery(const Query& select, QVector<std::shared_ptr<T>>& out,
     out.clear();
     const ClassDef<T>& def = ClassDef<T>::instance();
     QVector<int> indices;
-    QSqlDatabase conn;
-    Status status = detail::prepare(def, columns, db, &indices, &conn);
-    if (!status.isOk())
-        return status;
-
-    QSqlQuery query(conn);
-    status = detail::select(query,
-                            QStringLiteral("SELECT %1 FROM %2 %3")
-                                .arg(detail::columnList(def, indices), detail::quoted(def.name()),
-                                     select.sql),
-                            select.values);
-    if (!status.isOk())
-        return status;
-    while (query.next()) {
-        auto obj = std::make_shared<T>();
-        detail::readRow(def, query, indices, *obj);
-        out.append(obj);
-    }
-    return detail::rowsRead(query);
+    return detail::selectRows(def, columns, select.sql, select.values, db, &indices,
+                              [&](const QSqlQuery& query) {
+                                  auto obj = std::make_shared<T>();
+                                  detail::readRow(def, query, indices, *obj);
+                                  out.append(obj);
+                              });
 }
 
 // Fills the one-to-many relation `member` of every parent from the child

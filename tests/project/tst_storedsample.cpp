@@ -1,5 +1,4 @@
-#include "ProjectFile.h"
-
+#include "project/Data_Sample.h"
 #include "project/TransmitWaveform.h"
 #include "project/VectorBlob.h"
 
@@ -10,7 +9,7 @@
 using namespace TransmitWaveform;
 
 // The vector BLOB format, the transmit current and turn-off time of the
-// waveforms, and the curves a stored sample gives back.
+// waveforms, and the curves a sample row gives back.
 class tst_StoredSample : public QObject
 {
     Q_OBJECT
@@ -22,7 +21,7 @@ private slots:
     void turnOffTimeOfStep_data();
     void turnOffTimeOfStep();
     void meansOverRecords();
-    void sampleReadBackFromTheFile();
+    void curvesOfAStoredSample();
 
 private:
     static QVector<double> blocks(double amplitude)
@@ -131,26 +130,18 @@ void tst_StoredSample::meansOverRecords()
     QVERIFY(meanTurnOffWave(stored).isEmpty());
 }
 
-void tst_StoredSample::sampleReadBackFromTheFile()
+void tst_StoredSample::curvesOfAStoredSample()
 {
-    ProjectFile file;
-    QVERIFY(file.created());
-    Data_Sample stored;
-    stored.TYPE = 1;
-    stored.SendFs = 25.0;
-    stored.RecvFs = 625000.0;
-    stored.StartTime = Q_INT64_C(1700000000000);
-    stored.SampleOffFs = 2e6;
-    stored.DATA_SOFF = vectorToBlob(step(1));
-    stored.DATA_RECV = vectorToBlob({0.5, 0.25, 0.125});
-    stored.DATA_RECV_POS = vectorToBlob({1.6, 3.2, 4.8});
-    stored.DATA_RECV_LEN = vectorToBlob({1.0, 1.0, 1.0});
-    QVERIFY(orm::insert(stored).isOk());
-
-    Data_Sample sample(stored.ID);
-    QVERIFY(orm::fetchById(sample, {QStringLiteral("SampleOffFs"), QStringLiteral("DATA_SOFF")}).isOk());
-    QCOMPARE(sample.GetOffTime(), 64.5);
-    QVERIFY(orm::fetchById(sample).isOk());
+    Data_Sample sample;
+    sample.TYPE = 1;
+    sample.SendFs = 25.0;
+    sample.RecvFs = 625000.0;
+    sample.StartTime = Q_INT64_C(1700000000000);
+    sample.SampleOffFs = 2e6;
+    sample.DATA_SOFF = vectorToBlob(step(1));
+    sample.DATA_RECV = vectorToBlob({0.5, 0.25, 0.125});
+    sample.DATA_RECV_POS = vectorToBlob({1.6, 3.2, 4.8});
+    sample.DATA_RECV_LEN = vectorToBlob({1.0, 1.0, 1.0});
     // No current waveform: divided by the floor of 1e-5.
     QVector<double> values;
     QVector<double> times;
