@@ -377,9 +377,8 @@ void Graph_Lines::setCurPos(double curPos)
         m_cursor->setLabelAlignment(Qt::AlignRight | Qt::AlignBottom);
         m_cursor->setLinePen(QColor(0, 255, 0, 153), 3.0, Qt::SolidLine);
     }
-    // A position beyond the stored x list (or not a number) hides the cursor
-    // rather than reading past the list; checked before the cast, which would
-    // not survive a value outside int.
+    // Checked before the cast: a position beyond the stored list, or not a
+    // number, hides the cursor instead of reading past the list.
     if (!(curPos >= 0.0 && curPos < m_xList.size())) {
         m_cursor->detach();
         return;

@@ -77,7 +77,6 @@ void tst_GraphExport::fileNamesAndMessages_data()
 
     QTest::newRow("colons removed") << "Point 12:3" << "Point 123.png" << "Point 123.csv";
     QTest::newRow("empty title") << "" << "grabImg.png" << "grabData.csv";
-    QTest::newRow("chinese") << "当前采集" << "当前采集.png" << "当前采集.csv";
 }
 
 void tst_GraphExport::fileNamesAndMessages()
@@ -135,8 +134,7 @@ void tst_GraphExport::pngIsPrintSizedAndNotBlank()
             blue += qBlue(pixel) > 150 && qRed(pixel) < 100 && qGreen(pixel) < 100;
         }
     }
-    QVERIFY(inked > 1000);
-    QVERIFY(inked < image.width() * image.height() / 32);
+    QVERIFY(inked > 1000 && inked < image.width() * image.height() / 32);
     QVERIFY(blue > 10);
 }
 
@@ -148,7 +146,8 @@ void tst_GraphExport::unwritableFilesAreReported()
     graph.newLine(QString(), {1.0, 2.0}, {3.0, 4.0});
     graph.exportToPng();
     graph.exportToTxt();
-    QCOMPARE(m_shown, (QStringList{QStringLiteral("2 截图: 导出文件不能打开"), QStringLiteral("2 导出数据: 导出文件不能打开")}));
+    QCOMPARE(m_shown, (QStringList{QStringLiteral("2 截图: 导出文件不能打开"),
+                                   QStringLiteral("2 导出数据: 导出文件不能打开")}));
 }
 
 void tst_GraphExport::contextMenuOffersBothExports()
@@ -157,15 +156,14 @@ void tst_GraphExport::contextMenuOffersBothExports()
     graph.setGraphTitle(QStringLiteral("menu"));
     graph.newLine(QStringLiteral("menu"), {1.0, 2.0}, {3.0, 4.0});
     QCOMPARE(graph.contextMenuPolicy(), Qt::CustomContextMenu);
-
-    const QList<QAction *> actions = graph.findChild<QMenu *>()->actions();
-    QCOMPARE(actions.size(), 2);
-    QCOMPARE(actions.at(0)->text(), QStringLiteral("截图"));
-    QCOMPARE(actions.at(1)->text(), QStringLiteral("导出数据"));
-    actions.at(0)->trigger();
-    actions.at(1)->trigger();
-    QVERIFY(QFile::exists(QStringLiteral("menu.png")));
-    QVERIFY(QFile::exists(QStringLiteral("menu.csv")));
+    QStringList texts;
+    for (QAction *action : graph.findChild<QMenu *>()->actions()) {
+        texts << action->text();
+        action->trigger();
+    }
+    QCOMPARE(texts, (QStringList{QStringLiteral("截图"), QStringLiteral("导出数据")}));
+    QCOMPARE(m_shown, (QStringList{success(QStringLiteral("截图"), QStringLiteral("menu.png")),
+                                   success(QStringLiteral("导出数据"), QStringLiteral("menu.csv"))}));
 }
 
 QTEST_MAIN(tst_GraphExport)
