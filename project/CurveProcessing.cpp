@@ -25,7 +25,9 @@ void dropLeading(QVector<double>& times, QVector<double>& values, int count)
 
 void processCurve(QVector<double>& values, QVector<double>& times, double offTime, int sampleMode)
 {
-    QVector<double> v = values;
+    // Taken over rather than copied: values is replaced at the end anyway,
+    // and a full-waveform record holds 125 000 of them.
+    QVector<double> v = std::move(values);
     alignTimes(times, v, offTime);
     if (smoothingEnabled.load())
         v = smoothCurve(v);
@@ -43,7 +45,7 @@ void processCurve(QVector<double>& values, QVector<double>& times, double offTim
             ++k;
         dropLeading(times, v, k);
     }
-    values = v;
+    values = std::move(v);
 }
 
 void alignTimes(QVector<double>& times, QVector<double>& values, double offTime)
