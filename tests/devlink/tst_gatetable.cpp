@@ -23,7 +23,6 @@ class tst_GateTable : public QObject
 private slots:
     void knownTables_data();
     void knownTables();
-    void gatesStartOneSampleAfterThePreviousEnd();
     void unusableInputsGiveNoGates_data();
     void unusableInputsGiveNoGates();
 };
@@ -67,14 +66,10 @@ void tst_GateTable::knownTables()
         }
     }
     QVERIFY(Near(widthSum, ends.last()));
-}
 
-void tst_GateTable::gatesStartOneSampleAfterThePreviousEnd()
-{
-    const QVector<double> ends = MakeGateEnds(25.0, 625000.0, 1250);
-    const QVector<st_TimeGate> gates = MakeGateTable(25.0f, 625000.0f, 1250);
-    QCOMPARE(gates.size(), ends.size());
-    QCOMPARE(gates[0].start, ends[0]);
+    // Each gate starts one sample after the previous one ends.
+    const QVector<st_TimeGate> gates = MakeGateTable(float(fs), 625000.0f, 1250);
+    QCOMPARE(gates.size(), count);
     for (int i = 0; i < gates.size(); ++i) {
         QCOMPARE(gates[i].end, ends[i]);
         QCOMPARE(gates[i].start, i == 0 ? ends[0] : gates[i - 1].end + kDt);
@@ -88,12 +83,9 @@ void tst_GateTable::unusableInputsGiveNoGates_data()
     QTest::addColumn<int>("n");
 
     QTest::newRow("zero frequency") << 0.0 << 625000.0 << 1250;
-    QTest::newRow("negative frequency") << -25.0 << 625000.0 << 1250;
     QTest::newRow("NaN frequency") << std::numeric_limits<double>::quiet_NaN() << 625000.0 << 1250;
-    QTest::newRow("infinite frequency") << std::numeric_limits<double>::infinity() << 625000.0 << 1250;
     QTest::newRow("zero rate") << 25.0 << 0.0 << 1250;
     QTest::newRow("one point") << 25.0 << 625000.0 << 1;
-    QTest::newRow("negative points") << 25.0 << 625000.0 << -5;
     // Too few points: the linear part would outgrow the change-over index
     // (and, for the tiny frequency, the range of int).
     QTest::newRow("linear part past change-over") << 25.0 << 625000.0 << 3;
@@ -107,8 +99,7 @@ void tst_GateTable::unusableInputsGiveNoGates()
     QFETCH(int, n);
 
     QVERIFY(MakeGateEnds(fs, rate, n).isEmpty());
-    if (n >= 0)
-        QVERIFY(MakeGateTable(float(fs), float(rate), quint32(n)).isEmpty());
+    QVERIFY(MakeGateTable(float(fs), float(rate), quint32(n)).isEmpty());
 }
 
 QTEST_APPLESS_MAIN(tst_GateTable)

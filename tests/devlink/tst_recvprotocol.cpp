@@ -66,12 +66,10 @@ private slots:
     void commandsByteForByte();
     void gatedUploadNeedsAGatePerSample();
     void gatedUploadTakesTimesFromGates();
-    void statusZeroKeepsOldGateTable();
     void fullWaveform_data();
     void fullWaveform();
     void valuesKeptAwayFromZero();
-    void replyStatusFlags();
-    void failedAndNullInputsAreIgnored();
+    void replies();
 };
 
 // Against bytes written out by hand from the layout tables.
@@ -108,10 +106,15 @@ void tst_RecvProtocol::gatedUploadNeedsAGatePerSample()
     QVERIFY(probe.records.at(4).at(0).value<st_RecvData_VRX2208>().values.isEmpty());
 }
 
+// A refused table (status 0) leaves the last one in place: 656 samples fit
+// only the 25 Hz table (the 100 Hz one has 525 gates).
 void tst_RecvProtocol::gatedUploadTakesTimesFromGates()
 {
     RecvProbe probe(25.0f, 0);
+    QSignalSpy replies(&probe, &ILibRecv_VRX2208::onRecvAutoChannel);
     probe.BuildGates(25.0f, 1250);
+    probe.BuildGates(100.0f, 1250, 0);
+    QCOMPARE(replies, (QList<QVariantList>{{true}, {false}}));
     const st_RecvData_VRX2208 record = probe.Upload(656);
     QCOMPARE(record.TYPE, 1);
     QCOMPARE(record.SendFs, 25.0);
@@ -123,18 +126,6 @@ void tst_RecvProtocol::gatedUploadTakesTimesFromGates()
     QCOMPARE(record.widths[0], 1.6);
     QVERIFY(std::fabs(record.times[655] + record.widths[655] * 0.5 - 10000.0) < 1e-6);
     QCOMPARE(record.values[655], 656.0);
-}
-
-void tst_RecvProtocol::statusZeroKeepsOldGateTable()
-{
-    RecvProbe probe(25.0f, 0);
-    QSignalSpy replies(&probe, &ILibRecv_VRX2208::onRecvAutoChannel);
-    probe.BuildGates(25.0f, 1250);
-    probe.BuildGates(100.0f, 1250, 0);
-    QCOMPARE(replies, (QList<QVariantList>{{true}, {false}}));
-    // 656 samples fit only the 25 Hz table (the 100 Hz one has 525 gates).
-    const st_RecvData_VRX2208 record = probe.Upload(656);
-    QVERIFY(std::fabs(record.times[655] + record.widths[655] * 0.5 - 10000.0) < 1e-6);
 }
 
 void tst_RecvProtocol::fullWaveform_data()
@@ -183,13 +174,18 @@ void tst_RecvProtocol::valuesKeptAwayFromZero()
     QVERIFY(std::isnan(values[5]));
 }
 
-void tst_RecvProtocol::replyStatusFlags()
+// Failed requests, null parameters and unknown commands change nothing.
+void tst_RecvProtocol::replies()
 {
-    RecvProbe probe(25.0f, 0);
+    RecvProbe probe(25.0f, 2, 1);
     QSignalSpy configed(&probe, &ILibRecv_VRX2208::onRecvConfiged);
     QSignalSpy stopped(&probe, &ILibRecv_VRX2208::onRecvStop);
     QSignalSpy timeChannel(&probe, &ILibRecv_VRX2208::onRecvConfigTimeChannel);
     QSignalSpy timeSync(&probe, &ILibRecv_VRX2208::onRecvTimeSync);
+    probe.RecvConfig(nullptr);
+    probe.RecvConfig_AutoChannel(nullptr);
+    probe.OnResponse(1, false, nullptr);
+    probe.OnResponse(3, false, nullptr);
     for (const char* hex : {"00000001", "000000"})
         probe.Respond(1, QByteArray::fromHex(hex));
     probe.Respond(2, QByteArray());
@@ -200,18 +196,7 @@ void tst_RecvProtocol::replyStatusFlags()
     QCOMPARE(stopped.size(), 1);
     QCOMPARE(timeChannel, QList<QVariantList>{{true}});
     QCOMPARE(timeSync, QList<QVariantList>{{false}});
-}
-
-void tst_RecvProtocol::failedAndNullInputsAreIgnored()
-{
-    RecvProbe probe(25.0f, 2, 1);
-    QSignalSpy configed(&probe, &ILibRecv_VRX2208::onRecvConfiged);
-    probe.RecvConfig(nullptr);
-    probe.RecvConfig_AutoChannel(nullptr);
-    probe.OnResponse(1, false, nullptr);
-    probe.OnResponse(3, false, nullptr);
-    QCOMPARE(configed.size() + probe.records.size(), 0);
-    // The null configuration left the full-waveform mode in place.
+    QCOMPARE(probe.records.size(), 0);
     QCOMPARE(probe.Upload(0).RecvFs, 78125.0);
 }
 

@@ -16,6 +16,11 @@ public:
     using iLibSend::OnResponse;
     void Respond(quint32 command, QByteArray payload) { OnResponse(command, true, &payload); }
     st_TEMSendData Record(int i) const { return records.at(i).at(0).value<st_TEMSendData>(); }
+    std::array<float, 3> Monitor(int i) const
+    {
+        const auto m = monitors.at(i).at(0).value<st_TEMSendMonitor>();
+        return {m.SendV, m.DeviceV, m.DeviceTemp};
+    }
 };
 
 // A full report 6 whose samples count up from 1 (current) and down from -1
@@ -45,17 +50,12 @@ private slots:
     void waveformReport_data();
     void waveformReport();
     void waveformReportCarriesLastConfiguredFrequency();
-    void monitorReport();
     void replies();
 };
 
 void tst_SendProtocol::configurationByteForByte()
 {
-    st_TEMSendInfo info;
-    info.ParamFs = 100.0f;
-    info.ParamPeriod = 8;
-    info.ContinueMode = 1;
-    QCOMPARE(WriteTEMSendInfo(info), QByteArray::fromHex("0000c842" "08000000" "0101000000000000" "01000000" "00000000"));
+    QCOMPARE(WriteTEMSendInfo({100.0f, 8, {{1, 1}}, 1, 0}), QByteArray::fromHex("0000c842" "08000000" "0101000000000000" "01000000" "00000000"));
 }
 
 void tst_SendProtocol::waveformReport_data()
@@ -98,12 +98,7 @@ void tst_SendProtocol::waveformReport()
     QVERIFY(offKept == 0 || record.OffWave.last() == -double(offKept));
 
     QCOMPARE(probe.monitors.size(), monitor ? 1 : 0);
-    if (monitor) {
-        const auto values = probe.monitors.at(0).at(0).value<st_TEMSendMonitor>();
-        QCOMPARE(values.SendV, 48.0f);
-        QCOMPARE(values.DeviceV, 24.5f);
-        QCOMPARE(values.DeviceTemp, 36.0f);
-    }
+    QVERIFY(!monitor || probe.Monitor(0) == (std::array<float, 3>{48.0f, 24.5f, 36.0f}));
 }
 
 void tst_SendProtocol::waveformReportCarriesLastConfiguredFrequency()
@@ -123,16 +118,6 @@ void tst_SendProtocol::waveformReportCarriesLastConfiguredFrequency()
     QCOMPARE(probe.Record(1).SendFs, 6.25);
 }
 
-void tst_SendProtocol::monitorReport()
-{
-    SendProbe probe;
-    const QByteArray bytes = WaveReport(0, 0).mid(4008);
-    probe.Respond(240, bytes.left(15));
-    probe.Respond(240, bytes + "extra");
-    QCOMPARE(probe.monitors.size(), 1);
-    QCOMPARE(probe.monitors.at(0).at(0).value<st_TEMSendMonitor>().DeviceV, 24.5f);
-}
-
 void tst_SendProtocol::replies()
 {
     SendProbe probe;
@@ -143,19 +128,23 @@ void tst_SendProtocol::replies()
     probe.OnResponse(1, false, nullptr);
     probe.Respond(1, QByteArray::fromHex("07010000"));
     probe.Respond(1, QByteArray::fromHex("05"));
-    probe.Respond(2, QByteArray::fromHex("00ffffff"));
-    probe.Respond(2, QByteArray::fromHex("01"));
-    probe.Respond(2, QByteArray());
+    for (const char* hex : {"00ffffff", "01", ""})
+        probe.Respond(2, QByteArray::fromHex(hex));
     probe.Respond(5, QByteArray());
-    probe.Respond(0, QByteArray(23, 'i'));
-    probe.Respond(0, QByteArray(24, 'i'));
-    probe.Respond(0, QByteArray(25, 'i'));
+    for (int size : {23, 24, 25})
+        probe.Respond(0, QByteArray(size, 'i'));
+    // Monitor reports need their 16 bytes; more are ignored.
+    const QByteArray monitor = WaveReport(0, 0).mid(4008);
+    probe.Respond(240, monitor.left(15));
+    probe.Respond(240, monitor + "extra");
 
     QCOMPARE(configed, (QList<QVariantList>{{0x107u}, {5u}}));
     QCOMPARE(started, (QList<QVariantList>{{false}, {true}, {false}}));
     QCOMPARE(stopped.size(), 1);
     QCOMPARE(info.size(), 1);
     QCOMPARE(info.at(0).at(0).value<st_DeviceInfo>().Info2[7], quint8('i'));
+    QCOMPARE(probe.monitors.size(), 1);
+    QVERIFY(probe.Monitor(0) == (std::array<float, 3>{48.0f, 24.5f, 36.0f}));
 }
 
 QTEST_MAIN(tst_SendProtocol)
