@@ -56,7 +56,8 @@ void tst_StyleSheetLoader::load_data()
                        "main.css",
                        "@import \"Defs.qsse\";\nQLabel {\n  color: $themePrimary;   \n  font-size: $font-size-l-1;\n}\n"
                        "\nQPushButton { border: 1px solid $gray-2; }\n"}
-        << QStringList() << "QLabel {\n  color: #e0e0e0;\n  font-size: 23px;\n}\n\nQPushButton { border: 1px solid #e0e0e0; }\n"
+        << QStringList()
+        << "QLabel {\n  color: #e0e0e0;\n  font-size: 23px;\n}\n\nQPushButton { border: 1px solid #e0e0e0; }\n"
         << QStringList();
     QTest::newRow("comments")
         << QStringList{"main.css", "/* head\n   comment */QWidget { color: red; } /* tail */\n/* ** stars ** */\n"
@@ -79,7 +80,8 @@ void tst_StyleSheetLoader::load_data()
     QTest::newRow("recursive values stop")
         << QStringList{"main.css", "A { color: $a; }\nB { color: $p $ok $ok; }\n"}
         << QStringList{"$a", "x $a", "$p", "$q", "$q", "$p", "$ok", "red"} << "A { color: ; }\nB { color:  red red; }\n"
-        << QStringList{"style sheet variable $a in \"A { color: $a; }\" in file \"%D/main.css\" is defined recursively.",
+        << QStringList{"style sheet variable $a in \"A { color: $a; }\" in file \"%D/main.css\" "
+                       "is defined recursively.",
                        "style sheet variable $p in \"B { color: $p $ok $ok; }\" in file \"%D/main.css\" "
                        "is defined recursively."};
     QTest::newRow("import recursion and repeats")
@@ -133,7 +135,8 @@ void tst_StyleSheetLoader::fileNameSizeAndRepeatedLoads()
     QCOMPARE(loader.errors(),
              QStringList{QStringLiteral("style sheet file \"\" will be ignored - empty style sheet file name.")});
     QVERIFY(loader.load(m_path + QStringLiteral("/none.css")).isNull());
-    QCOMPARE(loader.errors(), QStringList{QStringLiteral("style sheet file \"%1/none.css\" does not exist.").arg(m_path)});
+    QCOMPARE(loader.errors(),
+             QStringList{QStringLiteral("style sheet file \"%1/none.css\" does not exist.").arg(m_path)});
 
     QCOMPARE(StyleSheetLoader::maxFileSize(), 1000000);
     QByteArray content = "$v: 1px;\nL { top: $v; }\n";
