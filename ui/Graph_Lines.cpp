@@ -86,11 +86,6 @@ void Graph_Lines::SetTitleShow(bool show)
     showTitle();
 }
 
-void Graph_Lines::SetTitle(const QString &title)
-{
-    setGraphTitle(title, true);
-}
-
 void Graph_Lines::setAxisXScale(e_AxisScaleType type)
 {
     if (type == m_axisXScale)

@@ -33,7 +33,7 @@ class Graph_Lines : public QwtPlot
 {
     Q_OBJECT
     Q_PROPERTY(bool TitleShow READ GetTitleShow WRITE SetTitleShow)
-    Q_PROPERTY(QString Title READ GetTitle WRITE SetTitle)
+    Q_PROPERTY(QString Title READ GetTitle WRITE setGraphTitle)
     Q_PROPERTY(e_AxisScaleType AxisXScale READ GetAxisXScale WRITE setAxisXScale)
     Q_PROPERTY(e_AxisScaleType AxisYScale READ GetAxisYScale WRITE setAxisYScale)
     Q_PROPERTY(bool LegendShow READ GetLegendShow WRITE setLegendShow)
@@ -48,7 +48,6 @@ public:
     bool GetTitleShow() const { return m_titleShow; }
     void SetTitleShow(bool show);
     QString GetTitle() const { return m_title; }
-    void SetTitle(const QString &title);
     e_AxisScaleType GetAxisXScale() const { return m_axisXScale; }
     void setAxisXScale(e_AxisScaleType type);
     e_AxisScaleType GetAxisYScale() const { return m_axisYScale; }
