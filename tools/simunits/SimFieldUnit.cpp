@@ -1,5 +1,7 @@
 #include "tools/simunits/SimFieldUnit.h"
 
+#include "devlink/PayloadFields.h"
+
 #include <QTimer>
 
 SimFieldUnit::SimFieldUnit(QObject* parent)
@@ -38,6 +40,16 @@ void SimFieldUnit::SendRecordCopies()
 
 void SimFieldUnit::HandleRequest(quint32 command, const QByteArray& payload)
 {
-    if (replyStatusZero || !CarryOut(command, payload))
+    const std::optional<QByteArray> reply = replyStatusZero ? std::nullopt : CarryOut(command, payload);
+    if (reply)
+        SendReply(command, *reply);
+    else
         SendReplyStatus(command, 0);
+}
+
+QByteArray SimFieldUnit::Done()
+{
+    PayloadWriter status;
+    status.Field(quint32(1));
+    return status.Payload();
 }

@@ -2,6 +2,8 @@
 
 #include "tools/simunits/SimFrameServer.h"
 
+#include <optional>
+
 // A field unit that records, the common ground of the simulated transmitter
 // and receiver: it carries out the requests it knows (status 0 for others)
 // and sends the reports of one record when SimUnitPair says a record is due.
@@ -29,10 +31,12 @@ signals:
     void stopRequested();
 
 protected:
-    // Carries out one request and replies; false for a command the unit does
-    // not know.
-    virtual bool CarryOut(quint32 command, const QByteArray& payload) = 0;
+    // Carries out one request: the payload of its reply, or nothing for a
+    // command the unit does not know.
+    virtual std::optional<QByteArray> CarryOut(quint32 command, const QByteArray& payload) = 0;
     virtual void SendRecordReports() = 0;
+    // The reply of a command carried out: status 1.
+    static QByteArray Done();
 
     void HandleRequest(quint32 command, const QByteArray& payload) override;
 

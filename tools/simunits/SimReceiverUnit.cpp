@@ -60,29 +60,25 @@ float SimReceiverUnit::Noisy(double value)
     return float(value * (1.0 + 0.02 * (2.0 * noise.generateDouble() - 1.0)));
 }
 
-bool SimReceiverUnit::CarryOut(quint32 command, const QByteArray& payload)
+std::optional<QByteArray> SimReceiverUnit::CarryOut(quint32 command, const QByteArray& payload)
 {
     switch (command) {
     case RecvCommand::Config:
         param = ReadRecvParam(payload);
-        SendReplyStatus(command, 1);
         emit configured(param.ParamFs, param.ParamPeriod, param.ContinueMode != 0);
-        return true;
+        return Done();
     case RecvCommand::Stop:
-        SendReplyStatus(command, 1);
         emit stopRequested();
-        return true;
+        return Done();
     case RecvCommand::AutoChannel: {
         const st_ConfigAutoTimeChannel_VRX2208 request = ReadAutoTimeChannel(payload);
         gates = MakeGateTable(request.ParamFs, float(kRecvNativeRate), request.ChannelCount);
-        SendReplyStatus(command, 1);
-        return true;
+        return Done();
     }
     case RecvCommand::ConfigTimeChannel:
     case RecvCommand::TimeSync:
-        SendReplyStatus(command, 1);
-        return true;
+        return Done();
     default:
-        return false;
+        return std::nullopt;
     }
 }

@@ -25,7 +25,7 @@ public:
     QVector<st_TimeGate> Gates() const;
 
 protected:
-    bool CarryOut(quint32 command, const QByteArray& payload) override;
+    std::optional<QByteArray> CarryOut(quint32 command, const QByteArray& payload) override;
     void SendRecordReports() override;
 
 private:

@@ -44,26 +44,22 @@ void SimTransmitterUnit::SendRecordReports()
     SendReport(SendCommand::MonitorReport, WriteTEMSendMonitor(Monitor()));
 }
 
-bool SimTransmitterUnit::CarryOut(quint32 command, const QByteArray& payload)
+std::optional<QByteArray> SimTransmitterUnit::CarryOut(quint32 command, const QByteArray& payload)
 {
     switch (command) {
     case SendCommand::DeviceInfo:
-        SendReply(command, WriteDeviceInfo(DeviceInfo()));
-        return true;
+        return WriteDeviceInfo(DeviceInfo());
     case SendCommand::Config:
         config = ReadTEMSendInfo(payload);
-        SendReplyStatus(command, 1);
         emit configured(config.ParamFs, config.ParamPeriod, config.ContinueMode != 0);
-        return true;
+        return Done();
     case SendCommand::Start:
-        SendReplyStatus(command, 1);
         emit startRequested();
-        return true;
+        return Done();
     case SendCommand::Stop:
-        SendReplyStatus(command, 1);
         emit stopRequested();
-        return true;
+        return Done();
     default:
-        return false;
+        return std::nullopt;
     }
 }

@@ -21,7 +21,7 @@ signals:
     void startRequested();
 
 protected:
-    bool CarryOut(quint32 command, const QByteArray& payload) override;
+    std::optional<QByteArray> CarryOut(quint32 command, const QByteArray& payload) override;
     void SendRecordReports() override;
 
 private:
