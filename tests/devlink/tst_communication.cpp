@@ -2,7 +2,6 @@
 
 #include "devlink/FrameCodec.h"
 
-#include <QTcpSocket>
 #include <QTimer>
 #include <QtTest>
 
@@ -64,7 +63,6 @@ private slots:
     void resends();
     void requestOutstandingAtCloseFailsAndStaysDead();
     void failureCallbackMayChangeTheAddress();
-    void connectsOnceTheUnitListens();
 };
 
 // Through a stream with a frame failing its check, garbage between frames,
@@ -169,20 +167,6 @@ void TestCommunication::failureCallbackMayChangeTheAddress()
     QVERIFY(WaitTicks(*r, 1));
     QCOMPARE(r->link.responses, QStringList({"1 failed", "2 failed", "3 failed"}));
     QVERIFY(!r->link.IsConnected());
-}
-
-void TestCommunication::connectsOnceTheUnitListens()
-{
-    Rig r("127.0.0.3");
-    r.unit.SetListening(false);
-    r.link.SetAddress({r.address.toString(), SimFrameServer::DefaultPort});
-    QSignalSpy refused(r.link.findChild<QTcpSocket*>(), &QAbstractSocket::errorOccurred);
-    r.link.Connect();
-    QVERIFY(refused.wait(5000));
-    QVERIFY(!r.link.IsConnected());
-
-    r.unit.SetListening(true);
-    QVERIFY(r.Connect());
 }
 
 QTEST_GUILESS_MAIN(TestCommunication)

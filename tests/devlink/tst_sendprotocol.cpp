@@ -49,7 +49,6 @@ private slots:
     void configurationByteForByte();
     void waveformReport_data();
     void waveformReport();
-    void waveformReportCarriesLastConfiguredFrequency();
     void replies();
 };
 
@@ -101,23 +100,6 @@ void tst_SendProtocol::waveformReport()
     QVERIFY(!monitor || probe.Monitor(0) == (std::array<float, 3>{48.0f, 24.5f, 36.0f}));
 }
 
-void tst_SendProtocol::waveformReportCarriesLastConfiguredFrequency()
-{
-    SendProbe probe;
-    probe.Respond(6, WaveReport(10, 10));
-    probe.TEM_Config(nullptr);
-    probe.OnResponse(6, false, nullptr);
-    probe.Respond(6, QByteArray());
-    st_TEMSendInfo info;
-    info.ParamFs = 6.25f;
-    probe.TEM_Config(&info); // the link is down: only the frequency is kept
-    probe.Respond(6, WaveReport(10, 10));
-
-    QCOMPARE(probe.records.size(), 2);
-    QCOMPARE(probe.Record(0).SendFs, 200.0);
-    QCOMPARE(probe.Record(1).SendFs, 6.25);
-}
-
 void tst_SendProtocol::replies()
 {
     SendProbe probe;
@@ -126,6 +108,15 @@ void tst_SendProtocol::replies()
     QSignalSpy stopped(&probe, &iLibSend::TEM_Stoped);
     QSignalSpy info(&probe, &iLibSend::TEM_SendDeviceInfo);
     probe.OnResponse(1, false, nullptr);
+    probe.OnResponse(6, false, nullptr);
+    probe.TEM_Config(nullptr);
+    // Waveforms carry the frequency of the last configuration, 200 Hz before
+    // any; with the link down only that frequency is kept.
+    probe.Respond(6, WaveReport(10, 10));
+    st_TEMSendInfo config{6.25f, 16, {{1, 1}}, 0, 0};
+    probe.TEM_Config(&config);
+    probe.Respond(6, WaveReport(10, 10));
+    probe.Respond(6, QByteArray());
     probe.Respond(1, QByteArray::fromHex("07010000"));
     probe.Respond(1, QByteArray::fromHex("05"));
     for (const char* hex : {"00ffffff", "01", ""})
@@ -143,8 +134,11 @@ void tst_SendProtocol::replies()
     QCOMPARE(stopped.size(), 1);
     QCOMPARE(info.size(), 1);
     QCOMPARE(info.at(0).at(0).value<st_DeviceInfo>().Info2[7], quint8('i'));
-    QCOMPARE(probe.monitors.size(), 1);
-    QVERIFY(probe.Monitor(0) == (std::array<float, 3>{48.0f, 24.5f, 36.0f}));
+    QCOMPARE(probe.records.size(), 2);
+    QCOMPARE(probe.Record(0).SendFs, 200.0);
+    QCOMPARE(probe.Record(1).SendFs, 6.25);
+    QCOMPARE(probe.monitors.size(), 3);
+    QVERIFY(probe.Monitor(2) == (std::array<float, 3>{48.0f, 24.5f, 36.0f}));
 }
 
 QTEST_MAIN(tst_SendProtocol)

@@ -27,15 +27,13 @@ struct Rig
     {
         units.SetTimeScale(0.05);
         recv.SetClock([] { return kNow; });
-        QSignalSpy recvUp(&recv, &Communication::ComConnected);
-        QSignalSpy sendUp(&send, &Communication::ComConnected);
         if (!units.Listen(QHostAddress(sendIp), QHostAddress(recvIp)))
             return false;
         recv.SetAddress({QString::fromLatin1(recvIp), 12345});
         send.SetAddress({QString::fromLatin1(sendIp), 12345});
         recv.Connect();
         send.Connect();
-        return (recvUp.size() > 0 || recvUp.wait(kWait)) && (sendUp.size() > 0 || sendUp.wait(kWait));
+        return QTest::qWaitFor([this] { return recv.IsConnected() && send.IsConnected(); }, kWait);
     }
 
     // The collector's configuration sequence, each step after its reply.
@@ -84,11 +82,9 @@ void tst_UnitCycle::singleRecordCycle()
     QVERIFY(r.Start("127.0.0.20", "127.0.0.21"));
     QSignalSpy monitor(&r.send, &iLibSend::TEM_SendMonitor);
     QVERIFY(r.Configure(25.0f, 16, 0, 0));
-    QCOMPARE(r.units.RecordDurationMs(), 32);
     QCOMPARE(r.units.Receiver()->Gates().size(), 656);
     // The configuration went out stamped with the link's clock.
     QCOMPARE(r.units.Receiver()->Param().SendTime, kNow);
-    QCOMPARE(r.units.Transmitter()->Config().Options, (std::array<quint8, 8>{{1, 1}}));
 
     QVERIFY(r.StartUnits());
     QVERIFY(r.recvData.wait(kWait));
