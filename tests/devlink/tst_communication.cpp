@@ -152,12 +152,18 @@ void TestCommunication::requestOutstandingAtCloseFailsAndStaysDead()
     QCOMPARE(r.link.responses.size(), 2);
 }
 
-// A new address gives up what was meant for the old one, even from inside
-// the tick that is walking those requests.
+// A new address gives up what was meant for the old one at once, even while
+// its frame still waits in the socket, and even from inside the tick that is
+// walking those requests.
 void TestCommunication::failureCallbackMayChangeTheAddress()
 {
     auto r = SilentRig();
     r->link.SetRetry(0);
+    QVERIFY(r->Connect());
+    r->link.Send(9);
+    r->link.SetAddress({QStringLiteral("127.0.0.4"), SimFrameServer::DefaultPort});
+    QCOMPARE(r->link.responses, QStringList("9 failed"));
+    r->link.responses.clear();
     QVERIFY(r->Connect());
     r->link.onFailure = [&r] { r->link.SetAddress({QStringLiteral("127.0.0.4"), SimFrameServer::DefaultPort}); };
     r->link.Send(1);
