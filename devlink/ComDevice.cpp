@@ -29,7 +29,9 @@ void ComDevice::SetAddress(const st_ComAddress& address)
 void ComDevice::Reset()
 {
     status.Set(0);
-    socket->close();
+    // Not a graceful close: that would still deliver bytes waiting in the
+    // socket, requests that the owner is about to give up.
+    socket->abort();
     sendQueue.Clear();
     recvBuffer.Clear();
     ip = QStringLiteral("0");

@@ -152,17 +152,21 @@ void TestCommunication::requestOutstandingAtCloseFailsAndStaysDead()
     QCOMPARE(r.link.responses.size(), 2);
 }
 
-// A new address gives up what was meant for the old one at once, even while
-// its frame still waits in the socket, and even from inside the tick that is
-// walking those requests.
+// A new address gives up what was meant for the old one at once, and a frame
+// still waiting in the socket is dropped rather than delivered to a unit
+// whose request was reported failed; this holds even from inside the tick
+// that is walking those requests.
 void TestCommunication::failureCallbackMayChangeTheAddress()
 {
     auto r = SilentRig();
     r->link.SetRetry(0);
     QVERIFY(r->Connect());
+    QSignalSpy dropped(&r->unit, &SimFrameServer::clientDisconnected);
     r->link.Send(9);
     r->link.SetAddress({QStringLiteral("127.0.0.4"), SimFrameServer::DefaultPort});
     QCOMPARE(r->link.responses, QStringList("9 failed"));
+    QVERIFY(dropped.wait(5000));
+    QVERIFY(r->unit.ReceivedCommands().isEmpty());
     r->link.responses.clear();
     QVERIFY(r->Connect());
     r->link.onFailure = [&r] { r->link.SetAddress({QStringLiteral("127.0.0.4"), SimFrameServer::DefaultPort}); };
