@@ -38,7 +38,7 @@ private:
 };
 
 // Never reads past the payload: bytes beyond its end count as zero, as the
-// units' short replies require.
+// units' short replies require. The payload must outlive the reader.
 class PayloadReader
 {
 public:
