@@ -16,7 +16,7 @@
 // as the units received it: "T1" is transmitter command 1, "R1001" the
 // receiver's time-channel request. With the Quiet time scale the units never
 // finish a record during a test, and the test feeds records itself.
-struct UnitsRig
+struct AcqUnitsRig
 {
     static constexpr double Quiet = 1e3;
 
@@ -29,7 +29,7 @@ struct UnitsRig
     QElapsedTimer clock;
     bool listening;
 
-    UnitsRig(const char* transmitter, const char* receiver, double timeScale = 0.01)
+    AcqUnitsRig(const char* transmitter, const char* receiver, double timeScale = 0.01)
     {
         units.SetTimeScale(timeScale);
         listening = units.Listen(QHostAddress(QString::fromLatin1(transmitter)),
