@@ -151,7 +151,8 @@ void tst_UnitCycle::programAcceptsOnlyLoopbackAddresses()
     for (const char* refused : {"128.0.0.1", "0.0.0.0", "::1", "localhost", ""})
         QVERIFY2(!ParseLoopbackAddress(refused, &address), refused);
     SimUnitPair units;
-    QVERIFY(!units.Listen(QHostAddress("0.0.0.0"), QHostAddress("127.0.0.24")));
+    for (const char* refused : {"0.0.0.0", "::1", "::ffff:127.0.0.24"})
+        QVERIFY2(!units.Listen(QHostAddress(refused), QHostAddress("127.0.0.24")), refused);
 }
 
 QTEST_MAIN(tst_UnitCycle)

@@ -2,6 +2,7 @@
 
 #include "devlink/FrameCodec.h"
 #include "devlink/PayloadFields.h"
+#include "tools/simunits/SimUnitAddress.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -36,7 +37,9 @@ SimFrameServer::~SimFrameServer()
 
 bool SimFrameServer::Listen(const QHostAddress& address, quint16 port)
 {
-    if (!address.isLoopback())
+    // IPv6 loopback would also stay on this machine, but the units serve
+    // 127.0.0.0/8 only, as the field program's IPv4 links expect.
+    if (!ParseLoopbackAddress(address.toString(), nullptr))
         return false;
     listenAddress = address;
     listenPort = port;

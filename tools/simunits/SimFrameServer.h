@@ -23,7 +23,7 @@ public:
     explicit SimFrameServer(QObject* parent = nullptr);
     ~SimFrameServer() override;
 
-    // Loopback addresses only.
+    // IPv4 loopback addresses (127.0.0.0/8) only.
     bool Listen(const QHostAddress& address, quint16 port = DefaultPort);
     bool IsClientConnected() const;
 
