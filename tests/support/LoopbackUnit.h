@@ -19,14 +19,17 @@ struct LoopbackUnit
         listening = unit.Listen(address);
     }
 
-    // True once both ends have seen the connection.
+    // True once both ends have seen the connection. The link never goes to
+    // an address its unit was refused, so a test cannot reach off this machine.
     bool Connect()
     {
+        if (!listening)
+            return false;
         QSignalSpy up(&link, ConnectedSignal());
         QSignalSpy accepted(&unit, &SimFrameServer::clientConnected);
         link.SetAddress({address.toString(), SimFrameServer::DefaultPort});
         link.Connect();
-        return listening && up.wait(5000) && (accepted.count() > 0 || accepted.wait(5000));
+        return up.wait(5000) && (accepted.count() > 0 || accepted.wait(5000));
     }
 
     static auto ConnectedSignal()
