@@ -29,7 +29,7 @@ constexpr int FullWaveSamples = 125000;
 
 struct Curve
 {
-    QVector<double> times; // µs
+    QVector<double> times;  // µs
     QVector<double> values; // V
 };
 
@@ -63,8 +63,8 @@ Curve FullWaveRecord()
 void Report(const char* name, int samples, int gates, QVector<double> micros)
 {
     std::sort(micros.begin(), micros.end());
-    std::printf("%-34s %7d samples -> %2d gates: median %8.1f us, best %8.1f us per record\n", name,
-                samples, gates, micros.at(micros.size() / 2), micros.first());
+    std::printf("%-34s %7d samples -> %2d gates: median %8.1f us, best %8.1f us per record\n", name, samples, gates,
+                micros.at(micros.size() / 2), micros.first());
 }
 
 // The copies of the input are made outside the timed part.

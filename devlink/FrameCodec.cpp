@@ -35,10 +35,8 @@ void WriteField(char* frame, int offset, T value)
 
 quint32 HeadCheckOf(const char* header)
 {
-    return quint32(ReadField<quint16>(header, OffsetCommand))
-        + quint32(ReadField<quint16>(header, OffsetType))
-        + ReadField<quint32>(header, OffsetSequence)
-        + ReadField<quint32>(header, OffsetLength);
+    return quint32(ReadField<quint16>(header, OffsetCommand)) + quint32(ReadField<quint16>(header, OffsetType))
+        + ReadField<quint32>(header, OffsetSequence) + ReadField<quint32>(header, OffsetLength);
 }
 
 // Index of the first AA 55 pair, or -1.
@@ -137,8 +135,7 @@ bool ParseFrame(QByteArray& buffer, QByteArray& frame, quint32& consumed)
 
     const char* p = buffer.constData();
     const quint32 length = ReadField<quint32>(p, OffsetLength);
-    if (ReadField<quint16>(p, OffsetMarker) != FrameMarker
-        || ReadField<quint32>(p, OffsetHeadCheck) != HeadCheckOf(p)
+    if (ReadField<quint16>(p, OffsetMarker) != FrameMarker || ReadField<quint32>(p, OffsetHeadCheck) != HeadCheckOf(p)
         || length > FramePayloadLimit) {
         consumed = 2;
         return false;

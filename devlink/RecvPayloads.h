@@ -9,12 +9,12 @@
 
 namespace RecvCommand {
 enum : quint32 {
-    Config = 1,             // st_RecvParam, 88 bytes
+    Config = 1, // st_RecvParam, 88 bytes
     Stop = 2,
-    Upload = 3,             // report: f32 samples, then an 8-byte trailer
+    Upload = 3, // report: f32 samples, then an 8-byte trailer
     ConfigTimeChannel = 1000,
-    AutoChannel = 1001,     // st_ConfigAutoTimeChannel_VRX2208, 8 bytes
-    TimeSync = 2000,        // f64 time
+    AutoChannel = 1001, // st_ConfigAutoTimeChannel_VRX2208, 8 bytes
+    TimeSync = 2000,    // f64 time
 };
 }
 

@@ -11,12 +11,12 @@
 // Configuration of the receiver (command 1), 88 bytes on the wire.
 struct st_RecvParam
 {
-    float ParamFs = 0.0f;   // base frequency in Hz
-    qint32 ParamPeriod = 0; // periods per record
+    float ParamFs = 0.0f;    // base frequency in Hz
+    qint32 ParamPeriod = 0;  // periods per record
     qint32 ContinueMode = 0; // 0 single, 1 continuous
-    qint32 SampleMode = 0;  // 0 gated; 1 full waveform at 625000 Hz; else full waveform at RateCode
-    qint64 SendTime = 0;    // ms since the epoch, stamped when sent
-    qint32 RateCode = 0;    // 0: 625000, 1: 78125, 2: 9765, 3: 1220 Hz
+    qint32 SampleMode = 0;   // 0 gated; 1 full waveform at 625000 Hz; else full waveform at RateCode
+    qint64 SendTime = 0;     // ms since the epoch, stamped when sent
+    qint32 RateCode = 0;     // 0: 625000, 1: 78125, 2: 9765, 3: 1220 Hz
 };
 
 // Request for automatic time channels (command 1001), 8 bytes on the wire.

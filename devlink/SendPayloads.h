@@ -9,11 +9,11 @@
 
 namespace SendCommand {
 enum : quint32 {
-    DeviceInfo = 0,     // reply: st_DeviceInfo, 24 bytes
-    Config = 1,         // st_TEMSendInfo, 24 bytes
+    DeviceInfo = 0, // reply: st_DeviceInfo, 24 bytes
+    Config = 1,     // st_TEMSendInfo, 24 bytes
     Start = 2,
     Stop = 5,
-    WaveReport = 6,     // report: counts, two waveforms, monitor values
+    WaveReport = 6,      // report: counts, two waveforms, monitor values
     MonitorReport = 240, // report: st_TEMSendMonitor, 16 bytes
 };
 }

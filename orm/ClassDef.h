@@ -69,30 +69,28 @@ public:
     ColumnInfo& manyToOne(std::shared_ptr<P> T::*member, const QString& name)
     {
         m_columns.append(ColumnInfo{name, QStringLiteral("int"), ColumnKind::ManyToOne, {}});
-        m_accessors.append(Accessor{
-            [member](const T& o) {
-                const std::shared_ptr<P>& p = o.*member;
-                return p ? QVariant(ClassDef<P>::instance().idOf(*p)) : QVariant(QVariant::Int);
-            },
-            [member](T& o, const QVariant& v) {
-                std::shared_ptr<P>& p = o.*member;
-                if (v.isNull()) {
-                    p.reset();
-                    return;
-                }
-                const int parentId = v.toInt();
-                if (p && ClassDef<P>::instance().idOf(*p) == parentId)
-                    return;
-                p = std::make_shared<P>();
-                ClassDef<P>::instance().idOf(*p) = parentId;
-            },
-            std::any(member)});
+        m_accessors.append(Accessor{[member](const T& o) {
+                                        const std::shared_ptr<P>& p = o.*member;
+                                        return p ? QVariant(ClassDef<P>::instance().idOf(*p)) : QVariant(QVariant::Int);
+                                    },
+                                    [member](T& o, const QVariant& v) {
+                                        std::shared_ptr<P>& p = o.*member;
+                                        if (v.isNull()) {
+                                            p.reset();
+                                            return;
+                                        }
+                                        const int parentId = v.toInt();
+                                        if (p && ClassDef<P>::instance().idOf(*p) == parentId)
+                                            return;
+                                        p = std::make_shared<P>();
+                                        ClassDef<P>::instance().idOf(*p) = parentId;
+                                    },
+                                    std::any(member)});
         return m_columns.last();
     }
 
     template <class C>
-    void oneToMany(QVector<std::shared_ptr<C>> T::*member, const QString& name,
-                   const QString& foreignKey)
+    void oneToMany(QVector<std::shared_ptr<C>> T::*member, const QString& name, const QString& foreignKey)
     {
         m_relations.append(RelationInfo{name, foreignKey, ClassDef<C>::instance().name()});
         m_relationMembers.append(std::any(member));
@@ -140,14 +138,11 @@ private:
     ClassDef() = default;
 
     template <class F>
-    ColumnInfo& addColumn(F T::*member, const QString& name, const QString& typeName,
-                          ColumnKind kind)
+    ColumnInfo& addColumn(F T::*member, const QString& name, const QString& typeName, ColumnKind kind)
     {
         m_columns.append(ColumnInfo{name, typeName, kind, {}});
-        m_accessors.append(Accessor{
-            [member](const T& o) { return QVariant::fromValue(o.*member); },
-            [member](T& o, const QVariant& v) { o.*member = v.value<F>(); },
-            std::any(member)});
+        m_accessors.append(Accessor{[member](const T& o) { return QVariant::fromValue(o.*member); },
+                                    [member](T& o, const QVariant& v) { o.*member = v.value<F>(); }, std::any(member)});
         return m_columns.last();
     }
 

@@ -41,10 +41,10 @@ QSqlDatabase resolve(const QSqlDatabase& db, Status* status)
 {
     QSqlDatabase conn = db.isValid() ? db : Database::connection(status);
     if (!conn.isOpen() && status->isOk())
-        *status = Status::failed(conn.lastError().type() == QSqlError::NoError
-                                     ? QSqlError(QStringLiteral("database not open"), QString(),
-                                                 QSqlError::ConnectionError)
-                                     : conn.lastError());
+        *status =
+            Status::failed(conn.lastError().type() == QSqlError::NoError
+                               ? QSqlError(QStringLiteral("database not open"), QString(), QSqlError::ConnectionError)
+                               : conn.lastError());
     return conn;
 }
 
@@ -98,8 +98,8 @@ QString createTableSql(const ClassInfo& info)
         .arg(quoted(info.name()), columns.join(QStringLiteral(", ")));
 }
 
-Status prepare(const ClassInfo& info, const QStringList& columns, const QSqlDatabase& db,
-               QVector<int>* indices, QSqlDatabase* conn)
+Status prepare(const ClassInfo& info, const QStringList& columns, const QSqlDatabase& db, QVector<int>* indices,
+               QSqlDatabase* conn)
 {
     Status status = columnIndices(info, columns, indices);
     if (status.isOk())
@@ -115,9 +115,8 @@ QString columnList(const ClassInfo& info, const QVector<int>& indices)
     return names.join(QLatin1Char(','));
 }
 
-Status selectRows(const ClassInfo& info, const QStringList& columns, const QString& suffix,
-                  const QVariantList& values, const QSqlDatabase& db, QVector<int>* indices,
-                  const std::function<void(const QSqlQuery&)>& row)
+Status selectRows(const ClassInfo& info, const QStringList& columns, const QString& suffix, const QVariantList& values,
+                  const QSqlDatabase& db, QVector<int>* indices, const std::function<void(const QSqlQuery&)>& row)
 {
     QSqlDatabase conn;
     Status status = prepare(info, columns, db, indices, &conn);

@@ -34,15 +34,14 @@ QString createTableSql(const ClassInfo& info);
 // The column indices (identifier first; all columns when the list is empty)
 // and the connection of one call on `columns` of a class. Fails on a name
 // the class does not have.
-Status prepare(const ClassInfo& info, const QStringList& columns, const QSqlDatabase& db,
-               QVector<int>* indices, QSqlDatabase* conn);
+Status prepare(const ClassInfo& info, const QStringList& columns, const QSqlDatabase& db, QVector<int>* indices,
+               QSqlDatabase* conn);
 QString columnList(const ClassInfo& info, const QVector<int>& indices);
 // Selects the columns of each row that `suffix` (a where clause, an order)
 // picks and hands the rows to `row` in order; `indices` tells the column of
 // each value of a row.
-Status selectRows(const ClassInfo& info, const QStringList& columns, const QString& suffix,
-                  const QVariantList& values, const QSqlDatabase& db, QVector<int>* indices,
-                  const std::function<void(const QSqlQuery&)>& row);
+Status selectRows(const ClassInfo& info, const QStringList& columns, const QString& suffix, const QVariantList& values,
+                  const QSqlDatabase& db, QVector<int>* indices, const std::function<void(const QSqlQuery&)>& row);
 
 template <class T>
 void readRow(const ClassDef<T>& def, const QSqlQuery& query, const QVector<int>& indices, T& obj)
@@ -54,8 +53,7 @@ void readRow(const ClassDef<T>& def, const QSqlQuery& query, const QVector<int>&
 } // namespace detail
 
 // Raw SQL with bound values.
-Status execute(const QString& sql, const QVariantList& values = {},
-               const QSqlDatabase& db = QSqlDatabase());
+Status execute(const QString& sql, const QVariantList& values = {}, const QSqlDatabase& db = QSqlDatabase());
 
 template <class T>
 Status createTable(const QSqlDatabase& db = QSqlDatabase())
@@ -90,8 +88,7 @@ Status insert(T& obj, const QSqlDatabase& db = QSqlDatabase())
     const QString sql = names.isEmpty()
         ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(detail::quoted(def.name()))
         : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-              .arg(detail::quoted(def.name()), names.join(QLatin1Char(',')),
-                   detail::placeholders(names.size()));
+              .arg(detail::quoted(def.name()), names.join(QLatin1Char(',')), detail::placeholders(names.size()));
     QSqlQuery query(conn);
     status = detail::run(query, sql, values);
     if (status.isOk())
@@ -151,18 +148,17 @@ Status fetchById(T& obj, const QStringList& columns = {}, const QSqlDatabase& db
 // New objects for every row the query selects, in the order the database
 // returns them.
 template <class T>
-Status fetchByQuery(const Query& select, QVector<std::shared_ptr<T>>& out,
-                    const QStringList& columns = {}, const QSqlDatabase& db = QSqlDatabase())
+Status fetchByQuery(const Query& select, QVector<std::shared_ptr<T>>& out, const QStringList& columns = {},
+                    const QSqlDatabase& db = QSqlDatabase())
 {
     out.clear();
     const ClassDef<T>& def = ClassDef<T>::instance();
     QVector<int> indices;
-    return detail::selectRows(def, columns, select.sql, select.values, db, &indices,
-                              [&](const QSqlQuery& query) {
-                                  auto obj = std::make_shared<T>();
-                                  detail::readRow(def, query, indices, *obj);
-                                  out.append(obj);
-                              });
+    return detail::selectRows(def, columns, select.sql, select.values, db, &indices, [&](const QSqlQuery& query) {
+        auto obj = std::make_shared<T>();
+        detail::readRow(def, query, indices, *obj);
+        out.append(obj);
+    });
 }
 
 // Fills the one-to-many relation `member` of every parent from the child
@@ -172,10 +168,9 @@ Status fetchByQuery(const Query& select, QVector<std::shared_ptr<T>>& out,
 // object per parent. The children of all parents are appended to
 // `children` in parent order when it is given.
 template <class P, class C>
-Status fetchChildren(const QVector<std::shared_ptr<P>>& parents,
-                     QVector<std::shared_ptr<C>> P::*member, const QStringList& columns = {},
-                     const QStringList& orderBy = {}, QVector<std::shared_ptr<C>>* children = nullptr,
-                     const QSqlDatabase& db = QSqlDatabase())
+Status fetchChildren(const QVector<std::shared_ptr<P>>& parents, QVector<std::shared_ptr<C>> P::*member,
+                     const QStringList& columns = {}, const QStringList& orderBy = {},
+                     QVector<std::shared_ptr<C>>* children = nullptr, const QSqlDatabase& db = QSqlDatabase())
 {
     const ClassDef<P>& parentDef = ClassDef<P>::instance();
     const ClassDef<C>& childDef = ClassDef<C>::instance();
@@ -227,10 +222,8 @@ Status fetchChildren(const QVector<std::shared_ptr<P>>& parents,
         QSqlQuery query(conn);
         status = detail::select(query,
                                 QStringLiteral("SELECT %1,%2 FROM %3 WHERE %2 IN (%4) ORDER BY %5")
-                                    .arg(detail::columnList(childDef, indices),
-                                         detail::quoted(relation->foreignKey),
-                                         detail::quoted(childDef.name()),
-                                         detail::placeholders(part.size()),
+                                    .arg(detail::columnList(childDef, indices), detail::quoted(relation->foreignKey),
+                                         detail::quoted(childDef.name()), detail::placeholders(part.size()),
                                          orderNames.join(QLatin1Char(','))),
                                 values);
         if (!status.isOk())

@@ -13,7 +13,7 @@ struct Connections
 {
     QMutex mutex;
     ConnectionSettings settings;
-    QStringList names;    // every connection made since the last drop
+    QStringList names;      // every connection made since the last drop
     quint64 generation = 0; // raised by every drop
     quint64 counter = 0;
 };
@@ -36,9 +36,8 @@ thread_local ThreadConnection current;
 
 bool matches(const QSqlDatabase& db, const ConnectionSettings& s)
 {
-    return db.driverName() == s.driverName && db.databaseName() == s.databaseName
-        && db.hostName() == s.hostName && db.userName() == s.userName
-        && db.password() == s.password;
+    return db.driverName() == s.driverName && db.databaseName() == s.databaseName && db.hostName() == s.hostName
+        && db.userName() == s.userName && db.password() == s.password;
 }
 
 } // namespace

@@ -6,8 +6,7 @@ Status Status::noSuchRow(const QString& table)
 {
     Status s;
     s.m_kind = NoSuchRow;
-    s.m_error = QSqlError(QStringLiteral("no such row in %1").arg(table), QString(),
-                          QSqlError::StatementError);
+    s.m_error = QSqlError(QStringLiteral("no such row in %1").arg(table), QString(), QSqlError::StatementError);
     return s;
 }
 

@@ -51,8 +51,8 @@ void processCurve(QVector<double>& values, QVector<double>& times, double offTim
 void alignTimes(QVector<double>& times, QVector<double>& values, double offTime)
 {
     const int n = times.size();
-    if (n != values.size() || n == 0 || !std::isfinite(offTime) || std::abs(offTime) < 1e-6
-        || times.first() >= offTime || offTime >= times.last())
+    if (n != values.size() || n == 0 || !std::isfinite(offTime) || std::abs(offTime) < 1e-6 || times.first() >= offTime
+        || offTime >= times.last())
         return;
 
     int j = 0;
@@ -154,8 +154,7 @@ QVector<double> meanReceiverCurve(QList<st_RecvData_VRX2208> records)
     int count = 1;
     for (int r = 1; r < records.size(); ++r) {
         const st_RecvData_VRX2208& rec = records.at(r);
-        if (rec.TYPE != first.TYPE || rec.times.size() != first.times.size()
-            || rec.values.size() != sum.size())
+        if (rec.TYPE != first.TYPE || rec.times.size() != first.times.size() || rec.values.size() != sum.size())
             break;
         for (int i = 0; i < sum.size(); ++i)
             sum[i] += rec.values.at(i);

@@ -14,9 +14,9 @@ namespace CurveProcessing {
 
 // Process-wide settings, read at every call. Atomic because the line
 // profile runs the pipeline on a pool thread.
-extern std::atomic<int> startTime;        // µs; gates below it are cut
+extern std::atomic<int> startTime; // µs; gates below it are cut
 extern std::atomic<bool> smoothingEnabled;
-extern std::atomic<double> curveDivisor;  // fixed scale of sounding curves
+extern std::atomic<double> curveDivisor; // fixed scale of sounding curves
 
 // sampleMode 0: TEM sounding (aligned, smoothed, divided, gated, clamped,
 // cut); 1: self-check (aligned, smoothed, clamped).

@@ -10,6 +10,5 @@ void Data_Line::ormRegister(orm::ClassDef<Data_Line>& def)
     def.data(&Data_Line::TYPE, QStringLiteral("TYPE"));
     def.data(&Data_Line::USE, QStringLiteral("USE"));
     def.data(&Data_Line::NOTE, QStringLiteral("NOTE"));
-    def.oneToMany(&Data_Line::list_Data_Point, QStringLiteral("list_Data_Point"),
-                  QStringLiteral("Data_LineID"));
+    def.oneToMany(&Data_Line::list_Data_Point, QStringLiteral("list_Data_Point"), QStringLiteral("Data_LineID"));
 }

@@ -14,7 +14,10 @@ class Data_Line
 {
 public:
     Data_Line() = default;
-    explicit Data_Line(const int& id) : ID(id) {}
+    explicit Data_Line(const int& id)
+        : ID(id)
+    {
+    }
     virtual ~Data_Line() = default;
 
     static void ormRegister(orm::ClassDef<Data_Line>& def);

@@ -81,8 +81,7 @@ QList<st_SampleData_Send> Data_Point::GetSendData()
 
 double Data_Point::GetSendI()
 {
-    return meanOver(usedSamples(), {QStringLiteral("DATA_SEND")},
-                    [](const Data_Sample& s) { return s.GetSendI(); });
+    return meanOver(usedSamples(), {QStringLiteral("DATA_SEND")}, [](const Data_Sample& s) { return s.GetSendI(); });
 }
 
 double Data_Point::GetSendFs()
@@ -99,9 +98,8 @@ double Data_Point::GetOffTime()
 
 QList<st_RecvData_VRX2208> Data_Point::GetRecvData_Vrx2208_RAW(bool divideByCurrent)
 {
-    return eachRow(usedSamples(), [divideByCurrent](const Data_Sample& s) {
-        return s.GetRecvData_Vrx2208_RAW(divideByCurrent);
-    });
+    return eachRow(usedSamples(),
+                   [divideByCurrent](const Data_Sample& s) { return s.GetRecvData_Vrx2208_RAW(divideByCurrent); });
 }
 
 QList<st_RecvData_VRX2208> Data_Point::GetRecvData_Vrx2208(bool divideByCurrent, int sampleMode)
@@ -119,12 +117,10 @@ QDateTime Data_Point::GetStartTime()
 
 int Data_Point::GetPeriod()
 {
-    return int(sumOver(usedSamples(), {QStringLiteral("PERIOD")},
-                       [](const Data_Sample& s) { return s.PERIOD; }));
+    return int(sumOver(usedSamples(), {QStringLiteral("PERIOD")}, [](const Data_Sample& s) { return s.PERIOD; }));
 }
 
-void Data_Point::p_getRecvData(QList<QVector<double>>* values, QList<QVector<double>>* times,
-                               bool divideByCurrent)
+void Data_Point::p_getRecvData(QList<QVector<double>>* values, QList<QVector<double>>* times, bool divideByCurrent)
 {
     if (!values || !times)
         return;
@@ -146,11 +142,9 @@ void Data_Point::p_getRecvData(QList<QVector<double>>* values, QList<QVector<dou
     // does not keep every waveform of the line in memory. A failed reload
     // keeps the samples as they are rather than leave the point empty.
     Samples reloaded;
-    if (orm::fetchByQuery(orm::Query{QStringLiteral("WHERE Data_Sample.Data_PointID = ? ORDER BY ID"),
-                                     {ID}},
-                          reloaded,
-                          {QStringLiteral("USE"), QStringLiteral("PERIOD"), QStringLiteral("SendFs"),
-                           QStringLiteral("Data_PointID")})
+    if (orm::fetchByQuery(
+            orm::Query{QStringLiteral("WHERE Data_Sample.Data_PointID = ? ORDER BY ID"), {ID}}, reloaded,
+            {QStringLiteral("USE"), QStringLiteral("PERIOD"), QStringLiteral("SendFs"), QStringLiteral("Data_PointID")})
             .isOk())
         list_Data_Sample = reloaded;
 }
@@ -220,6 +214,5 @@ void Data_Point::ormRegister(orm::ClassDef<Data_Point>& def)
     def.data(&Data_Point::NOTE, QStringLiteral("NOTE"));
     def.data(&Data_Point::TYPE, QStringLiteral("TYPE"));
     def.manyToOne(&Data_Point::Data_LineID, QStringLiteral("Data_LineID"));
-    def.oneToMany(&Data_Point::list_Data_Sample, QStringLiteral("list_Data_Sample"),
-                  QStringLiteral("Data_PointID"));
+    def.oneToMany(&Data_Point::list_Data_Sample, QStringLiteral("list_Data_Sample"), QStringLiteral("Data_PointID"));
 }

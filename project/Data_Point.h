@@ -22,7 +22,10 @@ class Data_Point
 {
 public:
     Data_Point() = default;
-    explicit Data_Point(const int& id) : ID(id) {}
+    explicit Data_Point(const int& id)
+        : ID(id)
+    {
+    }
     virtual ~Data_Point() = default;
 
     int GetSampleSize() const;
@@ -36,8 +39,7 @@ public:
     int GetPeriod();
     // One processed curve per used sample; afterwards the samples are
     // reloaded without their curves.
-    void p_getRecvData(QList<QVector<double>>* values, QList<QVector<double>>* times,
-                       bool divideByCurrent);
+    void p_getRecvData(QList<QVector<double>>* values, QList<QVector<double>>* times, bool divideByCurrent);
     // Element-wise mean of the used samples' processed curves.
     void GetRecvData(QVector<double>* values, QVector<double>* times, bool divideByCurrent);
     // Spread in percent per channel of the averaged curve.

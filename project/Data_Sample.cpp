@@ -57,8 +57,7 @@ double Data_Sample::GetOffTime() const
     return TransmitWaveform::turnOffTime(SampleOffFs, wave);
 }
 
-void Data_Sample::GetRecvData_RAW(QVector<double>* values, QVector<double>* times,
-                                  bool divideByCurrent) const
+void Data_Sample::GetRecvData_RAW(QVector<double>* values, QVector<double>* times, bool divideByCurrent) const
 {
     if (!values || !times)
         return;

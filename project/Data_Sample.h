@@ -18,7 +18,10 @@ class Data_Sample
 {
 public:
     Data_Sample() = default;
-    explicit Data_Sample(const int& id) : ID(id) {}
+    explicit Data_Sample(const int& id)
+        : ID(id)
+    {
+    }
     virtual ~Data_Sample() = default;
 
     st_SampleData_Send GetSendData() const;
@@ -28,8 +31,7 @@ public:
     // Turn-off time in µs.
     double GetOffTime() const;
     void GetRecvData_RAW(QVector<double>* values, QVector<double>* times, bool divideByCurrent) const;
-    void GetRecvData(QVector<double>* values, QVector<double>* times, int sampleMode,
-                     bool divideByCurrent) const;
+    void GetRecvData(QVector<double>* values, QVector<double>* times, int sampleMode, bool divideByCurrent) const;
     st_RecvData_VRX2208 GetRecvData_Vrx2208_RAW(bool divideByCurrent) const;
     st_RecvData_VRX2208 GetRecvData_Vrx2208(bool divideByCurrent, int sampleMode) const;
 

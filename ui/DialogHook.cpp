@@ -5,13 +5,13 @@
 
 namespace {
 
-DialogHook::MessageAnswer &messageAnswer()
+DialogHook::MessageAnswer& messageAnswer()
 {
     static DialogHook::MessageAnswer answer;
     return answer;
 }
 
-DialogHook::FileAnswer &fileAnswer()
+DialogHook::FileAnswer& fileAnswer()
 {
     static DialogHook::FileAnswer answer;
     return answer;
@@ -19,29 +19,27 @@ DialogHook::FileAnswer &fileAnswer()
 
 } // namespace
 
-void DialogHook::information(QWidget *parent, const QString &title, const QString &text)
+void DialogHook::information(QWidget* parent, const QString& title, const QString& text)
 {
     show({Information, parent, title, text});
 }
 
-void DialogHook::warning(QWidget *parent, const QString &title, const QString &text)
+void DialogHook::warning(QWidget* parent, const QString& title, const QString& text)
 {
     show({Warning, parent, title, text});
 }
 
-void DialogHook::critical(QWidget *parent, const QString &title, const QString &text)
+void DialogHook::critical(QWidget* parent, const QString& title, const QString& text)
 {
     show({Critical, parent, title, text});
 }
 
-QString DialogHook::getOpenFileName(QWidget *parent, const QString &caption, const QString &dir,
-                                    const QString &filter)
+QString DialogHook::getOpenFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
 {
     return askFile({OpenFile, parent, caption, dir, filter});
 }
 
-QString DialogHook::getSaveFileName(QWidget *parent, const QString &caption, const QString &dir,
-                                    const QString &filter)
+QString DialogHook::getSaveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
 {
     return askFile({SaveFile, parent, caption, dir, filter});
 }
@@ -56,7 +54,7 @@ void DialogHook::setFileAnswer(FileAnswer answer)
     fileAnswer() = std::move(answer);
 }
 
-void DialogHook::show(const Message &message)
+void DialogHook::show(const Message& message)
 {
     if (messageAnswer()) {
         messageAnswer()(message);
@@ -67,7 +65,7 @@ void DialogHook::show(const Message &message)
     box.exec();
 }
 
-QString DialogHook::askFile(const FileRequest &request)
+QString DialogHook::askFile(const FileRequest& request)
 {
     if (fileAnswer())
         return fileAnswer()(request);

@@ -18,7 +18,7 @@ public:
     struct Message
     {
         MessageKind kind;
-        QWidget *parent;
+        QWidget* parent;
         QString title;
         QString text;
     };
@@ -26,29 +26,29 @@ public:
     struct FileRequest
     {
         FileKind kind;
-        QWidget *parent;
+        QWidget* parent;
         QString caption;
         QString dir;
         QString filter;
     };
 
-    using MessageAnswer = std::function<void(const Message &)>;
-    using FileAnswer = std::function<QString(const FileRequest &)>;
+    using MessageAnswer = std::function<void(const Message&)>;
+    using FileAnswer = std::function<QString(const FileRequest&)>;
 
-    static void information(QWidget *parent, const QString &title, const QString &text);
-    static void warning(QWidget *parent, const QString &title, const QString &text);
-    static void critical(QWidget *parent, const QString &title, const QString &text);
+    static void information(QWidget* parent, const QString& title, const QString& text);
+    static void warning(QWidget* parent, const QString& title, const QString& text);
+    static void critical(QWidget* parent, const QString& title, const QString& text);
 
-    static QString getOpenFileName(QWidget *parent, const QString &caption, const QString &dir = QString(),
-                                   const QString &filter = QString());
-    static QString getSaveFileName(QWidget *parent, const QString &caption, const QString &dir = QString(),
-                                   const QString &filter = QString());
+    static QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir = QString(),
+                                   const QString& filter = QString());
+    static QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir = QString(),
+                                   const QString& filter = QString());
 
     // An empty function gives the real dialogs back.
     static void setMessageAnswer(MessageAnswer answer);
     static void setFileAnswer(FileAnswer answer);
 
 private:
-    static void show(const Message &message);
-    static QString askFile(const FileRequest &request);
+    static void show(const Message& message);
+    static QString askFile(const FileRequest& request);
 };

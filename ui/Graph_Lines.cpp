@@ -43,7 +43,7 @@ constexpr double PictureDpi = 300.0;
 
 } // namespace
 
-Graph_Lines::Graph_Lines(QWidget *parent)
+Graph_Lines::Graph_Lines(QWidget* parent)
     : QwtPlot(parent)
 {
     m_grid = new QwtPlotGrid;
@@ -70,7 +70,7 @@ Graph_Lines::Graph_Lines(QWidget *parent)
     setContextMenuPolicy(Qt::CustomContextMenu);
     createContextMenu();
     connect(this, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &pos) { m_contextMenu->exec(mapToGlobal(pos)); });
+            [this](const QPoint& pos) { m_contextMenu->exec(mapToGlobal(pos)); });
 }
 
 Graph_Lines::~Graph_Lines()
@@ -120,7 +120,7 @@ void Graph_Lines::setLegendShow(bool show)
     replot();
 }
 
-void Graph_Lines::setAxisTitle(int axisId, const QString &title)
+void Graph_Lines::setAxisTitle(int axisId, const QString& title)
 {
     QwtText text(title);
     text.setFont(PlotFont::font());
@@ -145,7 +145,7 @@ void Graph_Lines::setLogClamp(bool enable, double low, double high)
 
 void Graph_Lines::setAxisInverted(int axisId, bool on)
 {
-    if (QwtScaleEngine *engine = axisScaleEngine(axisId))
+    if (QwtScaleEngine* engine = axisScaleEngine(axisId))
         engine->setAttribute(QwtScaleEngine::Inverted, on);
 }
 
@@ -170,7 +170,7 @@ void Graph_Lines::applyAxisScale()
     replot();
 }
 
-void Graph_Lines::installScale(int axisId, QwtScaleDraw *draw, QwtScaleEngine *engine, int maxMajor, int maxMinor)
+void Graph_Lines::installScale(int axisId, QwtScaleDraw* draw, QwtScaleEngine* engine, int maxMajor, int maxMinor)
 {
     setAxisScaleDraw(axisId, draw);
     setAxisScaleEngine(axisId, engine);
@@ -186,7 +186,7 @@ void Graph_Lines::onSetAxisScale(bool xType_log, bool yType_log)
 
 void Graph_Lines::clearLines()
 {
-    for (GraphLine *line : qAsConst(m_lines)) {
+    for (GraphLine* line : qAsConst(m_lines)) {
         removeCurve(line);
         delete line;
     }
@@ -195,7 +195,7 @@ void Graph_Lines::clearLines()
     setAxisAutoScale(QwtCompat::XBottom, true);
     setAxisAutoScale(QwtCompat::YLeft, true);
 
-    for (QwtPlotCurve *curve : qAsConst(m_matrixCurves)) {
+    for (QwtPlotCurve* curve : qAsConst(m_matrixCurves)) {
         curve->detach();
         delete curve;
     }
@@ -217,7 +217,7 @@ void Graph_Lines::newLine(QString name, QVector<double> x, QVector<double> y, do
     if (x.size() < 2 || y.size() < 2)
         return;
 
-    auto *line = new GraphLine{name, x, y, nullptr};
+    auto* line = new GraphLine{name, x, y, nullptr};
     if (m_axisYScale == Log10)
         drawLog(line, alphaF);
     else
@@ -230,8 +230,7 @@ void Graph_Lines::createContextMenu()
 {
     m_contextMenu = new QMenu(this);
     connect(m_contextMenu->addAction(QStringLiteral("截图")), &QAction::triggered, this, &Graph_Lines::exportToPng);
-    connect(m_contextMenu->addAction(QStringLiteral("导出数据")), &QAction::triggered, this,
-            &Graph_Lines::exportToTxt);
+    connect(m_contextMenu->addAction(QStringLiteral("导出数据")), &QAction::triggered, this, &Graph_Lines::exportToTxt);
 }
 
 void Graph_Lines::exportToPng()
@@ -269,15 +268,17 @@ void Graph_Lines::exportToTxt()
 {
     const QString name = exportFileName(QStringLiteral(".csv"), QStringLiteral("grabData.csv"));
 
-    const auto found = std::find_if(m_lines.cbegin(), m_lines.cend(),
-                                    [this](const GraphLine *line) { return line->name == m_title; });
+    const auto found =
+        std::find_if(m_lines.cbegin(), m_lines.cend(), [this](const GraphLine* line) { return line->name == m_title; });
     if (found == m_lines.cend()) {
         DialogHook::information(this, QStringLiteral("导出数据"), tr("导出失败，无数据或非点数据"));
         return;
     }
-    const GraphLine *line = *found;
+    const GraphLine* line = *found;
     if (line->x.size() < 2) {
-        qWarning() << "Graph_Lines" << "exportToTxt" << "缺少数据";
+        qWarning() << "Graph_Lines"
+                   << "exportToTxt"
+                   << "缺少数据";
         return;
     }
 
@@ -321,12 +322,12 @@ void Graph_Lines::setAxisY(bool y_log, bool y_auto, double y_min, double y_max)
         setAxisScale(QwtCompat::YLeft, y_min, y_max, 0);
 }
 
-void Graph_Lines::newGraph_Lines(QVector<QVector<double> > dataMatrix, QVector<double> xList,
-                                 QVector<double> yList, double curPos)
+void Graph_Lines::newGraph_Lines(QVector<QVector<double>> dataMatrix, QVector<double> xList, QVector<double> yList,
+                                 double curPos)
 {
     if (dataMatrix.isEmpty() || xList.isEmpty() || dataMatrix.size() != yList.size())
         return;
-    for (const QVector<double> &row : qAsConst(dataMatrix)) {
+    for (const QVector<double>& row : qAsConst(dataMatrix)) {
         if (row.size() != xList.size())
             return;
     }
@@ -342,7 +343,7 @@ void Graph_Lines::newGraph_Lines(QVector<QVector<double> > dataMatrix, QVector<d
         colorMap.addColorStop(0.75, Qt::red);
         const QwtInterval interval(0.0, yList.size());
         for (int i = 0; i < yList.size(); ++i) {
-            auto *curve = new QwtPlotCurve(QString::number(yList.at(i), 'g', 6));
+            auto* curve = new QwtPlotCurve(QString::number(yList.at(i), 'g', 6));
             curve->setPen(colorMap.color(interval, i), 1.0, Qt::SolidLine);
             curve->attach(this);
             m_matrixCurves.append(curve);
@@ -351,8 +352,8 @@ void Graph_Lines::newGraph_Lines(QVector<QVector<double> > dataMatrix, QVector<d
 
     // The curves read the stored copies in place; only const access touches
     // them afterwards, so they never detach and the pointers stay valid.
-    const QVector<double> &xs = m_xList;
-    const QVector<QVector<double> > &rows = m_matrix;
+    const QVector<double>& xs = m_xList;
+    const QVector<QVector<double>>& rows = m_matrix;
     for (int i = 0; i < m_matrixCurves.size(); ++i)
         m_matrixCurves.at(i)->setRawSamples(xs.constData(), rows.at(i).constData(), xs.size());
 
@@ -394,7 +395,7 @@ void Graph_Lines::addWaterMarker(QString text, int flags, QFont font, QColor col
     label.setRenderFlags(flags);
     label.setFont(font);
     label.setColor(color);
-    auto *item = new QwtPlotTextLabel;
+    auto* item = new QwtPlotTextLabel;
     item->setText(label);
     item->attach(this);
 }
@@ -413,10 +414,10 @@ void Graph_Lines::showTitle()
     setTitle(text);
 }
 
-void Graph_Lines::drawLinear(GraphLine *line, double alphaF)
+void Graph_Lines::drawLinear(GraphLine* line, double alphaF)
 {
     removeCurve(line);
-    auto *curve = new QwtPlotCurve(line->name);
+    auto* curve = new QwtPlotCurve(line->name);
     curve->setSamples(line->x, line->y);
     QColor color(Qt::blue);
     color.setAlphaF(alphaF);
@@ -425,7 +426,7 @@ void Graph_Lines::drawLinear(GraphLine *line, double alphaF)
     line->curve = curve;
 }
 
-void Graph_Lines::drawLog(GraphLine *line, double alphaF)
+void Graph_Lines::drawLog(GraphLine* line, double alphaF)
 {
     const int count = std::min(line->x.size(), line->y.size());
     QVector<double> xs(count);
@@ -439,11 +440,11 @@ void Graph_Lines::drawLog(GraphLine *line, double alphaF)
 
     // Zeros and outliers would vanish from a log axis; pin them to its ends.
     if (m_axisYScale == Log10 && m_clampEnabled) {
-        for (double &y : ys)
+        for (double& y : ys)
             y = qBound(m_clampLow, y, m_clampHigh);
     }
 
-    auto *curve = new QwtPlotCurve(line->name);
+    auto* curve = new QwtPlotCurve(line->name);
     curve->setSamples(xs, ys);
     if (alphaF < 0.99) {
         curve->setPen(Qt::darkGray, 1.0, Qt::DashDotLine);
@@ -459,7 +460,7 @@ void Graph_Lines::drawLog(GraphLine *line, double alphaF)
     setAxisScaleDiv(QwtCompat::XTop, axisScaleDiv(QwtCompat::XBottom));
 }
 
-void Graph_Lines::removeCurve(GraphLine *line)
+void Graph_Lines::removeCurve(GraphLine* line)
 {
     if (!line->curve)
         return;
@@ -468,7 +469,7 @@ void Graph_Lines::removeCurve(GraphLine *line)
     line->curve = nullptr;
 }
 
-QString Graph_Lines::exportFileName(const QString &suffix, const QString &fallback) const
+QString Graph_Lines::exportFileName(const QString& suffix, const QString& fallback) const
 {
     QString name = m_title.isEmpty() ? fallback : m_title + suffix;
     return name.remove(QLatin1Char(':'));

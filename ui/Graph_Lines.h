@@ -24,7 +24,7 @@ struct GraphLine
     QString name;
     QVector<double> x;
     QVector<double> y;
-    QwtPlotCurve *curve = nullptr;
+    QwtPlotCurve* curve = nullptr;
 };
 
 // The program's curve graph: decay curves on log axes, waveforms on linear
@@ -42,7 +42,7 @@ public:
     enum e_AxisScaleType { Linear = 0, Log10 = 1, Time = 2 };
     Q_ENUM(e_AxisScaleType)
 
-    explicit Graph_Lines(QWidget *parent = nullptr);
+    explicit Graph_Lines(QWidget* parent = nullptr);
     ~Graph_Lines() override;
 
     bool GetTitleShow() const { return m_titleShow; }
@@ -55,7 +55,7 @@ public:
     bool GetLegendShow() const { return m_legendShow; }
     void setLegendShow(bool show);
 
-    void setAxisTitle(int axisId, const QString &title);
+    void setAxisTitle(int axisId, const QString& title);
     void setLogClamp(bool enable, double low, double high);
     void setAxisInverted(int axisId, bool on);
     void applyAxisScale();
@@ -70,7 +70,7 @@ public slots:
     void exportToTxt();
     void setAxisX(bool x_log, bool x_auto, double x_min = 0, double x_max = 100);
     void setAxisY(bool y_log, bool y_auto, double y_min = 0, double y_max = 100);
-    void newGraph_Lines(QVector<QVector<double> > dataMatrix, QVector<double> xList, QVector<double> yList,
+    void newGraph_Lines(QVector<QVector<double>> dataMatrix, QVector<double> xList, QVector<double> yList,
                         double curPos = -1.0);
     void setCurPos(double curPos);
     void setGridMinShow(int axisId, bool show);
@@ -79,26 +79,26 @@ public slots:
 
 private:
     void showTitle();
-    void installScale(int axisId, QwtScaleDraw *draw, QwtScaleEngine *engine, int maxMajor, int maxMinor);
-    void drawLinear(GraphLine *line, double alphaF);
-    void drawLog(GraphLine *line, double alphaF);
-    void removeCurve(GraphLine *line);
-    QString exportFileName(const QString &suffix, const QString &fallback) const;
+    void installScale(int axisId, QwtScaleDraw* draw, QwtScaleEngine* engine, int maxMajor, int maxMinor);
+    void drawLinear(GraphLine* line, double alphaF);
+    void drawLog(GraphLine* line, double alphaF);
+    void removeCurve(GraphLine* line);
+    QString exportFileName(const QString& suffix, const QString& fallback) const;
 
-    QwtLegend *m_legend = nullptr;
-    QwtPlotGrid *m_grid = nullptr;
-    QVector<GraphLine *> m_lines;
+    QwtLegend* m_legend = nullptr;
+    QwtPlotGrid* m_grid = nullptr;
+    QVector<GraphLine*> m_lines;
     e_AxisScaleType m_axisXScale = Linear;
     e_AxisScaleType m_axisYScale = Linear;
     bool m_titleShow = true;
     bool m_legendShow = false;
     QString m_title;
-    QMenu *m_contextMenu = nullptr;
+    QMenu* m_contextMenu = nullptr;
     QVector<double> m_xList;
-    QVector<QVector<double> > m_matrix;
-    QVector<QwtPlotCurve *> m_matrixCurves;
-    QwtPlotMarker *m_cursor = nullptr;
-    QwtPlotTextLabel *m_xAxisTitle = nullptr;
+    QVector<QVector<double>> m_matrix;
+    QVector<QwtPlotCurve*> m_matrixCurves;
+    QwtPlotMarker* m_cursor = nullptr;
+    QwtPlotTextLabel* m_xAxisTitle = nullptr;
     bool m_clampEnabled = false;
     double m_clampLow = 0.0;
     double m_clampHigh = 0.0;

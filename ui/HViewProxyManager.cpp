@@ -2,7 +2,7 @@
 
 #include "ui/HViewProxyObject.h"
 
-HViewProxyManager::HViewProxyManager(QObject *parent)
+HViewProxyManager::HViewProxyManager(QObject* parent)
     : QObject(parent)
 {
 }
@@ -12,7 +12,7 @@ HViewProxyManager::~HViewProxyManager()
     qDeleteAll(m_proxies);
 }
 
-bool HViewProxyManager::addObject(QObject *object)
+bool HViewProxyManager::addObject(QObject* object)
 {
     if (!object)
         return false;
@@ -24,7 +24,7 @@ bool HViewProxyManager::addObject(QObject *object)
     delete m_proxies.take(name);
 
     m_objects.insert(name, object);
-    auto *proxy = new HViewProxyObject(nullptr);
+    auto* proxy = new HViewProxyObject(nullptr);
     proxy->setObject(object);
     m_proxies.insert(name, proxy);
 
@@ -32,16 +32,15 @@ bool HViewProxyManager::addObject(QObject *object)
     return true;
 }
 
-bool HViewProxyManager::bind(const QString &objectName, const QString &property, QWidget *widget,
-                             const QString &format)
+bool HViewProxyManager::bind(const QString& objectName, const QString& property, QWidget* widget, const QString& format)
 {
-    HViewProxyObject *proxy = m_proxies.value(objectName);
+    HViewProxyObject* proxy = m_proxies.value(objectName);
     if (!proxy || property.isEmpty() || !widget)
         return false;
     return proxy->bind(property, widget, format);
 }
 
-void HViewProxyManager::onObjectDestroyed(QObject *object)
+void HViewProxyManager::onObjectDestroyed(QObject* object)
 {
     if (!object)
         return;

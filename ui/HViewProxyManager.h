@@ -14,16 +14,16 @@ class HViewProxyManager : public QObject
     Q_OBJECT
 
 public:
-    explicit HViewProxyManager(QObject *parent = nullptr);
+    explicit HViewProxyManager(QObject* parent = nullptr);
     ~HViewProxyManager() override;
 
-    bool addObject(QObject *object);
-    bool bind(const QString &objectName, const QString &property, QWidget *widget, const QString &format = QString());
+    bool addObject(QObject* object);
+    bool bind(const QString& objectName, const QString& property, QWidget* widget, const QString& format = QString());
 
 public slots:
-    void onObjectDestroyed(QObject *object);
+    void onObjectDestroyed(QObject* object);
 
 private:
-    QMap<QString, QObject *> m_objects;
-    QMap<QString, HViewProxyObject *> m_proxies;
+    QMap<QString, QObject*> m_objects;
+    QMap<QString, HViewProxyObject*> m_proxies;
 };

@@ -15,19 +15,19 @@ constexpr int KindInt = QMetaType::Int;
 constexpr int KindDouble = QMetaType::Double;
 constexpr int KindString = QMetaType::QString;
 
-QString formatted(const QString &format, int value)
+QString formatted(const QString& format, int value)
 {
     return QString::asprintf(format.toUtf8().constData(), value);
 }
 
-QString formatted(const QString &format, double value)
+QString formatted(const QString& format, double value)
 {
     return QString::asprintf(format.toUtf8().constData(), value);
 }
 
 } // namespace
 
-HViewProxyObject::HViewProxyObject(QObject *parent)
+HViewProxyObject::HViewProxyObject(QObject* parent)
     : QObject(parent)
 {
 }
@@ -37,7 +37,7 @@ HViewProxyObject::~HViewProxyObject()
     clear();
 }
 
-void HViewProxyObject::setObject(QObject *object)
+void HViewProxyObject::setObject(QObject* object)
 {
     if (object == m_object)
         return;
@@ -63,7 +63,7 @@ void HViewProxyObject::setObject(QObject *object)
     }
 }
 
-bool HViewProxyObject::bind(const QString &property, QWidget *widget, const QString &format)
+bool HViewProxyObject::bind(const QString& property, QWidget* widget, const QString& format)
 {
     if (property.isEmpty() || !widget)
         return false;
@@ -120,7 +120,7 @@ void HViewProxyObject::onPropertyChanged()
     const QVariant value = propertyValue(property);
 
     const QList<QPointer<QWidget>> widgets = m_bindings.values(property);
-    for (const QPointer<QWidget> &widget : widgets) {
+    for (const QPointer<QWidget>& widget : widgets) {
         if (!widget || value.isNull())
             continue;
         const QMetaMethod setter = m_setters.value(widget);
@@ -157,9 +157,9 @@ void HViewProxyObject::onPropertyChanged()
     }
 }
 
-bool HViewProxyObject::bindEnum(const QString &property, QWidget *widget)
+bool HViewProxyObject::bindEnum(const QString& property, QWidget* widget)
 {
-    auto *combo = qobject_cast<QComboBox *>(widget);
+    auto* combo = qobject_cast<QComboBox*>(widget);
     if (!combo)
         return false;
     recordSetter(widget, "setCurrentIndex(int)", KindInt);
@@ -174,11 +174,11 @@ bool HViewProxyObject::bindEnum(const QString &property, QWidget *widget)
     return true;
 }
 
-bool HViewProxyObject::bindBool(const QString &property, QWidget *widget)
+bool HViewProxyObject::bindBool(const QString& property, QWidget* widget)
 {
-    QAbstractButton *button = qobject_cast<QCheckBox *>(widget);
+    QAbstractButton* button = qobject_cast<QCheckBox*>(widget);
     if (!button)
-        button = qobject_cast<QPushButton *>(widget);
+        button = qobject_cast<QPushButton*>(widget);
     if (!button)
         return false;
     recordSetter(widget, "setChecked(bool)", KindBool);
@@ -188,19 +188,19 @@ bool HViewProxyObject::bindBool(const QString &property, QWidget *widget)
     return true;
 }
 
-bool HViewProxyObject::bindInt(const QString &property, QWidget *widget, const QString &format)
+bool HViewProxyObject::bindInt(const QString& property, QWidget* widget, const QString& format)
 {
     if (!isTextWidget(widget))
         return false;
     const int value = propertyValue(property).toInt();
     bindText(property, widget, format.isEmpty() ? QString::number(value, 10) : formatted(format, value),
-             [](const QString &text) { return QVariant(text.toInt(nullptr, 10)); });
+             [](const QString& text) { return QVariant(text.toInt(nullptr, 10)); });
     return true;
 }
 
-bool HViewProxyObject::bindDouble(const QString &property, QWidget *widget, const QString &format)
+bool HViewProxyObject::bindDouble(const QString& property, QWidget* widget, const QString& format)
 {
-    auto *combo = qobject_cast<QComboBox *>(widget);
+    auto* combo = qobject_cast<QComboBox*>(widget);
     if (!combo && !isTextWidget(widget))
         return false;
 
@@ -213,51 +213,51 @@ bool HViewProxyObject::bindDouble(const QString &property, QWidget *widget, cons
         return true;
     }
     bindText(property, widget, format.isEmpty() ? QString::number(value, 'g', 6) : formatted(format, value),
-             [](const QString &text) { return QVariant(text.toDouble()); });
+             [](const QString& text) { return QVariant(text.toDouble()); });
     return true;
 }
 
-bool HViewProxyObject::bindString(const QString &property, QWidget *widget)
+bool HViewProxyObject::bindString(const QString& property, QWidget* widget)
 {
     if (!isTextWidget(widget))
         return false;
-    bindText(property, widget, propertyValue(property).toString(), [](const QString &text) { return QVariant(text); });
+    bindText(property, widget, propertyValue(property).toString(), [](const QString& text) { return QVariant(text); });
     return true;
 }
 
-bool HViewProxyObject::isTextWidget(const QWidget *widget)
+bool HViewProxyObject::isTextWidget(const QWidget* widget)
 {
-    return qobject_cast<const QLabel *>(widget) || qobject_cast<const QLineEdit *>(widget);
+    return qobject_cast<const QLabel*>(widget) || qobject_cast<const QLineEdit*>(widget);
 }
 
 // Labels only show the value; line edits also write back once editing is finished.
-void HViewProxyObject::bindText(const QString &property, QWidget *widget, const QString &text, TextParser parse)
+void HViewProxyObject::bindText(const QString& property, QWidget* widget, const QString& text, TextParser parse)
 {
     recordSetter(widget, "setText(const QString &)", KindString);
-    if (auto *label = qobject_cast<QLabel *>(widget)) {
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
         label->setText(text);
         return;
     }
-    auto *edit = qobject_cast<QLineEdit *>(widget);
+    auto* edit = qobject_cast<QLineEdit*>(widget);
     edit->setText(text);
     connect(edit, &QLineEdit::editingFinished, this,
             [this, property, edit, parse] { writeBack(property, parse(edit->text())); });
 }
 
-QVariant HViewProxyObject::propertyValue(const QString &property) const
+QVariant HViewProxyObject::propertyValue(const QString& property) const
 {
     return m_object->property(property.toUtf8().constData());
 }
 
-void HViewProxyObject::recordSetter(QWidget *widget, const char *signature, int argumentKind)
+void HViewProxyObject::recordSetter(QWidget* widget, const char* signature, int argumentKind)
 {
-    const QMetaObject *widgetMeta = widget->metaObject();
+    const QMetaObject* widgetMeta = widget->metaObject();
     const QByteArray normalized = QMetaObject::normalizedSignature(signature);
     m_setters.insert(widget, widgetMeta->method(widgetMeta->indexOfMethod(normalized.constData())));
     m_argumentKinds.insert(widget, argumentKind);
 }
 
-void HViewProxyObject::writeBack(const QString &property, const QVariant &value)
+void HViewProxyObject::writeBack(const QString& property, const QVariant& value)
 {
     if (m_object)
         m_object->setProperty(property.toUtf8().constData(), value);

@@ -10,7 +10,7 @@ QFont makeDefault()
     return font;
 }
 
-QFont &stored()
+QFont& stored()
 {
     static QFont font = makeDefault();
     return font;
@@ -23,7 +23,7 @@ QFont PlotFont::font()
     return stored();
 }
 
-void PlotFont::setFont(const QFont &font)
+void PlotFont::setFont(const QFont& font)
 {
     stored() = font;
 }

@@ -8,5 +8,5 @@ class PlotFont
 {
 public:
     static QFont font();
-    static void setFont(const QFont &font);
+    static void setFont(const QFont& font);
 };

@@ -15,10 +15,10 @@ namespace {
 class Plot : public QwtPlot
 {
 public:
-    explicit Plot(QWidget *parent)
+    explicit Plot(QWidget* parent)
         : QwtPlot(parent)
     {
-        auto *canvas = new QwtPlotCanvas;
+        auto* canvas = new QwtPlotCanvas;
         canvas->setLineWidth(1);
         canvas->setFrameStyle(QFrame::Box | QFrame::Plain);
         setCanvas(canvas);
@@ -29,7 +29,7 @@ public:
 
 } // namespace
 
-PlotMatrix::PlotMatrix(int numRows, int numColumns, QWidget *parent)
+PlotMatrix::PlotMatrix(int numRows, int numColumns, QWidget* parent)
     : QFrame(parent)
 {
     m_plots.resize(numRows * numColumns);
@@ -40,7 +40,7 @@ PlotMatrix::PlotMatrix(int numRows, int numColumns, QWidget *parent)
 
     for (int row = 0; row < numRows; ++row) {
         for (int column = 0; column < numColumns; ++column) {
-            auto *plot = new Plot(this);
+            auto* plot = new Plot(this);
             m_layout->addWidget(plot, row, column);
             connectAxes(plot);
             m_plots[row * numColumns + column] = plot;
@@ -82,13 +82,13 @@ void PlotMatrix::setColumnStretch(int column, int stretch)
     m_layout->setColumnStretch(column, stretch);
 }
 
-QwtPlot *PlotMatrix::plotAt(int row, int column) const
+QwtPlot* PlotMatrix::plotAt(int row, int column) const
 {
     const int index = row * numColumns() + column;
     return index < m_plots.size() ? m_plots.at(index) : nullptr;
 }
 
-void PlotMatrix::setPlot(QwtPlot *plot, int row, int column)
+void PlotMatrix::setPlot(QwtPlot* plot, int row, int column)
 {
     if (row < 0 || row >= numRows() || column < 0 || column >= numColumns())
         return;
@@ -96,7 +96,7 @@ void PlotMatrix::setPlot(QwtPlot *plot, int row, int column)
     if (index >= m_plots.size() || m_plots.at(index) == plot)
         return;
 
-    if (QwtPlot *old = m_plots.at(index)) {
+    if (QwtPlot* old = m_plots.at(index)) {
         m_layout->removeWidget(old);
         disconnectAxes(old);
         if (old->parent() == this)
@@ -111,7 +111,7 @@ void PlotMatrix::setPlot(QwtPlot *plot, int row, int column)
 
 void PlotMatrix::setAxisScale(int axis, int rowOrColumn, double min, double max, double step)
 {
-    QwtPlot *plot = QwtCompat::isXAxis(axis) ? plotAt(0, rowOrColumn) : plotAt(rowOrColumn, 0);
+    QwtPlot* plot = QwtCompat::isXAxis(axis) ? plotAt(0, rowOrColumn) : plotAt(rowOrColumn, 0);
     if (!plot)
         return;
     plot->setAxisScale(axis, min, max, step);
@@ -126,14 +126,14 @@ void PlotMatrix::updateLayout()
     // The x scale belongs under the lowest row that is actually shown.
     int lastVisibleRow = rows - 1;
     for (int row = 0; row < rows; ++row) {
-        QwtPlot *plot = plotAt(row, 0);
+        QwtPlot* plot = plotAt(row, 0);
         if (plot && plot->isVisible())
             lastVisibleRow = row;
     }
 
     for (int row = 0; row < rows; ++row) {
         for (int column = 0; column < columns; ++column) {
-            QwtPlot *plot = plotAt(row, column);
+            QwtPlot* plot = plotAt(row, column);
             if (!plot)
                 continue;
             for (int axis = 0; axis < QwtCompat::AxisCount; ++axis) {
@@ -149,11 +149,11 @@ void PlotMatrix::updateLayout()
                 show = show && m_axisEnabled[axis];
 
                 QwtCompat::setAxisVisible(plot, axis, true);
-                QwtScaleDraw *scaleDraw = plot->axisScaleDraw(axis);
+                QwtScaleDraw* scaleDraw = plot->axisScaleDraw(axis);
                 scaleDraw->enableComponent(QwtAbstractScaleDraw::Backbone, show);
                 scaleDraw->enableComponent(QwtAbstractScaleDraw::Ticks, show);
                 scaleDraw->enableComponent(QwtAbstractScaleDraw::Labels, show);
-                QwtScaleWidget *scaleWidget = plot->axisWidget(axis);
+                QwtScaleWidget* scaleWidget = plot->axisWidget(axis);
                 scaleWidget->setMargin(0);
                 scaleWidget->setSpacing(0);
             }
@@ -175,7 +175,7 @@ void PlotMatrix::updateLayout()
 
     for (int row = 0; row < rows; ++row) {
         for (int column = 0; column < columns; ++column) {
-            if (QwtPlot *plot = plotAt(row, column))
+            if (QwtPlot* plot = plotAt(row, column))
                 plot->replot();
         }
     }
@@ -183,7 +183,7 @@ void PlotMatrix::updateLayout()
 
 void PlotMatrix::alignAxes(int rowOrColumn, int axis)
 {
-    QVector<QwtPlot *> plots;
+    QVector<QwtPlot*> plots;
     if (QwtCompat::isXAxis(axis)) {
         for (int column = 0; column < numColumns(); ++column)
             plots.append(plotAt(rowOrColumn, column));
@@ -193,15 +193,15 @@ void PlotMatrix::alignAxes(int rowOrColumn, int axis)
     }
 
     double maxExtent = 0;
-    for (QwtPlot *plot : qAsConst(plots)) {
+    for (QwtPlot* plot : qAsConst(plots)) {
         if (!plot)
             continue;
-        QwtScaleWidget *scaleWidget = plot->axisWidget(axis);
-        QwtScaleDraw *scaleDraw = scaleWidget->scaleDraw();
+        QwtScaleWidget* scaleWidget = plot->axisWidget(axis);
+        QwtScaleDraw* scaleDraw = scaleWidget->scaleDraw();
         scaleDraw->setMinimumExtent(0);
         maxExtent = qMax(maxExtent, scaleDraw->extent(scaleWidget->font()));
     }
-    for (QwtPlot *plot : qAsConst(plots)) {
+    for (QwtPlot* plot : qAsConst(plots)) {
         if (plot)
             plot->axisWidget(axis)->scaleDraw()->setMinimumExtent(maxExtent);
     }
@@ -209,8 +209,8 @@ void PlotMatrix::alignAxes(int rowOrColumn, int axis)
 
 void PlotMatrix::alignScaleBorder(int rowOrColumn, int axis)
 {
-    QwtPlot *source = nullptr;
-    QVector<QwtPlot *> targets;
+    QwtPlot* source = nullptr;
+    QVector<QwtPlot*> targets;
     if (axis == QwtCompat::YLeft) {
         source = plotAt(rowOrColumn, 0);
         for (int column = 1; column < numColumns(); ++column)
@@ -235,7 +235,7 @@ void PlotMatrix::alignScaleBorder(int rowOrColumn, int axis)
     int endDist = 0;
     if (source)
         source->axisWidget(axis)->getBorderDistHint(startDist, endDist);
-    for (QwtPlot *plot : qAsConst(targets)) {
+    for (QwtPlot* plot : qAsConst(targets)) {
         if (plot)
             plot->axisWidget(axis)->setMinBorderDist(startDist, endDist);
     }
@@ -247,12 +247,12 @@ void PlotMatrix::scaleDivChanged()
         return;
     m_inScaleSync = true;
 
-    QwtPlot *plot = nullptr;
+    QwtPlot* plot = nullptr;
     int axis = -1;
     int rowOrColumn = -1;
     for (int row = 0; row < numRows() && !plot; ++row) {
         for (int column = 0; column < numColumns() && !plot; ++column) {
-            QwtPlot *candidate = plotAt(row, column);
+            QwtPlot* candidate = plotAt(row, column);
             if (!candidate)
                 continue;
             for (int a = 0; a < QwtCompat::AxisCount; ++a) {
@@ -275,13 +275,13 @@ void PlotMatrix::scaleDivChanged()
     const QwtScaleDiv scaleDiv = plot->axisScaleDiv(axis);
     if (QwtCompat::isXAxis(axis)) {
         for (int row = 0; row < numRows(); ++row) {
-            QwtPlot *other = plotAt(row, rowOrColumn);
+            QwtPlot* other = plotAt(row, rowOrColumn);
             if (other && other != plot)
                 other->setAxisScaleDiv(axis, scaleDiv);
         }
     } else {
         for (int column = 0; column < numColumns(); ++column) {
-            QwtPlot *other = plotAt(rowOrColumn, column);
+            QwtPlot* other = plotAt(rowOrColumn, column);
             if (other && other != plot)
                 other->setAxisScaleDiv(axis, scaleDiv);
         }
@@ -291,14 +291,14 @@ void PlotMatrix::scaleDivChanged()
     m_inScaleSync = false;
 }
 
-void PlotMatrix::connectAxes(QwtPlot *plot)
+void PlotMatrix::connectAxes(QwtPlot* plot)
 {
     for (int axis = 0; axis < QwtCompat::AxisCount; ++axis)
         connect(plot->axisWidget(axis), &QwtScaleWidget::scaleDivChanged, this, &PlotMatrix::scaleDivChanged,
                 Qt::QueuedConnection);
 }
 
-void PlotMatrix::disconnectAxes(QwtPlot *plot)
+void PlotMatrix::disconnectAxes(QwtPlot* plot)
 {
     for (int axis = 0; axis < QwtCompat::AxisCount; ++axis)
         disconnect(plot->axisWidget(axis), &QwtScaleWidget::scaleDivChanged, this, &PlotMatrix::scaleDivChanged);

@@ -16,7 +16,7 @@ class PlotMatrix : public QFrame
     Q_OBJECT
 
 public:
-    PlotMatrix(int numRows, int numColumns, QWidget *parent = nullptr);
+    PlotMatrix(int numRows, int numColumns, QWidget* parent = nullptr);
 
     int numRows() const;
     int numColumns() const;
@@ -27,8 +27,8 @@ public:
     void setRowStretch(int row, int stretch);
     void setColumnStretch(int column, int stretch);
 
-    QwtPlot *plotAt(int row, int column) const;
-    void setPlot(QwtPlot *plot, int row, int column);
+    QwtPlot* plotAt(int row, int column) const;
+    void setPlot(QwtPlot* plot, int row, int column);
 
     void setAxisScale(int axis, int rowOrColumn, double min, double max, double step = 0);
 
@@ -40,11 +40,11 @@ private slots:
     void scaleDivChanged();
 
 private:
-    void connectAxes(QwtPlot *plot);
-    void disconnectAxes(QwtPlot *plot);
+    void connectAxes(QwtPlot* plot);
+    void disconnectAxes(QwtPlot* plot);
 
     bool m_axisEnabled[QwtCompat::AxisCount] = {true, false, true, false};
-    QVector<QwtPlot *> m_plots;
+    QVector<QwtPlot*> m_plots;
     bool m_inScaleSync = false;
-    QGridLayout *m_layout = nullptr;
+    QGridLayout* m_layout = nullptr;
 };

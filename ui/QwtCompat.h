@@ -27,12 +27,12 @@ inline bool isValidAxis(AxisId axis)
     return axis >= 0 && axis < AxisCount;
 }
 
-inline void setAxisVisible(QwtPlot *plot, AxisId axis, bool on)
+inline void setAxisVisible(QwtPlot* plot, AxisId axis, bool on)
 {
     plot->enableAxis(axis, on);
 }
 
-inline bool isAxisVisible(const QwtPlot *plot, AxisId axis)
+inline bool isAxisVisible(const QwtPlot* plot, AxisId axis)
 {
     return plot->axisEnabled(axis);
 }

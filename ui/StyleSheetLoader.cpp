@@ -12,52 +12,52 @@ constexpr int MaxFileSize = 1000000;
 
 const QString VariablePattern = QStringLiteral("\\$[A-Za-z](?:-?[0-9A-Za-z]+)*");
 
-const QRegularExpression &commentExpression()
+const QRegularExpression& commentExpression()
 {
     static const QRegularExpression expression(QStringLiteral("/\\*(?>(?:(?>[^*]+)|\\*(?!/))*)\\*/"),
                                                QRegularExpression::MultilineOption);
     return expression;
 }
 
-const QRegularExpression &trailingBlanksExpression()
+const QRegularExpression& trailingBlanksExpression()
 {
     static const QRegularExpression expression(QStringLiteral("\\s+$"));
     return expression;
 }
 
-const QRegularExpression &variableExpression()
+const QRegularExpression& variableExpression()
 {
     static const QRegularExpression expression(VariablePattern);
     return expression;
 }
 
-const QRegularExpression &definitionExpression()
+const QRegularExpression& definitionExpression()
 {
     static const QRegularExpression expression(
         QStringLiteral("^(\\s*)(%1)\\s*:\\s*(.+?)\\s*;\\s*").arg(VariablePattern));
     return expression;
 }
 
-const QRegularExpression &importExpression()
+const QRegularExpression& importExpression()
 {
     static const QRegularExpression expression(
         QStringLiteral("^(\\s*)@import\\s*%1\\s*(;?)\\s*").arg(QStringLiteral("([\"'])((?:(?!\\2).)*)\\2")));
     return expression;
 }
 
-bool isBlank(const QString &text)
+bool isBlank(const QString& text)
 {
     return text.trimmed().isEmpty();
 }
 
 } // namespace
 
-StyleSheetLoader::StyleSheetLoader(const QString &baseDir)
+StyleSheetLoader::StyleSheetLoader(const QString& baseDir)
     : m_baseDir(baseDir.isEmpty() ? QStringLiteral(":/StyleSheets/") : baseDir)
 {
 }
 
-QString StyleSheetLoader::load(const QString &fileName)
+QString StyleSheetLoader::load(const QString& fileName)
 {
     m_processed.clear();
     m_errors.clear();
@@ -68,7 +68,7 @@ QString StyleSheetLoader::load(const QString &fileName)
     return processFile(fileName);
 }
 
-void StyleSheetLoader::setVariable(const QString &name, const QString &value)
+void StyleSheetLoader::setVariable(const QString& name, const QString& value)
 {
     if (m_variables.contains(name)) {
         reportVariableError(name, QStringLiteral("is already defined."));
@@ -87,7 +87,7 @@ int StyleSheetLoader::maxFileSize()
     return MaxFileSize;
 }
 
-QString StyleSheetLoader::processFile(const QString &path)
+QString StyleSheetLoader::processFile(const QString& path)
 {
     QString canonical;
     QString importDir;
@@ -110,7 +110,7 @@ QString StyleSheetLoader::processFile(const QString &path)
     return result;
 }
 
-bool StyleSheetLoader::resolvePath(const QString &path, QString *canonical, QString *importDir)
+bool StyleSheetLoader::resolvePath(const QString& path, QString* canonical, QString* importDir)
 {
     QString resolved = path;
     if (QFileInfo(resolved).isRelative() && !m_dirStack.isEmpty())
@@ -134,7 +134,7 @@ bool StyleSheetLoader::resolvePath(const QString &path, QString *canonical, QStr
     return false;
 }
 
-bool StyleSheetLoader::checkRecursion(const QString &canonical)
+bool StyleSheetLoader::checkRecursion(const QString& canonical)
 {
     if (m_fileStack.contains(canonical)) {
         reportFileError(canonical, QStringLiteral("cannot be processed recursively."));
@@ -147,7 +147,7 @@ bool StyleSheetLoader::checkRecursion(const QString &canonical)
     return true;
 }
 
-bool StyleSheetLoader::readFile(const QString &path, QString *content)
+bool StyleSheetLoader::readFile(const QString& path, QString* content)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
@@ -166,7 +166,7 @@ bool StyleSheetLoader::readFile(const QString &path, QString *content)
     return true;
 }
 
-QString StyleSheetLoader::processContent(const QString &text)
+QString StyleSheetLoader::processContent(const QString& text)
 {
     QString uncommented = removeComments(text);
     QTextStream in(&uncommented, QIODevice::ReadOnly);
@@ -178,13 +178,13 @@ QString StyleSheetLoader::processContent(const QString &text)
     return out;
 }
 
-QString StyleSheetLoader::removeComments(const QString &text)
+QString StyleSheetLoader::removeComments(const QString& text)
 {
     QString result = text;
     return result.remove(commentExpression());
 }
 
-bool StyleSheetLoader::processLine(QString line, QString &out)
+bool StyleSheetLoader::processLine(QString line, QString& out)
 {
     line.remove(trailingBlanksExpression());
     if (line.isEmpty())
@@ -213,7 +213,7 @@ bool StyleSheetLoader::processLine(QString line, QString &out)
     return !substituted.isNull();
 }
 
-bool StyleSheetLoader::processImport(QString &line, QString *imported)
+bool StyleSheetLoader::processImport(QString& line, QString* imported)
 {
     const QRegularExpressionMatch match = importExpression().match(line);
     if (!match.hasMatch())
@@ -240,7 +240,7 @@ bool StyleSheetLoader::processImport(QString &line, QString *imported)
     return true;
 }
 
-bool StyleSheetLoader::processDefinition(QString &line)
+bool StyleSheetLoader::processDefinition(QString& line)
 {
     const QRegularExpressionMatch match = definitionExpression().match(line);
     if (!match.hasMatch())
@@ -264,7 +264,7 @@ QString StyleSheetLoader::substituteVariables(QString text)
     return text;
 }
 
-bool StyleSheetLoader::substituteNext(QString &text)
+bool StyleSheetLoader::substituteNext(QString& text)
 {
     const QRegularExpressionMatch match = variableExpression().match(text);
     if (!match.hasMatch())
@@ -273,7 +273,7 @@ bool StyleSheetLoader::substituteNext(QString &text)
     return true;
 }
 
-QString StyleSheetLoader::variableValue(const QString &name)
+QString StyleSheetLoader::variableValue(const QString& name)
 {
     const auto found = m_variables.constFind(name);
     if (found == m_variables.constEnd()) {
@@ -288,7 +288,7 @@ QString StyleSheetLoader::variableValue(const QString &name)
     return found.value();
 }
 
-bool StyleSheetLoader::isDefinedRecursively(const QString &name) const
+bool StyleSheetLoader::isDefinedRecursively(const QString& name) const
 {
     QStringList pending{name};
     QSet<QString> visited;
@@ -308,12 +308,12 @@ bool StyleSheetLoader::isDefinedRecursively(const QString &name) const
     return false;
 }
 
-void StyleSheetLoader::reportFileError(const QString &path, const QString &message)
+void StyleSheetLoader::reportFileError(const QString& path, const QString& message)
 {
     m_errors.append(QStringLiteral("style sheet file \"%1\" ").arg(path) + message);
 }
 
-void StyleSheetLoader::reportVariableError(const QString &name, const QString &message)
+void StyleSheetLoader::reportVariableError(const QString& name, const QString& message)
 {
     if (!m_fileStack.isEmpty() && !m_currentLine.isEmpty()) {
         m_errors.append(QStringLiteral("style sheet variable %1 in \"%2\" in file \"%3\" ")

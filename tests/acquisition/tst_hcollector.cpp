@@ -10,9 +10,18 @@ namespace {
 
 QStringList journal;
 
-void entryA(HCollector*) { journal << QStringLiteral("func+A"); }
-void exitA(HCollector*) { journal << QStringLiteral("func-A"); }
-bool isUserEvent(QEvent* e) { return e->type() == QEvent::User; }
+void entryA(HCollector*)
+{
+    journal << QStringLiteral("func+A");
+}
+void exitA(HCollector*)
+{
+    journal << QStringLiteral("func-A");
+}
+bool isUserEvent(QEvent* e)
+{
+    return e->type() == QEvent::User;
+}
 
 // A machine owner whose handlers and guards are reached only by signature.
 class Machine : public HCollector

@@ -16,7 +16,8 @@ QByteArray Build(quint32 sequence, quint32 command, const QByteArray& payload, q
 // A header of command 9 whose checks pass, announcing length bytes.
 QByteArray Header(quint32 length)
 {
-    QByteArray header = QByteArray::fromHex("aa550080" "09000000");
+    QByteArray header = QByteArray::fromHex("aa550080"
+                                            "09000000");
     for (quint32 v : {quint32(7), length, 16 + length, quint32(0x12345678), quint32(0)}) {
         char word[4];
         qToLittleEndian(v, word);
@@ -41,22 +42,26 @@ private slots:
 
 void TestFrameCodec::buildsFramesByteForByte()
 {
-    QCOMPARE(Build(0, 3, QByteArray()).toHex(' '), QByteArray("aa 55 00 80 03 00 00 00 00 00 00 00 00 00 00 00 "
-                                                               "03 00 00 00 00 00 00 00 00 00 00 00"));
+    QCOMPARE(Build(0, 3, QByteArray()).toHex(' '),
+             QByteArray("aa 55 00 80 03 00 00 00 00 00 00 00 00 00 00 00 "
+                        "03 00 00 00 00 00 00 00 00 00 00 00"));
     // DataCheck of b0..b4 = (b0 | b1<<8 | b2<<16 | b3<<24) ^ b4.
     QCOMPARE(Build(0x11223344, 0x0102, QByteArray::fromHex("0102030405")).toHex(' '),
-             QByteArray("aa 55 00 80 02 01 00 00 44 33 22 11 05 00 00 00 4b 34 22 11 04 02 03 04 00 00 00 00 01 02 03 04 05"));
+             QByteArray(
+                 "aa 55 00 80 02 01 00 00 44 33 22 11 05 00 00 00 4b 34 22 11 04 02 03 04 00 00 00 00 01 02 03 04 05"));
     // Only the low 16 bits of the command go on the wire and into HeadCheck;
     // nine bytes take the check through two whole words and a tail.
     const QByteArray reply = Build(5, 0x103E9, QByteArray::fromHex("010203040506070809"), 1);
-    QCOMPARE(reply.toHex(' '), QByteArray("aa 55 00 80 e9 03 01 00 05 00 00 00 09 00 00 00 f8 03 00 00 0d 04 04 0c "
-                                          "00 00 00 00 01 02 03 04 05 06 07 08 09"));
+    QCOMPARE(reply.toHex(' '),
+             QByteArray("aa 55 00 80 e9 03 01 00 05 00 00 00 09 00 00 00 f8 03 00 00 0d 04 04 0c "
+                        "00 00 00 00 01 02 03 04 05 06 07 08 09"));
     QCOMPARE(GetFrameType(reply), quint16(1));
     QCOMPARE(GetFrameCommand(reply), quint16(1001));
     QCOMPARE(*std::unique_ptr<QByteArray>(GetFramePayload(reply)), QByteArray::fromHex("010203040506070809"));
 
     // One counter for all frames, wrapping; HeadCheck sums modulo 2^32.
-    QCOMPARE(Build(0xFFFFFFFF, 1, QByteArray()).mid(8, 12).toHex(' '), QByteArray("ff ff ff ff 00 00 00 00 00 00 00 00"));
+    QCOMPARE(Build(0xFFFFFFFF, 1, QByteArray()).mid(8, 12).toHex(' '),
+             QByteArray("ff ff ff ff 00 00 00 00 00 00 00 00"));
     QCOMPARE(std::unique_ptr<QByteArray>(BuildFrame(1, QByteArray(), 0))->mid(8, 12).toHex(' '),
              QByteArray("00 00 00 00 00 00 00 00 01 00 00 00"));
 }
@@ -80,7 +85,8 @@ void TestFrameCodec::parseResynchronises_data()
 
     QTest::newRow("empty payload") << empty << true << quint32(28) << empty;
     QTest::newRow("two stray bytes first") << "\x01\x02" + valid << true << quint32(valid.size()) << valid;
-    QTest::newRow("stray AA bytes first") << QByteArray::fromHex("aa00aa") + valid << true << quint32(valid.size()) << valid;
+    QTest::newRow("stray AA bytes first")
+        << QByteArray::fromHex("aa00aa") + valid << true << quint32(valid.size()) << valid;
     QTest::newRow("27 bytes wait") << empty.left(27) << false << quint32(0) << empty.left(27);
     QTest::newRow("payload incomplete") << valid.left(30) << false << quint32(0) << valid.left(30);
     QTest::newRow("wrong marker") << badMarker << false << quint32(2) << badMarker;
@@ -92,7 +98,8 @@ void TestFrameCodec::parseResynchronises_data()
     QTest::newRow("only AA") << trailingAA.right(1) << false << quint32(0) << trailingAA.right(1);
     // A length past the bound is a false sync pattern, not a reason to wait
     // for a quarter gigabyte or more; up to the bound the parser waits.
-    QTest::newRow("length past bound") << Header(FramePayloadLimit + 1) << false << quint32(2) << Header(FramePayloadLimit + 1);
+    QTest::newRow("length past bound") << Header(FramePayloadLimit + 1) << false << quint32(2)
+                                       << Header(FramePayloadLimit + 1);
     QTest::newRow("length 2^32-1") << Header(0xFFFFFFFF) << false << quint32(2) << Header(0xFFFFFFFF);
     QTest::newRow("length at bound") << Header(FramePayloadLimit) << false << quint32(0) << Header(FramePayloadLimit);
 }
@@ -141,8 +148,11 @@ void TestFrameCodec::streamInPiecesYieldsSameFrames()
         // Before each frame: nothing, a false sync pattern, a frame failing its
         // data check, a header whose payload would swallow the frame, or one
         // announcing an absurd length.
-        const QByteArray before[] = {{}, QByteArray::fromHex("aa55ffff01aa"), corrupt,
-                                     Header(quint32(frame.size() + 3)), Header(FramePayloadLimit + 5)};
+        const QByteArray before[] = {{},
+                                     QByteArray::fromHex("aa55ffff01aa"),
+                                     corrupt,
+                                     Header(quint32(frame.size() + 3)),
+                                     Header(FramePayloadLimit + 5)};
         stream.append(before[i % 5] + frame);
     }
     stream.append("\x13\xAA");

@@ -76,10 +76,18 @@ private slots:
 void tst_RecvProtocol::commandsByteForByte()
 {
     st_RecvParam param{25.0f, 16, 1, 2, 1700000000123, 3};
-    QCOMPARE(WriteRecvParam(param), QByteArray::fromHex("0000c841" "10000000" "01000000" "02000000")
-                                        + QByteArray(56, '\0')
-                                        + QByteArray::fromHex("7b68e5cf8b010000" "03000000" "00000000"));
-    QCOMPARE(WriteAutoTimeChannel({25.0f, 1250}), QByteArray::fromHex("0000c841" "e2040000"));
+    QCOMPARE(WriteRecvParam(param),
+             QByteArray::fromHex("0000c841"
+                                 "10000000"
+                                 "01000000"
+                                 "02000000")
+                 + QByteArray(56, '\0')
+                 + QByteArray::fromHex("7b68e5cf8b010000"
+                                       "03000000"
+                                       "00000000"));
+    QCOMPARE(WriteAutoTimeChannel({25.0f, 1250}),
+             QByteArray::fromHex("0000c841"
+                                 "e2040000"));
     QCOMPARE(WriteRecvTimeSync(1.5), QByteArray::fromHex("000000000000f83f"));
 }
 

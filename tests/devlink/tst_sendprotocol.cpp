@@ -54,7 +54,12 @@ private slots:
 
 void tst_SendProtocol::configurationByteForByte()
 {
-    QCOMPARE(WriteTEMSendInfo({100.0f, 8, {{1, 1}}, 1, 0}), QByteArray::fromHex("0000c842" "08000000" "0101000000000000" "01000000" "00000000"));
+    QCOMPARE(WriteTEMSendInfo({100.0f, 8, {{1, 1}}, 1, 0}),
+             QByteArray::fromHex("0000c842"
+                                 "08000000"
+                                 "0101000000000000"
+                                 "01000000"
+                                 "00000000"));
 }
 
 void tst_SendProtocol::waveformReport_data()

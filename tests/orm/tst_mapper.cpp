@@ -110,8 +110,7 @@ void tst_Mapper::everyMemberKindRoundTripsBound()
     QVERIFY(orm::update(back).isOk());
     QVERIFY(orm::fetchById(book).isOk());
     QVERIFY(!book.ShelfID);
-    QVERIFY(orm::execute(QStringLiteral("UPDATE Book SET Text = ? WHERE ID = ?"), {back.Text + back.Text, 1})
-                .isOk());
+    QVERIFY(orm::execute(QStringLiteral("UPDATE Book SET Text = ? WHERE ID = ?"), {back.Text + back.Text, 1}).isOk());
     QVERIFY(orm::fetchById(book, {QStringLiteral("Text")}).isOk());
     QCOMPARE(book.Text, back.Text + back.Text);
 }
@@ -155,7 +154,8 @@ void tst_Mapper::rowsAsTheFileHoldsThem()
     book.Text = QStringLiteral("old");
     book.ShelfID = std::make_shared<Shelf>();
     QVERIFY(orm::fetchById(book).isOk());
-    QCOMPARE((QVariantList{book.Title, book.Pages, book.Text, book.Blob}), (QVariantList{0.0, 0, QString(), QByteArray()}));
+    QCOMPARE((QVariantList{book.Title, book.Pages, book.Text, book.Blob}),
+             (QVariantList{0.0, 0, QString(), QByteArray()}));
     QVERIFY(!book.ShelfID);
     Book fresh;
     QVERIFY(orm::insert(fresh).isOk());

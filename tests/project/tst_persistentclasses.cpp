@@ -25,10 +25,9 @@ void tst_PersistentClasses::defaultsAndProjectConfig()
     QVERIFY(a.CreateTime >= before && a.CreateTime <= QDateTime::currentSecsSinceEpoch());
     QCOMPARE(a.CreateTime, std::floor(a.CreateTime));
     const st_ProjectConfig c = Data_Project(1).getProjectConfig();
-    QCOMPARE((QVector<double>{c.PointNoStep, c.SendCoil_Len, c.SendCoil_Width, c.SendCoil_Turns,
-                              c.RecvCoil_Size, c.RecvCoil_Gain, Data_WorkSet().RecvCoil_Size,
-                              Data_Line().NAME, Data_Point(4).NAME, double(Data_Sample(3).DeviceType),
-                              Data_Sample(3).RecvFs}),
+    QCOMPARE((QVector<double>{c.PointNoStep, c.SendCoil_Len, c.SendCoil_Width, c.SendCoil_Turns, c.RecvCoil_Size,
+                              c.RecvCoil_Gain, Data_WorkSet().RecvCoil_Size, Data_Line().NAME, Data_Point(4).NAME,
+                              double(Data_Sample(3).DeviceType), Data_Sample(3).RecvFs}),
              (QVector<double>{10.0, 0.8862, 0.8862, 32.0, 15.024, 11.0, 15.024, -1.0, -1.0, 1, 1.0}));
 
     // The configuration carries CreateTime but not ID, NOTE or SSID.
@@ -50,21 +49,20 @@ void tst_PersistentClasses::tablesMatchTheSchema()
     ProjectFile file;
     QVERIFY(file.created());
     const QHash<QString, QStringList> schema{
-        {"Data_Project", {"ID INTEGER", "WorkConfig INTEGER", "LineNoStart REAL", "LineNoSetp REAL",
-                          "PointNoStart REAL", "PointNoStep REAL", "SendCoil_Len REAL",
-                          "SendCoil_Width REAL", "SendCoil_Turns REAL", "RecvCoil_Size REAL",
-                          "RecvCoil_Gain REAL", "OffTime REAL", "PointLen_D REAL", "PointLen_R REAL",
-                          "CreateTime REAL", "NOTE TEXT", "CalibrateNo TEXT", "SSID TEXT"}},
-        {"Data_WorkSet", {"ID INTEGER", "WorkConfig INTEGER", "SendCoil_Len REAL", "SendCoil_Width REAL",
-                          "SendCoil_Turns REAL", "RecvCoil_Size REAL", "RecvCoil_Gain REAL"}},
+        {"Data_Project",
+         {"ID INTEGER", "WorkConfig INTEGER", "LineNoStart REAL", "LineNoSetp REAL", "PointNoStart REAL",
+          "PointNoStep REAL", "SendCoil_Len REAL", "SendCoil_Width REAL", "SendCoil_Turns REAL", "RecvCoil_Size REAL",
+          "RecvCoil_Gain REAL", "OffTime REAL", "PointLen_D REAL", "PointLen_R REAL", "CreateTime REAL", "NOTE TEXT",
+          "CalibrateNo TEXT", "SSID TEXT"}},
+        {"Data_WorkSet",
+         {"ID INTEGER", "WorkConfig INTEGER", "SendCoil_Len REAL", "SendCoil_Width REAL", "SendCoil_Turns REAL",
+          "RecvCoil_Size REAL", "RecvCoil_Gain REAL"}},
         {"Data_Line", {"ID INTEGER", "NAME REAL", "TYPE INTEGER", "USE INTEGER", "NOTE TEXT"}},
-        {"Data_Point", {"ID INTEGER", "NAME REAL", "USE INTEGER", "NOTE TEXT", "TYPE INTEGER",
-                        "Data_LineID INTEGER"}},
-        {"Data_Sample", {"ID INTEGER", "StartTime INTEGER", "DeviceType INTEGER", "TYPE INTEGER",
-                         "PERIOD INTEGER", "DATA_RECV BLOB", "DATA_RECV_POS BLOB", "DATA_RECV_LEN BLOB",
-                         "DATA_SEND BLOB", "DATA_SOFF BLOB", "SendFs REAL", "SampleSendFs REAL",
-                         "SampleOffFs REAL", "RecvFs REAL", "USE INTEGER", "NOTE TEXT",
-                         "Data_PointID INTEGER"}}};
+        {"Data_Point", {"ID INTEGER", "NAME REAL", "USE INTEGER", "NOTE TEXT", "TYPE INTEGER", "Data_LineID INTEGER"}},
+        {"Data_Sample",
+         {"ID INTEGER", "StartTime INTEGER", "DeviceType INTEGER", "TYPE INTEGER", "PERIOD INTEGER", "DATA_RECV BLOB",
+          "DATA_RECV_POS BLOB", "DATA_RECV_LEN BLOB", "DATA_SEND BLOB", "DATA_SOFF BLOB", "SendFs REAL",
+          "SampleSendFs REAL", "SampleOffFs REAL", "RecvFs REAL", "USE INTEGER", "NOTE TEXT", "Data_PointID INTEGER"}}};
 
     // The schema update adds a column for every registered member, so the
     // class list must name exactly the table's columns: a relation listed
@@ -117,8 +115,7 @@ void tst_PersistentClasses::treeLoadsLinesPointsAndLightSamples()
     QVector<std::shared_ptr<Data_Point>> points;
     for (int round = 0; round < 2; ++round) { // a second load replaces the children
         points.clear();
-        QVERIFY(orm::fetchChildren(lines, &Data_Line::list_Data_Point, {}, {QStringLiteral("NAME")}, &points)
-                    .isOk());
+        QVERIFY(orm::fetchChildren(lines, &Data_Line::list_Data_Point, {}, {QStringLiteral("NAME")}, &points).isOk());
     }
     QVERIFY(orm::fetchChildren(points, &Data_Point::list_Data_Sample,
                                {QStringLiteral("USE"), QStringLiteral("PERIOD"), QStringLiteral("SendFs")})

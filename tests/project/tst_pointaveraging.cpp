@@ -99,13 +99,13 @@ void tst_PointAveraging::averagedCurveAndSpread_data()
     QTest::newRow("self-check") << 1 << Curves{{1, 2}, {3, 4}, {9, 9}, {5, 6}} << QVector<int>{1, 1, 0, 1}
                                 << Curve{3, 4} << kGates << 1 << Curve{55.00313041, 50.16261014};
     // log10 of {1, 3} and {2, 4}: 141 (capped at 100) and 47.14045.
-    QTest::newRow("unknown type as sounding") << 7 << Curves{{11, 22}, {33, 44}} << QVector<int>{1, 1}
-                                              << Curve{2, 3} << kGates << 0 << Curve{100, 47.14045208};
+    QTest::newRow("unknown type as sounding") << 7 << Curves{{11, 22}, {33, 44}} << QVector<int>{1, 1} << Curve{2, 3}
+                                              << kGates << 0 << Curve{100, 47.14045208};
     // An empty curve takes no part and the times are those of the first
     // other one; the mean runs to the shortest curve, never leaving an
     // undivided sum. No gate: no spread.
-    QTest::newRow("different lengths") << 1 << Curves{{}, {1, 2, 3}, {3, 4}} << QVector<int>{1, 1, 1}
-                                       << Curve{2, 3} << Curve{1, 2} << 1 << Curve{0, 0};
+    QTest::newRow("different lengths") << 1 << Curves{{}, {1, 2, 3}, {3, 4}} << QVector<int>{1, 1, 1} << Curve{2, 3}
+                                       << Curve{1, 2} << 1 << Curve{0, 0};
 }
 
 void tst_PointAveraging::averagedCurveAndSpread()

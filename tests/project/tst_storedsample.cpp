@@ -39,7 +39,8 @@ private:
 void tst_StoredSample::blobsAreBigEndianDoubles()
 {
     QCOMPARE(vectorToBlob({1.0}), QByteArray::fromHex("3FF0000000000000"));
-    const QByteArray two = QByteArray::fromHex("C004000000000000" "3FB999999999999A");
+    const QByteArray two = QByteArray::fromHex("C004000000000000"
+                                               "3FB999999999999A");
     QCOMPARE(vectorToBlob({-2.5, 0.1}), two);
     QCOMPARE(bytesToVector(two), (QVector<double>{-2.5, 0.1}));
     QVERIFY(vectorToBlob({}).isEmpty());

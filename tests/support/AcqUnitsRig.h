@@ -32,8 +32,8 @@ struct AcqUnitsRig
     AcqUnitsRig(const char* transmitter, const char* receiver, double timeScale = 0.01)
     {
         units.SetTimeScale(timeScale);
-        listening = units.Listen(QHostAddress(QString::fromLatin1(transmitter)),
-                                 QHostAddress(QString::fromLatin1(receiver)));
+        listening =
+            units.Listen(QHostAddress(QString::fromLatin1(transmitter)), QHostAddress(QString::fromLatin1(receiver)));
         c.setProperty("DeviceIP_Send", QString::fromLatin1(transmitter));
         c.setProperty("DeviceIP_Recv", QString::fromLatin1(receiver));
         c.SetWifiQuery([] { return -1; });
@@ -50,7 +50,10 @@ struct AcqUnitsRig
     }
 
     bool in(const char* state) const { return c.isActive(QString::fromLatin1(state)); }
-    bool waitFor(const char* state, int ms = 5000) { return QTest::qWaitFor([&] { return in(state); }, ms); }
+    bool waitFor(const char* state, int ms = 5000)
+    {
+        return QTest::qWaitFor([&] { return in(state); }, ms);
+    }
     bool sent(const char* request)
     {
         return QTest::qWaitFor([&] { return wire.contains(QString::fromLatin1(request)); }, 5000);

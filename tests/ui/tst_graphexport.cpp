@@ -13,18 +13,18 @@
 
 namespace {
 
-QString readAll(const QString &name)
+QString readAll(const QString& name)
 {
     QFile file(name);
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-QString shown(const DialogHook::Message &message)
+QString shown(const DialogHook::Message& message)
 {
     return QStringLiteral("%1 %2: %3").arg(message.kind).arg(message.title, message.text);
 }
 
-QString success(const QString &title, const QString &name)
+QString success(const QString& title, const QString& name)
 {
     return QStringLiteral("0 %1: 导出成功\r\n保存至%2/%3").arg(title, QDir::currentPath(), name);
 }
@@ -58,7 +58,7 @@ void tst_GraphExport::init()
     m_previousDir = QDir::currentPath();
     QVERIFY(QDir::setCurrent(m_dir->path()));
     m_shown.clear();
-    DialogHook::setMessageAnswer([this](const DialogHook::Message &message) { m_shown.append(shown(message)); });
+    DialogHook::setMessageAnswer([this](const DialogHook::Message& message) { m_shown.append(shown(message)); });
 }
 
 void tst_GraphExport::cleanup()
@@ -74,8 +74,12 @@ void tst_GraphExport::fileNamesAndMessages_data()
     QTest::addColumn<QString>("png");
     QTest::addColumn<QString>("csv");
 
-    QTest::newRow("colons removed") << "Point 12:3" << "Point 123.png" << "Point 123.csv";
-    QTest::newRow("empty title") << "" << "grabImg.png" << "grabData.csv";
+    QTest::newRow("colons removed") << "Point 12:3"
+                                    << "Point 123.png"
+                                    << "Point 123.csv";
+    QTest::newRow("empty title") << ""
+                                 << "grabImg.png"
+                                 << "grabData.csv";
 }
 
 void tst_GraphExport::fileNamesAndMessages()
@@ -134,8 +138,8 @@ void tst_GraphExport::unwritableFilesAreReported()
     graph.newLine(QString(), {1.0, 2.0}, {3.0, 4.0});
     graph.exportToPng();
     graph.exportToTxt();
-    QCOMPARE(m_shown, (QStringList{QStringLiteral("2 截图: 导出文件不能打开"),
-                                   QStringLiteral("2 导出数据: 导出文件不能打开")}));
+    QCOMPARE(m_shown,
+             (QStringList{QStringLiteral("2 截图: 导出文件不能打开"), QStringLiteral("2 导出数据: 导出文件不能打开")}));
 }
 
 void tst_GraphExport::contextMenuOffersBothExports()
@@ -145,13 +149,14 @@ void tst_GraphExport::contextMenuOffersBothExports()
     graph.newLine(QStringLiteral("menu"), {1.0, 2.0}, {3.0, 4.0});
     QCOMPARE(graph.contextMenuPolicy(), Qt::CustomContextMenu);
     QStringList texts;
-    for (QAction *action : graph.findChild<QMenu *>()->actions()) {
+    for (QAction* action : graph.findChild<QMenu*>()->actions()) {
         texts << action->text();
         action->trigger();
     }
     QCOMPARE(texts, (QStringList{QStringLiteral("截图"), QStringLiteral("导出数据")}));
-    QCOMPARE(m_shown, (QStringList{success(QStringLiteral("截图"), QStringLiteral("menu.png")),
-                                   success(QStringLiteral("导出数据"), QStringLiteral("menu.csv"))}));
+    QCOMPARE(m_shown,
+             (QStringList{success(QStringLiteral("截图"), QStringLiteral("menu.png")),
+                          success(QStringLiteral("导出数据"), QStringLiteral("menu.csv"))}));
 }
 
 QTEST_MAIN(tst_GraphExport)

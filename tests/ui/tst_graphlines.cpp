@@ -19,15 +19,15 @@
 
 namespace {
 
-QList<QwtPlotCurve *> curves(const Graph_Lines &graph)
+QList<QwtPlotCurve*> curves(const Graph_Lines& graph)
 {
-    QList<QwtPlotCurve *> result;
-    for (QwtPlotItem *item : graph.itemList(QwtPlotItem::Rtti_PlotCurve))
-        result.append(static_cast<QwtPlotCurve *>(item));
+    QList<QwtPlotCurve*> result;
+    for (QwtPlotItem* item : graph.itemList(QwtPlotItem::Rtti_PlotCurve))
+        result.append(static_cast<QwtPlotCurve*>(item));
     return result;
 }
 
-QVector<double> yValues(const QwtPlotCurve *curve)
+QVector<double> yValues(const QwtPlotCurve* curve)
 {
     QVector<double> values;
     for (size_t i = 0; i < curve->dataSize(); ++i)
@@ -36,19 +36,19 @@ QVector<double> yValues(const QwtPlotCurve *curve)
 }
 
 // The decay-curve set-up of the main window.
-void setUpDecay(Graph_Lines &graph)
+void setUpDecay(Graph_Lines& graph)
 {
     graph.setAxisX(true, false, 10, 100000);
     graph.setAxisY(true, false, 1e-8, 0.001);
     graph.setLogClamp(true, 1e-9, 10.0);
 }
 
-QString className(const std::type_info &type)
+QString className(const std::type_info& type)
 {
     return QString::fromLatin1(type.name()).remove(QRegularExpression(QStringLiteral("^(class )?[0-9]*")));
 }
 
-QString scaleOf(const Graph_Lines &graph, int axis)
+QString scaleOf(const Graph_Lines& graph, int axis)
 {
     return QStringLiteral("%1 %2 %3/%4")
         .arg(className(typeid(*graph.axisScaleDraw(axis))), className(typeid(*graph.axisScaleEngine(axis))))
@@ -92,7 +92,7 @@ void tst_GraphLines::logDrawingClampsAndKeepsInBounds()
     graph.setAxisY(false, true);
     graph.newLine(QStringLiteral("d"), {10.0, 20.0, 30.0}, {1e-3, 1e-4});
     QCOMPARE(curves(graph).size(), 3);
-    for (const QwtPlotCurve *curve : curves(graph))
+    for (const QwtPlotCurve* curve : curves(graph))
         QCOMPARE(curve->dataSize(), size_t(2));
 }
 
@@ -115,13 +115,13 @@ void tst_GraphLines::curveStyleFollowsAxisAndAlpha()
     graph.setAxisY(logY, true);
     graph.newLine(QStringLiteral("a"), {10.0, 20.0}, {1e-3, 1e-4}, alpha);
 
-    const QwtPlotCurve *curve = curves(graph).value(0);
+    const QwtPlotCurve* curve = curves(graph).value(0);
     QVERIFY(curve);
     QString style = QStringLiteral("%1 %2 %3")
                         .arg(QLatin1String(curve->style() == QwtPlotCurve::NoCurve ? "no line" : "line"),
                              curve->pen().color().name(QColor::HexArgb),
                              QMetaEnum::fromType<Qt::PenStyle>().valueToKey(curve->pen().style()));
-    if (const QwtSymbol *symbol = curve->symbol()) {
+    if (const QwtSymbol* symbol = curve->symbol()) {
         style += QStringLiteral(", %1 %2 %3 on %4")
                      .arg(QLatin1String(symbol->style() == QwtSymbol::Diamond ? "diamond" : "other"))
                      .arg(symbol->size().width())
@@ -146,7 +146,7 @@ void tst_GraphLines::axisScaleTypes()
 {
     QFETCH(int, axis);
     QFETCH(int, type);
-    const char *property = axis == QwtCompat::XBottom ? "AxisXScale" : "AxisYScale";
+    const char* property = axis == QwtCompat::XBottom ? "AxisXScale" : "AxisYScale";
     Graph_Lines graph;
     QCOMPARE(scaleOf(graph, axis), QStringLiteral("SimpleScaleDraw QwtLinearScaleEngine 5/0"));
     QVERIFY(graph.setProperty(property, type));
@@ -164,7 +164,7 @@ void tst_GraphLines::profileMatrix()
     graph.newGraph_Lines({{1.0, 2.0}, {3.0, 4.0}, {5.0, 6.0}}, {1.6e12, 1.6e12 + 60000}, {10.0, 20.0, 30.5}, 1.7);
     QCOMPARE(graph.GetAxisXScale(), Graph_Lines::Time);
     QCOMPARE(graph.axisInterval(QwtCompat::XBottom).minValue(), 1.6e12);
-    const QList<QwtPlotCurve *> first = curves(graph);
+    const QList<QwtPlotCurve*> first = curves(graph);
     QCOMPARE(first.size(), 3);
     QCOMPARE(first.at(2)->title().text(), QStringLiteral("30.5"));
     const QColor lastColor = first.at(2)->pen().color();
@@ -194,7 +194,7 @@ void tst_GraphLines::cursorStaysInsideStoredAxis()
     graph.newGraph_Lines({{1.0, 2.0, 3.0}}, {5.0, 6.0, 7.0}, {10.0}, 1.7);
     const auto cursorX = [&graph]() -> double {
         const QwtPlotItemList markers = graph.itemList(QwtPlotItem::Rtti_PlotMarker);
-        return markers.isEmpty() ? -1.0 : static_cast<QwtPlotMarker *>(markers.first())->xValue();
+        return markers.isEmpty() ? -1.0 : static_cast<QwtPlotMarker*>(markers.first())->xValue();
     };
     QCOMPARE(cursorX(), 6.0);
     for (double beyond : {-1.0, 3.0, 1e10, std::numeric_limits<double>::quiet_NaN()}) {
@@ -221,7 +221,7 @@ void tst_GraphLines::canvasLabelsLegendAndTitle()
     graph.newLine(QStringLiteral("a"), {1.0, 2.0}, {1.0, 2.0});
     for (bool show : {true, false, true, true, false}) {
         QVERIFY(graph.setProperty("LegendShow", show));
-        QCOMPARE(qobject_cast<QwtLegend *>(graph.legend()) != nullptr, show);
+        QCOMPARE(qobject_cast<QwtLegend*>(graph.legend()) != nullptr, show);
         graph.replot();
     }
 
@@ -254,7 +254,7 @@ void tst_GraphLines::scaleLabels()
     const SciScaleDraw sci;
     const TimeScaleDraw time;
     const SimpleScaleDraw simple;
-    const QwtScaleDraw *draws[] = {&sci, &time, &simple};
+    const QwtScaleDraw* draws[] = {&sci, &time, &simple};
     QFETCH(int, draw);
     QFETCH(double, value);
     const QwtText label = draws[draw]->label(value);

@@ -11,19 +11,19 @@
 namespace {
 
 // One digit per plot in row-major order: 1 where the axis shows tick labels.
-QString labels(const PlotMatrix &matrix, int axis)
+QString labels(const PlotMatrix& matrix, int axis)
 {
     QString result;
     for (int row = 0; row < matrix.numRows(); ++row) {
         for (int column = 0; column < matrix.numColumns(); ++column) {
-            const QwtPlot *plot = matrix.plotAt(row, column);
+            const QwtPlot* plot = matrix.plotAt(row, column);
             result += plot->axisScaleDraw(axis)->hasComponent(QwtAbstractScaleDraw::Labels) ? '1' : '0';
         }
     }
     return result;
 }
 
-double upper(const QwtPlot *plot, int axis)
+double upper(const QwtPlot* plot, int axis)
 {
     return plot->axisScaleDiv(axis).upperBound();
 }
@@ -65,7 +65,7 @@ void tst_PlotMatrix::outerPlotsCarryLabels()
 void tst_PlotMatrix::xLabelsFollowLastVisibleRow()
 {
     PlotMatrix matrix(2, 1);
-    QwtPlot *hidden = matrix.plotAt(1, 0);
+    QwtPlot* hidden = matrix.plotAt(1, 0);
     hidden->hide();
     matrix.show();
     QVERIFY(QTest::qWaitForWindowExposed(&matrix));

@@ -23,7 +23,7 @@ private slots:
     void fileNameSizeAndRepeatedLoads();
 
 private:
-    QString write(const QString &name, const QByteArray &content) const;
+    QString write(const QString& name, const QByteArray& content) const;
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_path;
@@ -36,7 +36,7 @@ void tst_StyleSheetLoader::init()
     QVERIFY(QDir(m_path).mkdir(QStringLiteral("base")));
 }
 
-QString tst_StyleSheetLoader::write(const QString &name, const QByteArray &content) const
+QString tst_StyleSheetLoader::write(const QString& name, const QByteArray& content) const
 {
     if (name.endsWith(QLatin1Char('/')))
         return QDir(m_path).mkpath(name) ? name : QString();
@@ -60,9 +60,11 @@ void tst_StyleSheetLoader::load_data()
         << "QLabel {\n  color: #e0e0e0;\n  font-size: 23px;\n}\n\nQPushButton { border: 1px solid #e0e0e0; }\n"
         << QStringList();
     QTest::newRow("comments")
-        << QStringList{"main.css", "/* head\n   comment */QWidget { color: red; } /* tail */\n/* ** stars ** */\n"
-                                   "QLabel { margin: 0; } /* open\n"}
-        << QStringList() << "QWidget { color: red; }\n\nQLabel { margin: 0; } /* open\n" << QStringList();
+        << QStringList{"main.css",
+                       "/* head\n   comment */QWidget { color: red; } /* tail */\n/* ** stars ** */\n"
+                       "QLabel { margin: 0; } /* open\n"}
+        << QStringList() << "QWidget { color: red; }\n\nQLabel { margin: 0; } /* open\n"
+        << QStringList();
     QTest::newRow("preset wins")
         << QStringList{"main.css", "$font-size-m: 20px;\nQLabel { font-size: $font-size-m; }\n"}
         << QStringList{"$font-size-m", "15px"} << "QLabel { font-size: 15px; }\n"
@@ -85,8 +87,9 @@ void tst_StyleSheetLoader::load_data()
                        "style sheet variable $p in \"B { color: $p $ok $ok; }\" in file \"%D/main.css\" "
                        "is defined recursively."};
     QTest::newRow("import recursion and repeats")
-        << QStringList{"self.css", "@import \"self.css\";\nS {}\n", "once.css", "O {}\n", "main.css",
-                       "@import \"self.css\";\n@import 'once.css';\n@import \"once.css\";\nM {}\n"}
+        << QStringList{"self.css", "@import \"self.css\";\nS {}\n",
+                       "once.css", "O {}\n",
+                       "main.css", "@import \"self.css\";\n@import 'once.css';\n@import \"once.css\";\nM {}\n"}
         << QStringList() << "S {}\nO {}\nM {}\n"
         << QStringList{"style sheet file \"%D/self.css\" cannot be processed recursively.",
                        "style sheet file \"%D/once.css\" already processed."};
@@ -95,9 +98,13 @@ void tst_StyleSheetLoader::load_data()
         << QStringList() << "A {}\nB {}\nC {}\n"
         << QStringList{"import clause for \"a.css\" in file \"%D/main.css\" not terminated with semicolon."};
     QTest::newRow("base directory first, variables in names")
-        << QStringList{"inc.css", "LOCAL {}\n", "base/inc.css", "BASE {}\n", "sub/", "", "sub/deep.css", "DEEP {}\n",
-                       "main.css", "@import \"inc.css\";\n@import \"$dir/deep.css\";\n"}
-        << QStringList{"$dir", "sub"} << "BASE {}\nDEEP {}\n" << QStringList();
+        << QStringList{"inc.css",      "LOCAL {}\n",
+                       "base/inc.css", "BASE {}\n",
+                       "sub/",         "",
+                       "sub/deep.css", "DEEP {}\n",
+                       "main.css",     "@import \"inc.css\";\n@import \"$dir/deep.css\";\n"}
+        << QStringList{"$dir", "sub"} << "BASE {}\nDEEP {}\n"
+        << QStringList();
     QTest::newRow("missing, empty and unreadable imports")
         << QStringList{"folder.css/", "", "main.css",
                        "@import \"gone.css\";\n@import \"$nothing\";\n@import \"folder.css\";\nM {}\n"}
@@ -108,9 +115,10 @@ void tst_StyleSheetLoader::load_data()
                        "style sheet file \"%D/main.css\" contains empty style sheet file name in "
                        "\"@import \"$nothing\";\" - ignoring...",
                        "style sheet file \"%D/folder.css\" couldn't be opened."};
-    QTest::newRow("content ends at NUL")
-        << QStringList{"main.css", QStringLiteral("A { color: 红; }\n") + QChar(0) + "B {}\n"} << QStringList()
-        << "A { color: 红; }\n" << QStringList();
+    QTest::newRow("content ends at NUL") << QStringList{"main.css",
+                                                        QStringLiteral("A { color: 红; }\n") + QChar(0) + "B {}\n"}
+                                         << QStringList() << "A { color: 红; }\n"
+                                         << QStringList();
 }
 
 void tst_StyleSheetLoader::load()
@@ -147,16 +155,19 @@ void tst_StyleSheetLoader::fileNameSizeAndRepeatedLoads()
 
     // Variables outlive a load, so loading again meets the definition a second time.
     QCOMPARE(loader.load(fits), QStringLiteral("L { top: 1px; }\n\n"));
-    QCOMPARE(loader.errors(), QStringList{QStringLiteral("style sheet variable $v in \"$v: 1px;\" in file \"%1\" "
-                                                         "is already defined.").arg(fits)});
+    QCOMPARE(loader.errors(),
+             QStringList{QStringLiteral("style sheet variable $v in \"$v: 1px;\" in file \"%1\" "
+                                        "is already defined.")
+                             .arg(fits)});
 
     loader.setVariable(QStringLiteral("$v"), QStringLiteral("2px"));
     QCOMPARE(loader.errors().last(), QStringLiteral("style sheet variable $v is already defined."));
 
     const QString big = write(QStringLiteral("big.css"), content + ' ');
     QVERIFY(loader.load(big).isNull());
-    QCOMPARE(loader.errors(), QStringList{QStringLiteral("style sheet file \"%1\" exceeds limit of %2 bytes.")
-                                              .arg(big, QLocale().toString(1000000))});
+    QCOMPARE(loader.errors(),
+             QStringList{QStringLiteral("style sheet file \"%1\" exceeds limit of %2 bytes.")
+                             .arg(big, QLocale().toString(1000000))});
 }
 
 QTEST_MAIN(tst_StyleSheetLoader)

@@ -25,7 +25,7 @@ public:
     enum Mode { First, Second, Third };
     Q_ENUM(Mode)
 
-    explicit Model(const QString &name) { setObjectName(name); }
+    explicit Model(const QString& name) { setObjectName(name); }
     QVariantList GetOther() const { return {}; }
 
     // MEMBER properties notify only on a real change, as the program's models do.
@@ -58,7 +58,7 @@ private slots:
     void lifetimes();
 
 private:
-    bool bind(const char *property, QWidget *widget, const QString &format = QString())
+    bool bind(const char* property, QWidget* widget, const QString& format = QString())
     {
         return m_manager->bind(QStringLiteral("model"), QLatin1String(property), widget, format);
     }
@@ -155,10 +155,10 @@ void tst_ViewProxy::unsupportedBindingsFail()
 {
     QLabel label;
     QCheckBox check;
-    const QList<QPair<const char *, QWidget *>> refused = {
-        {"Flag", &label},    {"Level", &check}, {"Other", &label},   {"objectName", &label},
-        {"Missing", &label}, {"", &label},      {"Name", nullptr}};
-    for (const auto &binding : refused)
+    const QList<QPair<const char*, QWidget*>> refused = {{"Flag", &label},       {"Level", &check},   {"Other", &label},
+                                                         {"objectName", &label}, {"Missing", &label}, {"", &label},
+                                                         {"Name", nullptr}};
+    for (const auto& binding : refused)
         QVERIFY2(!bind(binding.first, binding.second), binding.first);
     QVERIFY(!m_manager->bind(QStringLiteral("nobody"), QStringLiteral("Name"), &label));
 

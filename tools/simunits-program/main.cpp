@@ -26,12 +26,10 @@ QTextStream& Err()
 
 void LogRequests(SimFrameServer* unit, const QString& name)
 {
-    QObject::connect(unit, &SimFrameServer::clientConnected, [name] {
-        Out() << name << ": field program connected" << Qt::endl;
-    });
-    QObject::connect(unit, &SimFrameServer::clientDisconnected, [name] {
-        Out() << name << ": field program disconnected" << Qt::endl;
-    });
+    QObject::connect(unit, &SimFrameServer::clientConnected,
+                     [name] { Out() << name << ": field program connected" << Qt::endl; });
+    QObject::connect(unit, &SimFrameServer::clientDisconnected,
+                     [name] { Out() << name << ": field program disconnected" << Qt::endl; });
     QObject::connect(unit, &SimFrameServer::requestReceived, [name](quint32 command, const QByteArray& payload) {
         Out() << name << ": command " << command << " (" << payload.size() << " payload bytes)" << Qt::endl;
     });
@@ -72,9 +70,8 @@ int main(int argc, char* argv[])
     QObject::connect(&units, &SimUnitPair::started, [&units] {
         Out() << "started: one record every " << units.RecordDurationMs() << " ms" << Qt::endl;
     });
-    QObject::connect(&units, &SimUnitPair::recordSent, [](int index) {
-        Out() << "record " << index + 1 << " uploaded" << Qt::endl;
-    });
+    QObject::connect(&units, &SimUnitPair::recordSent,
+                     [](int index) { Out() << "record " << index + 1 << " uploaded" << Qt::endl; });
     QObject::connect(&units, &SimUnitPair::stopped, [] { Out() << "stopped" << Qt::endl; });
 
     Out() << "transmitter unit on " << transmitterAddress.toString() << ":12345, receiver unit on "

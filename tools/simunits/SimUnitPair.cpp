@@ -23,8 +23,7 @@ SimUnitPair::SimUnitPair(QObject* parent)
     connect(recordTimer, &QTimer::timeout, this, &SimUnitPair::onRecordDue);
 }
 
-bool SimUnitPair::Listen(const QHostAddress& transmitterAddress, const QHostAddress& receiverAddress,
-                         quint16 port)
+bool SimUnitPair::Listen(const QHostAddress& transmitterAddress, const QHostAddress& receiverAddress, quint16 port)
 {
     return transmitter->Listen(transmitterAddress, port) && receiver->Listen(receiverAddress, port);
 }

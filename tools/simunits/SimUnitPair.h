@@ -29,8 +29,7 @@ public:
     explicit SimUnitPair(QObject* parent = nullptr);
 
     // Loopback addresses only; false when either unit cannot listen.
-    bool Listen(const QHostAddress& transmitterAddress, const QHostAddress& receiverAddress,
-                quint16 port = 12345);
+    bool Listen(const QHostAddress& transmitterAddress, const QHostAddress& receiverAddress, quint16 port = 12345);
 
     SimTransmitterUnit* Transmitter() const;
     SimReceiverUnit* Receiver() const;

@@ -5,11 +5,11 @@
 
 namespace {
 
-constexpr double kCurrent = 10.0;    // A
+constexpr double kCurrent = 10.0; // A
 constexpr int kSendSamples = 500;
 constexpr int kOffSamples = 400;
-constexpr int kOffFlat = 20;         // samples at full current before the ramp
-constexpr int kOffRamp = 60;         // 30 µs ramp at 2 MHz
+constexpr int kOffFlat = 20; // samples at full current before the ramp
+constexpr int kOffRamp = 60; // 30 µs ramp at 2 MHz
 
 } // namespace
 
