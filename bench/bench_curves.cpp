@@ -17,11 +17,6 @@
 #include <cmath>
 #include <cstdio>
 
-static void initResources()
-{
-    Q_INIT_RESOURCE(resources);
-}
-
 namespace {
 
 constexpr double OffTime = 64.5; // µs, the usual turn-off time
@@ -113,7 +108,6 @@ void MeasureStoredSample(const char* name, const Curve& record, int rounds)
 
 int main()
 {
-    initResources();
     TimeChannel::load(QStringLiteral(":/etc/time.ini"));
     MeasurePipeline("gated record, 25 Hz table", GatedRecord(), 2000);
     MeasurePipeline("full-waveform record", FullWaveRecord(), 200);

@@ -1,5 +1,7 @@
 #include "project/TimeChannel.h"
 
+#include "resources/Resources.h"
+
 #include <QFile>
 #include <QTextStream>
 
@@ -22,6 +24,7 @@ TimeChannel::TimeChannel(QObject* parent)
 
 void TimeChannel::load(const QString& path)
 {
+    ensureResources();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return;

@@ -7,11 +7,6 @@
 
 #include <cmath>
 
-static void initResources()
-{
-    Q_INIT_RESOURCE(resources);
-}
-
 using namespace CurveProcessing;
 using Curve = QVector<double>;
 
@@ -62,7 +57,6 @@ private:
 
 void tst_CurveProcessing::initTestCase()
 {
-    initResources();
     TimeChannel::load(QStringLiteral(":/etc/time.ini"));
 }
 

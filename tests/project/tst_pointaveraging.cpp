@@ -5,11 +5,6 @@
 
 #include <QtTest>
 
-static void initResources()
-{
-    Q_INIT_RESOURCE(resources);
-}
-
 using Curve = QVector<double>;
 using Curves = QList<Curve>;
 
@@ -60,7 +55,6 @@ private slots:
 
 void tst_PointAveraging::initTestCase()
 {
-    initResources();
     TimeChannel::load(QStringLiteral(":/etc/time.ini"));
 }
 
