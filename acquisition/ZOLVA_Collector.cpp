@@ -6,7 +6,6 @@
 #include "devlink/iLibSend.h"
 #include "platform/WifiQuality.h"
 
-#include <QApplication>
 #include <QDateTime>
 #include <QFutureWatcher>
 #include <QHostAddress>
@@ -544,8 +543,7 @@ void ZOLVA_Collector::checkRecordComplete()
     ++loopIndex;
     progressTimer.stop();
     if (loopIndex >= ParamRepeat) {
-        if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-            QApplication::beep();
+        emit repeatsDone();
         setProperty("Progress", ProgressMax);
     } else {
         setIntProperty("Progress", qint64(loopIndex) * recordMs);

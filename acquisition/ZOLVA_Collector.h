@@ -88,6 +88,8 @@ signals:
     void onProgressChanged(int progress);
     void onProgressMaxChanged(int progressMax);
     void onSampleModeChanged();
+    // The last repeat of a single acquisition is in: the window beeps.
+    void repeatsDone();
 
 public slots:
     void Start();

@@ -1,23 +1,32 @@
 # One static library per subsystem folder, made of every source, header and
-# form in that folder. The folder itself is the include root of its users
-# (#include "devlink/ComDevice.h").
+# form in that folder. Users write #include "devlink/ComDevice.h": each
+# library gets an include root of its own in the build tree that holds just
+# its folder, so a folder can include only the libraries it links, and a
+# wrong-way include fails to build.
+#   zolva_library(name PUBLIC <what its headers use> PRIVATE <what only its sources use>)
 function(zolva_library name)
-  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "PUBLIC;PRIVATE" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
     ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/*.h
     ${CMAKE_CURRENT_SOURCE_DIR}/*.ui
     ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  set(root ${PROJECT_BINARY_DIR}/include/${name})
+  get_filename_component(link_parent ${root}/${folder} DIRECTORY)
+  file(MAKE_DIRECTORY ${link_parent})
+  file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${root}/${folder} SYMBOLIC)
+
   if(sources MATCHES "\\.cpp")
     add_library(${name} STATIC ${sources})
-    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-    target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+    target_include_directories(${name} PUBLIC ${root})
+    target_link_libraries(${name} PUBLIC ${ARG_PUBLIC} PRIVATE ${ARG_PRIVATE})
   else()
-    # Headers only, so far.
     add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
-    target_link_libraries(${name} INTERFACE ${ARG_LIBS})
+    target_include_directories(${name} INTERFACE ${root})
+    target_link_libraries(${name} INTERFACE ${ARG_PUBLIC})
   endif()
 endfunction()
 
@@ -32,7 +41,7 @@ function(zolva_tests folder)
     set(target ${folder}_${test_name})
     add_executable(${target} ${test_source})
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} Qt5::Test)
-    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+    target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
     add_test(NAME ${folder}/${test_name} COMMAND ${target})
     set_tests_properties(${folder}/${test_name} PROPERTIES
       TIMEOUT 300

@@ -1,6 +1,6 @@
 #include "ui/Graph_Lines.h"
 
-#include "ui/DialogHook.h"
+#include "platform/DialogHook.h"
 #include "ui/QwtCompat.h"
 #include "ui/SciScaleDraw.h"
 #include "ui/SimpleScaleDraw.h"

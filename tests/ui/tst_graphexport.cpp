@@ -1,4 +1,4 @@
-#include "ui/DialogHook.h"
+#include "platform/DialogHook.h"
 #include "ui/Graph_Lines.h"
 
 #include <QAction>
