@@ -96,12 +96,15 @@ Status insert(T& obj, const QSqlDatabase& db = QSqlDatabase())
     return status;
 }
 
-// Writes the listed columns (all but the identifier when the list is empty)
-// of the row with the object's identifier.
+// Writes the listed columns of the row with the object's identifier. The
+// list is required: an object loaded without its BLOBs, or built from an
+// identifier alone, must never write the columns it does not hold.
 template <class T>
-Status update(const T& obj, const QStringList& columns = {}, const QSqlDatabase& db = QSqlDatabase())
+Status update(const T& obj, const QStringList& columns, const QSqlDatabase& db = QSqlDatabase())
 {
     const ClassDef<T>& def = ClassDef<T>::instance();
+    if (columns.isEmpty())
+        return Status::failed(QStringLiteral("no columns named to update in %1").arg(def.name()));
     QVector<int> indices;
     QSqlDatabase conn;
     Status status = detail::prepare(def, columns, db, &indices, &conn);

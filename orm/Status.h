@@ -6,8 +6,9 @@
 namespace orm {
 
 // Outcome of one mapper call. A missing row is not an error of the database:
-// opening a project treats a missing project row as a new file.
-class Status
+// opening a project treats a missing project row as a new file. A caller
+// that goes on after a failure says so in a log line.
+class [[nodiscard]] Status
 {
 public:
     enum Kind { Ok, NoSuchRow, Failed };

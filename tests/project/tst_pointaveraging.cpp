@@ -67,7 +67,9 @@ void tst_PointAveraging::sumsAndMeansTakeUsedSamples()
         s.DATA_SEND = vectorToBlob(Curve(8, amplitude) + Curve(8, -amplitude));
         s.SampleOffFs = amplitude == 2.0 ? 2e6 : 1e5;
         s.DATA_SOFF = vectorToBlob(Curve{1.0} + Curve(100, 0.0));
-        QVERIFY(orm::update(s).isOk());
+        QVERIFY(
+            orm::update(s, {QStringLiteral("DATA_SEND"), QStringLiteral("SampleOffFs"), QStringLiteral("DATA_SOFF")})
+                .isOk());
     }
     QCOMPARE(f.point->GetSampleSize(), 3);
     QCOMPARE(f.point->GetPeriod(), 1000);
