@@ -26,7 +26,7 @@ private slots:
     void singleRepeatsFollowEachReplyThenSaveOrCancel()
     {
         QFETCH(bool, selfCheck);
-        AcqUnitsRig r("127.0.0.50", "127.0.0.51");
+        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 1);
         r.units.Transmitter()->SetReplyDelay(100);
         r.units.Receiver()->SetReplyDelay(100);
         r.c.setProperty("SampleMode", int(selfCheck));
@@ -77,12 +77,12 @@ private slots:
 
     void continuousStoresEachRecordUntilStop()
     {
-        AcqUnitsRig r("127.0.0.52", "127.0.0.53");
+        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 3);
         r.c.onLoad_Param(25.0, 25, 1);
         QVERIFY(r.online());
         r.saves.clear();
         emit r.c.onBtnSampleStart();
-        QTRY_VERIFY_WITH_TIMEOUT(r.uploads.count() >= 3, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(r.uploads.count() >= 3, TestTimeoutMs());
         QVERIFY(r.in("SampleDataUpload") && r.prop("ProgressMax") == 1000);
         QVERIFY(r.units.Transmitter()->Config().ContinueMode == 1 && r.units.Receiver()->Param().ContinueMode == 1);
         for (int i = 0; i < 3; ++i) {
@@ -97,7 +97,7 @@ private slots:
     // From the very first record on, not only once as many as asked have come.
     void continuousMakesEachNewestPairAnAcquisition()
     {
-        AcqUnitsRig r("127.0.0.54", "127.0.0.55", AcqUnitsRig::Quiet);
+        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 5, AcqUnitsRig::Quiet);
         r.c.SetParamRepeat(3);
         r.c.onLoad_Param(25.0, 25, 1);
         QVERIFY(r.online() && r.started());
@@ -110,7 +110,7 @@ private slots:
 
     void progressStopsShortOfTheRecordAndOfTheIntRange()
     {
-        AcqUnitsRig r("127.0.0.56", "127.0.0.57", AcqUnitsRig::Quiet);
+        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 7, AcqUnitsRig::Quiet);
         r.c.onLoad_Param(2.5, 25);
         QVERIFY(r.online() && r.started());
         QCOMPARE(r.prop("ProgressMax"), 20000);
@@ -127,7 +127,7 @@ private slots:
         for (int record = 1; record <= 2; ++record) {
             r.feed({1}, {1});
             QCOMPARE(r.prop("Progress"), record * 999990000);
-            QVERIFY(collecting.wait(5000));
+            QVERIFY(collecting.wait(TestTimeoutMs()));
         }
         r.c.ProgressAdd();
         QCOMPARE(r.prop("Progress"), 1999980200);
@@ -137,7 +137,7 @@ private slots:
 
     void refusedTimeChannelsStopBothUnits()
     {
-        AcqUnitsRig r("127.0.0.58", "127.0.0.59");
+        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 9);
         QVERIFY(r.online());
         r.units.Receiver()->SetReplyStatusZero(true);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("refused the time channels")));
@@ -164,7 +164,7 @@ private slots:
         QFETCH(double, fs);
         QFETCH(int, period);
         QFETCH(int, repeat);
-        AcqUnitsRig r("127.0.0.60", "127.0.0.61");
+        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 11);
         QVERIFY(r.online());
         r.c.onLoad_Param(fs, period);
         r.c.SetParamRepeat(repeat);
@@ -180,16 +180,16 @@ private slots:
 
     void recordsAfterAStopBelongToNoAcquisition()
     {
-        AcqUnitsRig r("127.0.0.62", "127.0.0.63");
+        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 13);
         r.units.Transmitter()->SetLateMs(200);
         r.units.Receiver()->SetLateMs(200);
         QSignalSpy arrived(r.c.findChild<ILibRecv_VRX2208*>(), &ILibRecv_VRX2208::onRecvData);
         QSignalSpy due(&r.units, &SimUnitPair::recordSent);
         QVERIFY(r.online());
         emit r.c.onBtnSampleStart();
-        QVERIFY(due.wait(5000));
+        QVERIFY(due.wait(TestTimeoutMs()));
         r.c.onBtnSampleStop();
-        QVERIFY(arrived.wait(5000));
+        QVERIFY(arrived.wait(TestTimeoutMs()));
         QCOMPARE(r.uploads.count(), 0);
         // The next acquisition is a first record again: it asks for channels.
         r.wire.clear();

@@ -1,5 +1,6 @@
 #include "devlink/ILibRecv_VRX2208.h"
 #include "devlink/iLibSend.h"
+#include "tests/support/TestEnvironment.h"
 #include "tools/simunits/SimReceiverUnit.h"
 #include "tools/simunits/SimTransmitterUnit.h"
 #include "tools/simunits/SimUnitAddress.h"
@@ -10,7 +11,6 @@
 
 namespace {
 
-constexpr int kWait = 5000;
 constexpr qint64 kNow = 1700000000123;
 
 // Both unit links against a simulated pair on two loopback addresses, with
@@ -23,17 +23,20 @@ struct Rig
     QSignalSpy recvData{&recv, &ILibRecv_VRX2208::onRecvData};
     QSignalSpy sendData{&send, &iLibSend::TEM_NewSendData};
 
-    bool Start(const char* sendIp, const char* recvIp)
+    // The transmitter on host, the receiver on host + 1.
+    bool Start(int host)
     {
+        const QString sendIp = TestLoopback::Address(TestLoopback::UnitCycleTests, host);
+        const QString recvIp = TestLoopback::Address(TestLoopback::UnitCycleTests, host + 1);
         units.SetTimeScale(0.05);
         recv.SetClock([] { return kNow; });
         if (!units.Listen(QHostAddress(sendIp), QHostAddress(recvIp)))
             return false;
-        recv.SetAddress({QString::fromLatin1(recvIp), 12345});
-        send.SetAddress({QString::fromLatin1(sendIp), 12345});
+        recv.SetAddress({recvIp, 12345});
+        send.SetAddress({sendIp, 12345});
         recv.Connect();
         send.Connect();
-        return QTest::qWaitFor([this] { return recv.IsConnected() && send.IsConnected(); }, kWait);
+        return QTest::qWaitFor([this] { return recv.IsConnected() && send.IsConnected(); }, TestTimeoutMs());
     }
 
     // The collector's configuration sequence, each step after its reply.
@@ -47,20 +50,20 @@ struct Rig
         st_TEMSendInfo info{fs, periods, {{1, 1}}, continueMode, 0};
         if (sampleMode == 0)
             recv.RecvConfig_AutoChannel(&request);
-        if (sampleMode == 0 && !autoReply.wait(kWait))
+        if (sampleMode == 0 && !autoReply.wait(TestTimeoutMs()))
             return false;
         recv.RecvConfig(&param);
-        if (!recvReply.wait(kWait))
+        if (!recvReply.wait(TestTimeoutMs()))
             return false;
         send.TEM_Config(&info);
-        return sendReply.wait(kWait);
+        return sendReply.wait(TestTimeoutMs());
     }
 
     bool StartUnits()
     {
         QSignalSpy reply(&send, &iLibSend::TEM_Strated);
         send.TEM_Strat();
-        return reply.wait(kWait) && reply.at(0).at(0).toBool();
+        return reply.wait(TestTimeoutMs()) && reply.at(0).at(0).toBool();
     }
 };
 
@@ -79,15 +82,15 @@ private slots:
 void tst_UnitCycle::singleRecordCycle()
 {
     Rig r;
-    QVERIFY(r.Start("127.0.0.20", "127.0.0.21"));
+    QVERIFY(r.Start(1));
     QSignalSpy monitor(&r.send, &iLibSend::TEM_SendMonitor);
     QVERIFY(r.Configure(25.0f, 16, 0, 0));
     // The configuration went out stamped with the link's clock.
     QCOMPARE(r.units.Receiver()->Param().SendTime, kNow);
 
     QVERIFY(r.StartUnits());
-    QVERIFY(r.recvData.wait(kWait));
-    QTRY_COMPARE_WITH_TIMEOUT(monitor.size(), 2, kWait);
+    QVERIFY(r.recvData.wait(TestTimeoutMs()));
+    QTRY_COMPARE_WITH_TIMEOUT(monitor.size(), 2, TestTimeoutMs());
     QCOMPARE(r.sendData.size(), 1);
 
     // Both sides built the same gates: one decaying value per time channel.
@@ -102,15 +105,15 @@ void tst_UnitCycle::singleRecordCycle()
     QSignalSpy recvStopped(&r.recv, &ILibRecv_VRX2208::onRecvStop);
     r.recv.RecvStop();
     r.send.TEM_Stop();
-    QVERIFY(recvStopped.wait(kWait));
-    QVERIFY(sendStopped.size() == 1 || sendStopped.wait(kWait));
+    QVERIFY(recvStopped.wait(TestTimeoutMs()));
+    QVERIFY(sendStopped.size() == 1 || sendStopped.wait(TestTimeoutMs()));
     QCOMPARE(r.recvData.size(), 1);
 }
 
 void tst_UnitCycle::continuousRecordsWithFaults()
 {
     Rig r;
-    QVERIFY(r.Start("127.0.0.22", "127.0.0.23"));
+    QVERIFY(r.Start(3));
     QSignalSpy autoChannel(&r.recv, &ILibRecv_VRX2208::onRecvAutoChannel);
     QSignalSpy stopped(&r.units, &SimUnitPair::stopped);
 
@@ -126,9 +129,9 @@ void tst_UnitCycle::continuousRecordsWithFaults()
     r.units.Transmitter()->SetExtraRecords(1);
     r.units.Receiver()->SetLateMs(300);
     QVERIFY(r.StartUnits());
-    QTRY_COMPARE_WITH_TIMEOUT(r.sendData.size(), 2, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(r.sendData.size(), 2, TestTimeoutMs());
     QCOMPARE(r.recvData.size(), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(r.recvData.size() >= 3 && r.sendData.size() >= 6, kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(r.recvData.size() >= 3 && r.sendData.size() >= 6, TestTimeoutMs());
     QVERIFY(r.units.IsRunning());
     // A quarter period at 625000 Hz, as a full waveform.
     const auto record = r.recvData.at(0).at(0).value<st_RecvData_VRX2208>();
@@ -137,10 +140,10 @@ void tst_UnitCycle::continuousRecordsWithFaults()
     QVERIFY(record.values.first() > record.values.last());
 
     r.recv.RecvStop();
-    QVERIFY(stopped.wait(kWait));
+    QVERIFY(stopped.wait(TestTimeoutMs()));
     QSignalSpy closed(&r.send, &Communication::ComClosed);
     r.units.Transmitter()->CloseConnection();
-    QVERIFY(closed.wait(kWait));
+    QVERIFY(closed.wait(TestTimeoutMs()));
 }
 
 void tst_UnitCycle::programAcceptsOnlyLoopbackAddresses()
@@ -151,8 +154,9 @@ void tst_UnitCycle::programAcceptsOnlyLoopbackAddresses()
     for (const char* refused : {"128.0.0.1", "0.0.0.0", "::1", "localhost", ""})
         QVERIFY2(!ParseLoopbackAddress(refused, &address), refused);
     SimUnitPair units;
-    for (const char* refused : {"0.0.0.0", "::1", "::ffff:127.0.0.24"})
-        QVERIFY2(!units.Listen(QHostAddress(refused), QHostAddress("127.0.0.24")), refused);
+    const QHostAddress own(TestLoopback::Address(TestLoopback::UnitCycleTests, 5));
+    for (const char* refused : {"0.0.0.0", "::1", "::ffff:127.0.0.1"})
+        QVERIFY2(!units.Listen(QHostAddress(refused), own), refused);
 }
 
 QTEST_MAIN(tst_UnitCycle)

@@ -3,6 +3,7 @@
 #include "acquisition/ZOLVA_Collector.h"
 #include "devlink/ILibRecv_VRX2208.h"
 #include "devlink/iLibSend.h"
+#include "tests/support/TestEnvironment.h"
 #include "tools/simunits/SimReceiverUnit.h"
 #include "tools/simunits/SimTransmitterUnit.h"
 #include "tools/simunits/SimUnitPair.h"
@@ -11,8 +12,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
-// A collector wired to a simulated transmitter and receiver on two loopback
-// addresses of the calling test's own. The wire journal names every request
+// The acquisition rig: a collector wired to a simulated transmitter and
+// receiver on two consecutive hosts of the test file's loopback block. The wire journal names every request
 // as the units received it: "T1" is transmitter command 1, "R1001" the
 // receiver's time-channel request. With the Quiet time scale the units never
 // finish a record during a test, and the test feeds records itself.
@@ -29,13 +30,15 @@ struct AcqUnitsRig
     QElapsedTimer clock;
     bool listening;
 
-    AcqUnitsRig(const char* transmitter, const char* receiver, double timeScale = 0.01)
+    // The transmitter on host, the receiver on host + 1.
+    AcqUnitsRig(TestLoopback::Block block, int host, double timeScale = 0.01)
     {
+        const QString transmitter = TestLoopback::Address(block, host);
+        const QString receiver = TestLoopback::Address(block, host + 1);
         units.SetTimeScale(timeScale);
-        listening =
-            units.Listen(QHostAddress(QString::fromLatin1(transmitter)), QHostAddress(QString::fromLatin1(receiver)));
-        c.setProperty("DeviceIP_Send", QString::fromLatin1(transmitter));
-        c.setProperty("DeviceIP_Recv", QString::fromLatin1(receiver));
+        listening = units.Listen(QHostAddress(transmitter), QHostAddress(receiver));
+        c.setProperty("DeviceIP_Send", transmitter);
+        c.setProperty("DeviceIP_Recv", receiver);
         c.SetWifiQuery([] { return -1; });
         clock.start();
         const auto journal = [this](SimFrameServer* unit, QChar tag) {
@@ -50,13 +53,13 @@ struct AcqUnitsRig
     }
 
     bool in(const char* state) const { return c.isActive(QString::fromLatin1(state)); }
-    bool waitFor(const char* state, int ms = 5000)
+    bool waitFor(const char* state, int ms = TestTimeoutMs())
     {
         return QTest::qWaitFor([&] { return in(state); }, ms);
     }
     bool sent(const char* request)
     {
-        return QTest::qWaitFor([&] { return wire.contains(QString::fromLatin1(request)); }, 5000);
+        return QTest::qWaitFor([&] { return wire.contains(QString::fromLatin1(request)); }, TestTimeoutMs());
     }
     QString text() const { return c.property("StatusConnect").toString(); }
     int prop(const char* name) const { return c.property(name).toInt(); }
