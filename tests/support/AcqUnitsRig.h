@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QState>
 #include <QTest>
 
 // The acquisition rig: a collector wired to a simulated transmitter and
@@ -66,16 +67,17 @@ struct AcqUnitsRig
     ZOLVA_Data upload(int i) const { return uploads.at(i).at(0).value<ZOLVA_Data>(); }
     bool online()
     {
-        if (!listening || !waitFor("DeviceWaitSet"))
+        if (!listening || !waitFor(CollectorState::DeviceWaitSet))
             return false;
         emit c.onBtnConnect();
-        return waitFor("SampleWaitParam");
+        return waitFor(CollectorState::SampleWaitParam);
     }
     bool started()
     {
         emit c.onBtnSampleStart();
-        return waitFor("SampleDataUpload");
+        return waitFor(CollectorState::SampleDataUpload);
     }
+    QState* state(const char* name) const { return c.state(QString::fromLatin1(name)); }
 
     // Records as the links hand them on, told apart by their base frequency.
     void feed(const QList<double>& sends, const QList<double>& recvs)
