@@ -95,11 +95,9 @@ void TestFrameCodec::parseResynchronises_data()
     QTest::newRow("no sync at all") << QByteArray::fromHex("55aa0013") << quint32(4) << QByteArray();
     // TCP may split a frame right after its first byte: the AA must survive.
     QTest::newRow("lone trailing AA kept") << QByteArray::fromHex("0155aa") << quint32(2) << QByteArray();
-    QTest::newRow("only AA") << QByteArray::fromHex("aa") << quint32(0) << QByteArray();
     // A length past the bound is a false sync pattern, not a reason to wait
     // for a quarter gigabyte or more; up to the bound the parser waits.
     QTest::newRow("length past bound") << Header(FramePayloadLimit + 1) << quint32(2) << QByteArray();
-    QTest::newRow("length 2^32-1") << Header(0xFFFFFFFF) << quint32(2) << QByteArray();
     QTest::newRow("length at bound") << Header(FramePayloadLimit) << quint32(0) << QByteArray();
 }
 

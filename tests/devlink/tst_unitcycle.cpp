@@ -13,8 +13,8 @@ namespace {
 
 constexpr qint64 kNow = 1700000000123;
 
-// Both unit links against a simulated pair on two loopback addresses, with
-// records 20 times faster than real time.
+// Both unit links against a simulated pair, with records 20 times faster
+// than real time.
 struct Rig
 {
     SimUnitPair units;
@@ -23,11 +23,10 @@ struct Rig
     QSignalSpy recvData{&recv, &ILibRecv_VRX2208::onRecvData};
     QSignalSpy sendData{&send, &iLibSend::TEM_NewSendData};
 
-    // The transmitter on host, the receiver on host + 1.
-    bool Start(int host)
+    bool Start()
     {
-        const QString sendIp = TestLoopback::Address(TestLoopback::UnitCycleTests, host);
-        const QString recvIp = TestLoopback::Address(TestLoopback::UnitCycleTests, host + 1);
+        const QString sendIp = TestLoopback::Address(TestLoopback::UnitCycleTests, 1);
+        const QString recvIp = TestLoopback::Address(TestLoopback::UnitCycleTests, 2);
         units.SetTimeScale(0.05);
         recv.SetClock([] { return kNow; });
         if (!units.Listen(QHostAddress(sendIp), QHostAddress(recvIp)))
@@ -39,31 +38,28 @@ struct Rig
         return QTest::qWaitFor([this] { return recv.IsConnected() && send.IsConnected(); }, TestTimeoutMs());
     }
 
-    // The collector's configuration sequence, each step after its reply.
-    bool Configure(float fs, int periods, int continueMode, int sampleMode)
+    // The collector's configuration sequence for one gated record at 25 Hz,
+    // each step after its reply, then the start.
+    bool ConfigureAndStart()
     {
         QSignalSpy autoReply(&recv, &ILibRecv_VRX2208::onRecvAutoChannel);
         QSignalSpy recvReply(&recv, &ILibRecv_VRX2208::onRecvConfiged);
         QSignalSpy sendReply(&send, &iLibSend::TEM_Configed);
-        st_ConfigAutoTimeChannel_VRX2208 request{fs, 1250};
-        st_RecvParam param{fs, periods, continueMode, sampleMode, 0, 0};
-        st_TEMSendInfo info{fs, periods, {{1, 1}}, continueMode, 0};
-        if (sampleMode == 0)
-            recv.RecvConfig_AutoChannel(&request);
-        if (sampleMode == 0 && !autoReply.wait(TestTimeoutMs()))
+        QSignalSpy started(&send, &iLibSend::TEM_Strated);
+        st_ConfigAutoTimeChannel_VRX2208 request{25.0f, 1250};
+        st_RecvParam param{25.0f, 16, 0, 0, 0, 0};
+        st_TEMSendInfo info{25.0f, 16, {{1, 1}}, 0, 0};
+        recv.RecvConfig_AutoChannel(&request);
+        if (!autoReply.wait(TestTimeoutMs()))
             return false;
         recv.RecvConfig(&param);
         if (!recvReply.wait(TestTimeoutMs()))
             return false;
         send.TEM_Config(&info);
-        return sendReply.wait(TestTimeoutMs());
-    }
-
-    bool StartUnits()
-    {
-        QSignalSpy reply(&send, &iLibSend::TEM_Strated);
+        if (!sendReply.wait(TestTimeoutMs()))
+            return false;
         send.TEM_Strat();
-        return reply.wait(TestTimeoutMs()) && reply.at(0).at(0).toBool();
+        return started.wait(TestTimeoutMs()) && started.at(0).at(0).toBool();
     }
 };
 
@@ -75,32 +71,27 @@ class tst_UnitCycle : public QObject
 
 private slots:
     void singleRecordCycle();
-    void continuousRecordsWithFaults();
     void programAcceptsOnlyLoopbackAddresses();
 };
 
+// Both links through a whole record: configuration stamped with the link's
+// clock, a start, the transmitter's waveform and monitor reports and the
+// receiver's gated upload read on the gates of the time-channel reply.
 void tst_UnitCycle::singleRecordCycle()
 {
     Rig r;
-    QVERIFY(r.Start(1));
+    QVERIFY(r.Start());
     QSignalSpy monitor(&r.send, &iLibSend::TEM_SendMonitor);
-    QVERIFY(r.Configure(25.0f, 16, 0, 0));
-    // The configuration went out stamped with the link's clock.
+    QVERIFY(r.ConfigureAndStart());
     QCOMPARE(r.units.Receiver()->Param().SendTime, kNow);
-
-    QVERIFY(r.StartUnits());
-    QVERIFY(r.recvData.wait(TestTimeoutMs()));
-    QTRY_COMPARE_WITH_TIMEOUT(monitor.size(), 2, TestTimeoutMs());
+    QTRY_VERIFY_WITH_TIMEOUT(r.recvData.size() == 1 && monitor.size() == 2, TestTimeoutMs());
     QCOMPARE(r.sendData.size(), 1);
-
-    // Both sides built the same gates: one decaying value per time channel.
     const auto record = r.recvData.at(0).at(0).value<st_RecvData_VRX2208>();
     QCOMPARE(record.TYPE, 1);
     QCOMPARE(record.values.size(), 656);
     QVERIFY(record.values.first() > record.values.last());
     QVERIFY(qAbs(record.times.last() + record.widths.last() / 2 - 10000.0) < 1e-6);
 
-    QVERIFY(!r.units.IsRunning());
     QSignalSpy sendStopped(&r.send, &iLibSend::TEM_Stoped);
     QSignalSpy recvStopped(&r.recv, &ILibRecv_VRX2208::onRecvStop);
     r.recv.RecvStop();
@@ -110,42 +101,8 @@ void tst_UnitCycle::singleRecordCycle()
     QCOMPARE(r.recvData.size(), 1);
 }
 
-void tst_UnitCycle::continuousRecordsWithFaults()
-{
-    Rig r;
-    QVERIFY(r.Start(3));
-    QSignalSpy autoChannel(&r.recv, &ILibRecv_VRX2208::onRecvAutoChannel);
-    QSignalSpy stopped(&r.units, &SimUnitPair::stopped);
-
-    // A refused time-channel request: neither side has gates.
-    r.units.Receiver()->SetReplyStatusZero(true);
-    QVERIFY(r.Configure(25.0f, 16, 0, 0));
-    QCOMPARE(autoChannel, QList<QVariantList>{{false}});
-    QVERIFY(r.units.Receiver()->Gates().isEmpty());
-    r.units.Receiver()->SetReplyStatusZero(false);
-
-    // Every transmitter record twice, every receiver record 300 ms late.
-    QVERIFY(r.Configure(25.0f, 16, 1, 1));
-    r.units.Transmitter()->SetExtraRecords(1);
-    r.units.Receiver()->SetLateMs(300);
-    QVERIFY(r.StartUnits());
-    QTRY_COMPARE_WITH_TIMEOUT(r.sendData.size(), 2, TestTimeoutMs());
-    QCOMPARE(r.recvData.size(), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(r.recvData.size() >= 3 && r.sendData.size() >= 6, TestTimeoutMs());
-    QVERIFY(r.units.IsRunning());
-    // A quarter period at 625000 Hz, as a full waveform.
-    const auto record = r.recvData.at(0).at(0).value<st_RecvData_VRX2208>();
-    QCOMPARE(record.TYPE, 2);
-    QCOMPARE(record.values.size(), 6250);
-    QVERIFY(record.values.first() > record.values.last());
-
-    r.recv.RecvStop();
-    QVERIFY(stopped.wait(TestTimeoutMs()));
-    QSignalSpy closed(&r.send, &Communication::ComClosed);
-    r.units.Transmitter()->CloseConnection();
-    QVERIFY(closed.wait(TestTimeoutMs()));
-}
-
+// The simulated units never serve, and so never draw a link to, an address
+// off this machine.
 void tst_UnitCycle::programAcceptsOnlyLoopbackAddresses()
 {
     QHostAddress address;
