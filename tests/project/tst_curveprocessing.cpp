@@ -127,6 +127,10 @@ void tst_CurveProcessing::gating_data()
     QTest::newRow("midpoint") << Curve{10.0, (12.58925 + 15.84893) / 2, 40.0} << Curve{1, 2, 3}
                               << Curve{10.0, 15.84893, 39.81072} << Curve{1, 2, 3};
     QTest::newRow("single gate") << Curve{5, 10, 11, 12} << Curve{100, 1, 2, 3} << Curve{10} << Curve{2};
+    // A time that is no number drops its own sample only.
+    QTest::newRow("time not a number") << Curve{NAN, 10, NAN, 11, 12} << Curve{100, 1, 100, 2, 3} << Curve{10}
+                                       << Curve{2};
+    QTest::newRow("no time a number") << Curve{NAN, NAN} << Curve{1, 2} << Curve{} << Curve{};
     QTest::newRow("empty") << Curve{} << Curve{} << Curve{} << Curve{};
     QTest::newRow("below 10 us") << Curve{1.6, 3.2, 9.6} << Curve{1, 2, 3} << Curve{} << Curve{};
     QTest::newRow("values shorter") << Curve{10, 11, 12} << Curve{4} << Curve{10} << Curve{4};
