@@ -189,12 +189,14 @@ void tst_Mapper::eachThreadHasItsOwnConnectionUntilDropped()
     QString theirs;
     Shelf read;
     read.ID = 1;
+    Status readStatus = Status::failed(QStringLiteral("not run"));
     std::unique_ptr<QThread> thread(QThread::create([&] {
         theirs = orm::Database::connection().connectionName();
-        orm::fetchById(read);
+        readStatus = orm::fetchById(read);
     }));
     thread->start();
     QVERIFY(thread->wait(10000));
+    QVERIFY(readStatus.isOk());
     QVERIFY(!theirs.isEmpty() && theirs != mine);
     QCOMPARE(read.Label, QStringLiteral("main"));
 
