@@ -14,6 +14,7 @@
 #include <qwt_scale_engine.h>
 #include <qwt_symbol.h>
 
+#include <cmath>
 #include <limits>
 #include <typeinfo>
 
@@ -81,7 +82,8 @@ void tst_GraphLines::logDrawingClampsAndKeepsInBounds()
     setUpDecay(graph);
     graph.newLine(QStringLiteral("one point"), {1.0}, {2.0});
     QVERIFY(curves(graph).isEmpty());
-    graph.newLine(QStringLiteral("a"), {10.0, -20.0, 30.0, 40.0}, {0.0, -5e-3, 20.0, 1e-4});
+    // A value that is no number is left out, not pinned to an end.
+    graph.newLine(QStringLiteral("a"), {10.0, -20.0, 25.0, 30.0, 40.0}, {0.0, -5e-3, std::nan(""), 20.0, 1e-4});
     QCOMPARE(yValues(curves(graph).first()), (QVector<double>{1e-9, 5e-3, 10.0, 1e-4}));
     QCOMPARE(curves(graph).first()->sample(1).x(), 20.0);
 
@@ -246,6 +248,8 @@ void tst_GraphLines::scaleLabels_data()
     QTest::newRow("sci 2e-5") << int(Sci) << 2e-5 << "2.0e-05";
     QTest::newRow("sci 0.5") << int(Sci) << 0.5 << "5.0e-01";
     QTest::newRow("time epoch") << int(Time) << 0.0 << "08:00:00";
+    QTest::newRow("time not a number") << int(Time) << std::nan("") << "";
+    QTest::newRow("time beyond range") << int(Time) << 1e300 << "";
     QTest::newRow("simple") << int(Simple) << 1234567.0 << "1.23457e+06";
 }
 
