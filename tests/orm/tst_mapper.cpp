@@ -193,14 +193,14 @@ void tst_Mapper::eachThreadHasItsOwnConnectionUntilDropped()
     QString theirs;
     Shelf read;
     read.ID = 1;
-    bool fetched = false;
+    Status readStatus = Status::failed(QStringLiteral("not run"));
     std::unique_ptr<QThread> thread(QThread::create([&] {
         theirs = orm::Database::connection().connectionName();
-        fetched = orm::fetchById(read).isOk();
+        readStatus = orm::fetchById(read);
     }));
     thread->start();
     QVERIFY(thread->wait(10000));
-    QVERIFY(fetched);
+    QVERIFY(readStatus.isOk());
     QVERIFY(!theirs.isEmpty() && theirs != mine);
     QCOMPARE(read.Label, QStringLiteral("main"));
 
