@@ -127,14 +127,16 @@ void WifiName::query()
 
 void WifiName::askNext()
 {
+    // The timer first: a start that fails at once finishes the query.
+    timer->start(timeoutMs);
     process->setArguments({QStringLiteral("dev"), pending.takeFirst(), QStringLiteral("link")});
     process->start(QIODevice::ReadOnly);
-    timer->start(timeoutMs);
 }
 
 void WifiName::finish(const QString& name)
 {
     pending.clear();
+    timer->stop();
     timer->deleteLater();
     timer = nullptr;
     process->deleteLater();
