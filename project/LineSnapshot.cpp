@@ -22,8 +22,8 @@ LineSnapshot::LineSnapshot(Data_Line& line, int from, int to)
             continue;
         Point point{p->ID, p->NAME, {}};
         for (const std::shared_ptr<Data_Sample>& s : qAsConst(p->list_Data_Sample)) {
-            if (s)
-                point.samples.append({s->ID, s->USE});
+            if (s && s->USE != 0)
+                point.usedSamples.append(s->ID);
         }
         points.append(point);
     }
@@ -43,10 +43,9 @@ void LineSnapshot::GetRecvData(QVector<QVector<double>>* datas, QVector<double>*
         Data_Point p(point.id);
         p.NAME = point.name;
         p.USE = 1;
-        for (const Sample& s : point.samples) {
-            auto sample = std::make_shared<Data_Sample>(s.id);
-            sample->USE = s.use;
-            p.list_Data_Sample.append(sample);
+        for (int id : point.usedSamples) {
+            p.list_Data_Sample.append(std::make_shared<Data_Sample>(id));
+            p.list_Data_Sample.last()->USE = 1;
         }
         QVector<double> values;
         QVector<double> t;

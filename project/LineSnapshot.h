@@ -26,16 +26,11 @@ public:
                      bool divideByCurrent) const;
 
 private:
-    struct Sample
-    {
-        int id;
-        int use;
-    };
     struct Point
     {
         int id;
         double name;
-        QVector<Sample> samples;
+        QVector<int> usedSamples;
     };
 
     QVector<Point> points;
