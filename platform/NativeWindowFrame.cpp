@@ -109,13 +109,29 @@ bool NativeWindowFrame::canResize() const
     return (windowStyle & NativeStyle::ThickFrame) && !(window->windowStates() & Qt::WindowMaximized);
 }
 
+// A caption press becomes a move only once the pointer travels: a window
+// manager that took the pointer at once would swallow the second press of a
+// double click.
 bool NativeWindowFrame::pressed(const QPoint& globalPos)
 {
+    captionPressed = false;
     const int code = hitTest(globalPos);
-    if (code == HitCaption)
-        return NativeWindowSystem::startMoveResize(window, {});
+    if (code == HitCaption) {
+        captionPress = globalPos;
+        captionPressed = true;
+        return true;
+    }
     const Qt::Edges edges = edgesOf(code);
     return edges && canResize() && NativeWindowSystem::startMoveResize(window, edges);
+}
+
+bool NativeWindowFrame::dragged(const QPoint& globalPos)
+{
+    if ((globalPos - captionPress).manhattanLength() < QApplication::startDragDistance())
+        return true;
+    captionPressed = false;
+    NativeWindowSystem::startMoveResize(window, {});
+    return true;
 }
 
 bool NativeWindowFrame::doubleClicked(const QPoint& globalPos)
@@ -176,8 +192,17 @@ bool NativeWindowFrame::eventFilter(QObject* watched, QEvent* event)
         const auto* mouse = static_cast<QMouseEvent*>(event);
         return mouse->button() == Qt::LeftButton && doubleClicked(mouse->globalPos());
     }
+    case QEvent::MouseButtonRelease: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::LeftButton || !captionPressed)
+            return false;
+        captionPressed = false;
+        return true;
+    }
     case QEvent::MouseMove: {
         const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (captionPressed && (mouse->buttons() & Qt::LeftButton))
+            return dragged(mouse->globalPos());
         if (mouse->buttons() == Qt::NoButton)
             hovered(mouse->globalPos());
         return false;

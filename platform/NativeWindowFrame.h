@@ -2,13 +2,14 @@
 
 #include <QMetaObject>
 #include <QObject>
+#include <QPoint>
 
 class QScreen;
 class QWindow;
 
 // What the window system does for a window whose style it was given: it asks
 // the window where the pointer is (a hit-test message) and carries out the
-// answer. A press on the caption starts a system move, a press on a resize
+// answer. A drag on the caption starts a system move, a press on a resize
 // border a system resize, a double click on the caption maximises or
 // restores; over a border the pointer takes the matching resize shape. A
 // change of the window's screen or of its DPI is reported in a message too.
@@ -33,6 +34,7 @@ private:
     int hitTest(const QPoint& globalPos) const;
     bool canResize() const;
     bool pressed(const QPoint& globalPos);
+    bool dragged(const QPoint& globalPos);
     bool doubleClicked(const QPoint& globalPos);
     void hovered(const QPoint& globalPos);
     void showCursor(Qt::Edges edges, const QPoint& globalPos);
@@ -42,5 +44,7 @@ private:
     QWindow* window;
     quint32 windowStyle = 0;
     bool resizeCursorShown = false;
+    bool captionPressed = false;
+    QPoint captionPress;
     QMetaObject::Connection dpiConnection;
 };

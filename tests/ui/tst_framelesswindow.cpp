@@ -280,7 +280,8 @@ private slots:
         QWindow* handle = window.windowHandle();
 
         QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(200, 20));
-        QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(200, 20));
+        QTest::mouseMove(handle, QPoint(230, 20));
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(230, 20));
         QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(399, 150));
         QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(399, 150));
         QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(1, 298));
