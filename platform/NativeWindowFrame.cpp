@@ -158,7 +158,7 @@ void NativeWindowFrame::hovered(const QPoint& globalPos)
     const Qt::Edges edges = canResize() ? edgesOf(hitTest(globalPos)) : Qt::Edges();
     if (!edges && !resizeCursorShown)
         return;
-    resizeCursorShown = edges;
+    resizeCursorShown = bool(edges);
     QMetaObject::invokeMethod(
         this, [this, edges, globalPos] { showCursor(edges, globalPos); }, Qt::QueuedConnection);
 }

@@ -90,8 +90,8 @@ bool NativeWindowSystem::setWindowPos(NativeHandle handle, int x, int y, int wid
     return true;
 }
 
-// Windows styled here carry no system frame or shadow that could reach into
-// their client area, so there is nothing to extend.
+// A window styled here carries no system frame or shadow that could reach
+// into its client area, so there is nothing to extend.
 bool NativeWindowSystem::extendFrameIntoClientArea(NativeHandle handle, const QMargins&)
 {
     return windowFor(handle) != nullptr;

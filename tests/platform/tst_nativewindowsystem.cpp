@@ -55,11 +55,6 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&widget));
         const NativeHandle handle = widget.winId();
 
-        NativeRect work;
-        QVERIFY(NativeWindowSystem::monitorWorkArea(handle, &work));
-        const QRect available = widget.screen()->availableGeometry();
-        QCOMPARE(QRect(work.left, work.top, work.right - work.left, work.bottom - work.top), available);
-
         QCOMPARE(NativeWindowSystem::windowStyle(handle), NativeStyle::Popup);
         QCOMPARE(NativeWindowSystem::setWindowStyle(handle, NativeStyle::Popup | NativeStyle::Caption),
                  NativeStyle::Popup);
@@ -71,18 +66,6 @@ private slots:
         QTRY_COMPARE(widget.geometry(), QRect(120, 70, 400, 300));
         QVERIFY(NativeWindowSystem::setWindowPos(handle, 0, 0, 500, 350, NativePos::NoMove));
         QTRY_COMPARE(widget.geometry(), QRect(120, 70, 500, 350));
-
-        int show = 0;
-        QVERIFY(NativeWindowSystem::windowPlacement(handle, &show));
-        QCOMPARE(show, int(ShowNormal));
-        widget.showMaximized();
-        QTRY_VERIFY(NativeWindowSystem::windowPlacement(handle, &show) && show == ShowMaximized);
-
-        const NativeHandle unknown = handle + 1000;
-        QVERIFY(!NativeWindowSystem::windowPlacement(unknown, &show));
-        QVERIFY(!NativeWindowSystem::monitorWorkArea(unknown, &work));
-        QVERIFY(!NativeWindowSystem::setWindowPos(unknown, 0, 0, 10, 10, 0));
-        QCOMPARE(NativeWindowSystem::setWindowStyle(unknown, NativeStyle::Popup), 0u);
     }
 
     void pointerInputFollowsStyleAndAnswers_data()
