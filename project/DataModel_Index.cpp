@@ -5,20 +5,26 @@
 #include "orm/Registry.h"
 #include "orm/SqlTypes.h"
 #include "platform/DialogHook.h"
+#include "platform/WifiName.h"
+#include "project/Data_Calc.h"
 #include "project/Data_Line.h"
 #include "project/Data_Point.h"
 #include "project/Data_Project.h"
 #include "project/Data_Sample.h"
 #include "project/Data_WorkSet.h"
+#include "project/LineSnapshot.h"
 #include "project/TransmitWaveform.h"
 #include "project/TreeLabels.h"
 #include "project/VectorBlob.h"
 
 #include <QKeyEvent>
 #include <QMetaType>
+#include <QMutex>
 #include <QScroller>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QThreadPool>
+#include <QtConcurrent>
 #include <QtDebug>
 
 #include <cmath>
@@ -26,6 +32,8 @@
 namespace {
 
 const QString kNoteSeparator = QStringLiteral("\r\n\r\n");
+// The longest line profiled on the GUI thread.
+constexpr int kLargestSynchronousProfile = 600;
 
 // Lines and points are found by number within this distance.
 bool sameNumber(double a, double b)
@@ -112,9 +120,28 @@ DataModel_Index::DataModel_Index(QWidget* parent)
 
     qRegisterMetaType<QVector<QVector<double>>>("QVector<QVector<double> >");
     qRegisterMetaType<QVector<double>>("QVector<double>");
+
+    setWifiNameQuery(new WifiName);
 }
 
-DataModel_Index::~DataModel_Index() = default;
+DataModel_Index::~DataModel_Index()
+{
+    waitForLineProfiles();
+}
+
+QMutex& DataModel_Index::lineProfileMutex()
+{
+    static QMutex mutex;
+    return mutex;
+}
+
+void DataModel_Index::setWifiNameQuery(WifiName* query)
+{
+    delete wifiName;
+    wifiName = query;
+    wifiName->setParent(this);
+    connect(wifiName, &WifiName::nameFound, this, &DataModel_Index::storeWifiName);
+}
 
 void DataModel_Index::setCalc(Data_Calc* processor)
 {
@@ -357,6 +384,9 @@ void DataModel_Index::fillTree()
 
 void DataModel_Index::closeProject()
 {
+    // A profile task reads the file on a connection that is dropped here.
+    waitForLineProfiles();
+    ++session;
     clear();
     lines.clear();
     curLine = curPoint = curSample = -1;
@@ -574,6 +604,10 @@ void DataModel_Index::dataUpload(ZOLVA_Data data)
     SetParamRepeat(lastData.sends.size());
     SetSendI(TransmitWaveform::meanSendCurrent(lastData.sends));
     SetSendOff(TransmitWaveform::meanTurnOffTime(lastData.sends));
+    if (calc) {
+        calc->onData_SendsVec(lastData.sends);
+        calc->onData_Recvs(lastData.recvs, m_sendOff, lastData.SampleMode, lastData.ContinueMode);
+    }
 }
 
 void DataModel_Index::dataSave(bool save)
@@ -766,4 +800,160 @@ void DataModel_Index::setIndex(int line, int point, int sample)
     curLine = line;
     curPoint = point;
     curSample = sample;
+    if (line < 0 || line >= lines.size()) {
+        emit onLoadLog(QString());
+        return;
+    }
+    const std::shared_ptr<Data_Line> selected = lines.at(line);
+    const int count = selected->list_Data_Point.size();
+    if (point >= 0 && point < count) {
+        selectPoint(selected, point, sample);
+        return;
+    }
+
+    if (count - 1 <= 0)
+        return;
+    const int lineNumber = static_cast<int>(selected->NAME);
+    if (count <= kLargestSynchronousProfile)
+        computeLineProfile(selected, 0, count - 1, -1, lineNumber);
+    else
+        startLineProfile(selected, lineNumber);
+    emit onSelectLine(selected->TYPE);
+    emit onCurUse(selected->USE != 0);
+    emit onLoadLog(selected->NOTE);
+    SetSendI(0.0);
+    SetSendOff(0.0);
+    SetParamFs(0.0);
+    SetParamPeriod(0);
+    SetParamRepeat(0);
+}
+
+void DataModel_Index::selectPoint(const std::shared_ptr<Data_Line>& line, int point, int sample)
+{
+    const int lineNumber = static_cast<int>(line->NAME);
+    emit onSelectPoint(line->TYPE);
+    const std::shared_ptr<Data_Point> selected = line->list_Data_Point.at(point);
+    if (selected->TYPE < 0 || selected->TYPE > 2)
+        selected->TYPE = 0;
+    const int sampleMode = selected->TYPE;
+
+    if (sample < 0 || sample >= selected->list_Data_Sample.size()) {
+        const QString label = line->TYPE == 1
+            ? QStringLiteral("%1线 %2")
+                  .arg(lineNumber)
+                  .arg(TreeLabels::timedPoint(selected->GetStartTime().toMSecsSinceEpoch()))
+            : QStringLiteral("%1线 %2点").arg(lineNumber).arg(QString::number(selected->NAME, 'g'));
+        const double offTime = selected->GetOffTime();
+        const QList<st_SampleData_Send> sends = selected->GetSendData();
+        const QList<st_RecvData_VRX2208> recvs = selected->GetRecvData_Vrx2208_RAW(divideByCurrent);
+        emit onCurUse(selected->USE != 0);
+        emit onLoadLog(selected->NOTE);
+        if (calc)
+            calc->onData_SendsByte(sends);
+        SetSendI(selected->GetSendI());
+        SetSendOff(offTime);
+        SetParamFs(selected->GetSendFs());
+        SetParamPeriod(recvs.isEmpty() ? 0 : selected->GetPeriod() / recvs.size());
+        SetParamRepeat(recvs.size());
+        if (calc)
+            calc->onShowData_Recvs(label, recvs, offTime, sampleMode);
+
+        if (line->TYPE == 1) {
+            // The towed neighbours: towPoints wide, the selected point
+            // inside, shifted where the line ends.
+            const int last = qMin(point + towPoints / 2, line->list_Data_Point.size() - 1);
+            int first = qMax(point - (towPoints / 2 - 1), 0);
+            if (last - first < towPoints - 1)
+                first = qMax(last - (towPoints - 1), 0);
+            computeLineProfile(line, first, last, point - first, lineNumber);
+        }
+        return;
+    }
+
+    Data_Sample& chosen = *selected->list_Data_Sample.at(sample);
+    succeeded(orm::fetchById(chosen, {}, database), "sample cannot be read");
+    const double offTime = chosen.GetOffTime();
+    const QString label =
+        QStringLiteral("%1线 %2点 %3采样").arg(lineNumber).arg(QString::number(selected->NAME, 'g')).arg(sample + 1);
+    emit onCurUse(chosen.USE != 0);
+    emit onLoadLog(chosen.NOTE);
+    if (calc) {
+        calc->onData_Send(chosen.GetSendData());
+        calc->onShowData_Recvs(label, {chosen.GetRecvData_Vrx2208_RAW(divideByCurrent)}, offTime, sampleMode);
+    }
+    SetSendI(chosen.GetSendI());
+    SetSendOff(offTime);
+    SetParamFs(chosen.SendFs);
+    SetParamPeriod(chosen.PERIOD);
+    SetParamRepeat(1);
+}
+
+void DataModel_Index::computeLineProfile(const std::shared_ptr<Data_Line>& line, int first, int last, int cursor,
+                                         int lineNumber)
+{
+    LineProfile profile;
+    line->GetRecvData(&profile.matrix, &profile.times, &profile.names, true, first, last, divideByCurrent);
+    showLineProfile(profile, cursor, lineNumber);
+}
+
+void DataModel_Index::startLineProfile(const std::shared_ptr<Data_Line>& line, int lineNumber)
+{
+    // The task works on a copy: the GUI thread goes on changing the line.
+    const LineSnapshot snapshot(*line, 0, line->list_Data_Point.size() - 1);
+    const bool divide = divideByCurrent;
+    const quint64 requested = session;
+    const std::weak_ptr<Data_Line> profiled = line;
+    profileTasks.erase(std::remove_if(profileTasks.begin(), profileTasks.end(),
+                                      [](const QFuture<void>& task) { return task.isFinished(); }),
+                       profileTasks.end());
+    profileTasks.append(QtConcurrent::run(QThreadPool::globalInstance(), [=] {
+        if (!lineProfileMutex().tryLock())
+            return;
+        LineProfile profile;
+        snapshot.GetRecvData(&profile.matrix, &profile.times, &profile.names, true, divide);
+        lineProfileMutex().unlock();
+        QMetaObject::invokeMethod(
+            this,
+            [=] {
+                // Shown only while that whole line is still the selection.
+                const bool selected = requested == session && curLine >= 0 && curLine < lines.size()
+                    && lines.at(curLine) == profiled.lock()
+                    && (curPoint < 0 || curPoint >= lines.at(curLine)->list_Data_Point.size());
+                if (selected)
+                    showLineProfile(profile, -1, lineNumber);
+            },
+            Qt::QueuedConnection);
+    }));
+}
+
+void DataModel_Index::showLineProfile(const LineProfile& profile, int cursor, int lineNumber)
+{
+    if (profile.matrix.isEmpty() || profile.times.isEmpty() || profile.names.isEmpty())
+        return;
+    emit onData_Recv_Line(tr("%1线").arg(lineNumber), profile.names, profile.times, profile.matrix, cursor);
+}
+
+void DataModel_Index::waitForLineProfiles()
+{
+    for (QFuture<void>& task : profileTasks)
+        task.waitForFinished();
+    profileTasks.clear();
+}
+
+// ---- network name
+
+void DataModel_Index::setWifiName()
+{
+    if (!project || !database.isOpen())
+        return;
+    wifiSession = session;
+    wifiName->query();
+}
+
+void DataModel_Index::storeWifiName(const QString& name)
+{
+    // The name belongs to the project that was open when the units connected.
+    if (wifiSession != session || !project || !database.isOpen())
+        return;
+    writeColumns(*project, {QStringLiteral("SSID")}, [&name](Data_Project& row) { row.SSID = name; });
 }

@@ -3,6 +3,7 @@
 #include "acquisition/ZOLVA_Data.h"
 #include "project/ProjectRecords.h"
 
+#include <QFuture>
 #include <QList>
 #include <QModelIndex>
 #include <QPoint>
@@ -20,6 +21,8 @@ class Data_Point;
 class Data_Project;
 class Data_Sample;
 class QKeyEvent;
+class QMutex;
+class WifiName;
 
 // The open project: its database, the whole line / point / sample tree in
 // memory, the current selection and the parameters of the selected or
@@ -45,6 +48,12 @@ public:
     void setCalc(Data_Calc* processor);
     void setDivideByCurrent(bool divide);
     void setSortPointsByName(bool sort);
+    // Replaces the query of the wireless network's name; takes ownership.
+    void setWifiNameQuery(WifiName* query);
+
+    // Held by the one line profile computed on the thread pool; a request
+    // that finds it taken is dropped.
+    static QMutex& lineProfileMutex();
 
     // Opens the project file, creating it when it has no project row yet,
     // and loads the whole tree. False when it cannot be opened or created.
@@ -81,8 +90,10 @@ signals:
     void onPointNoStepChanged(double v);
     // The current line number names no stored line (true) or one (false).
     void isNewLineChanged(bool isNew);
-    void onData_Recv_Line(QString title, QVector<double> points, QVector<double> names, QVector<QVector<double>> datas,
-                          int cursor);
+    // A line profile: title, station numbers, gate times, one matrix row
+    // per gate time, and the selected station's column or -1.
+    void onData_Recv_Line(QString title, QVector<double> stations, QVector<double> times,
+                          QVector<QVector<double>> datas, int cursor);
     void onSaveOver();
     void onLoadLog(QString note);
     // Export progress: items written so far and the total.
@@ -102,6 +113,9 @@ public slots:
     void dataUpload(ZOLVA_Data data);
     void dataSave(bool save);
     void setProjectConfig(st_ProjectConfig config);
+    // Stores the wireless network's name in the project open now, once it
+    // is known.
+    void setWifiName();
     void updateDatabase();
     void SetSendI(double v);
     void SetSendI(QString v);
@@ -130,12 +144,25 @@ private:
         qint32 ParamRepeat = 0;
     };
 
+    struct LineProfile
+    {
+        QVector<QVector<double>> matrix;
+        QVector<double> times;
+        QVector<double> names;
+    };
+
     bool loadTree();
     void fillTree();
     void saveData(const ZOLVA_Data& record);
     void addPoint(const StoreHeader& header, const QList<st_SampleData_Send>& sends,
                   const QList<st_RecvData_VRX2208>& recvs, int sampleMode);
     void addPointTimed(const StoreHeader& header, const st_SampleData_Send& send, const st_RecvData_VRX2208& recv);
+    void selectPoint(const std::shared_ptr<Data_Line>& line, int point, int sample);
+    void computeLineProfile(const std::shared_ptr<Data_Line>& line, int first, int last, int cursor, int lineNumber);
+    void startLineProfile(const std::shared_ptr<Data_Line>& line, int lineNumber);
+    void showLineProfile(const LineProfile& profile, int cursor, int lineNumber);
+    void waitForLineProfiles();
+    void storeWifiName(const QString& name);
     // Row of the line named `name` in lines, or -1.
     int findLine(double name) const;
     // Runs `write` in one transaction; true once it is committed.
@@ -171,4 +198,10 @@ private:
     ZOLVA_Data lastData;
     st_ProjectConfig projectConfig;
     int expandedLine = -1;
+    // Raised by every close: results asked for before belong to a project
+    // that is gone.
+    quint64 session = 0;
+    QVector<QFuture<void>> profileTasks;
+    WifiName* wifiName = nullptr;
+    quint64 wifiSession = 0;
 };

@@ -1,9 +1,14 @@
 #pragma once
 
 #include "acquisition/ZOLVA_Data.h"
+#include "orm/Dao.h"
 #include "orm/Database.h"
 #include "platform/DialogHook.h"
 #include "project/DataModel_Index.h"
+#include "project/Data_Line.h"
+#include "project/Data_Point.h"
+#include "project/Data_Sample.h"
+#include "project/VectorBlob.h"
 
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -53,6 +58,36 @@ public:
         while (q.next())
             values.append(q.value(0).toString());
         return values;
+    }
+
+    // Writes a line of points named 0, 1, 2, ... with one sample each
+    // straight into the file; reopening loads it.
+    static bool addLine(double name, int type, int points)
+    {
+        QSqlDatabase db = orm::Database::connection();
+        bool ok = db.transaction();
+        Data_Line line;
+        line.NAME = name;
+        line.TYPE = type;
+        line.USE = 1;
+        ok = ok && orm::insert(line).isOk();
+        for (int j = 0; ok && j < points; ++j) {
+            Data_Point point;
+            point.NAME = j;
+            point.USE = 1;
+            point.Data_LineID = std::make_shared<Data_Line>(line.ID);
+            Data_Sample s;
+            s.USE = 1;
+            s.PERIOD = 128;
+            s.SendFs = 6.25;
+            s.StartTime = Q_INT64_C(1700000000000) + 1000 * j;
+            s.DATA_RECV = vectorToBlob({1e-3 * (j + 1), 5e-4});
+            s.DATA_RECV_POS = vectorToBlob({100.0, 200.0});
+            ok = orm::insert(point).isOk();
+            s.Data_PointID = std::make_shared<Data_Point>(point.ID);
+            ok = ok && orm::insert(s).isOk();
+        }
+        return ok && db.commit();
     }
 
     // Labels of the children of `item`, or of the top level.
