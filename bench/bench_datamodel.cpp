@@ -1,15 +1,18 @@
 // The data model on a synthetic survey day: opening the project to a filled
 // tree (beside the sqlite3 shell reading the same columns from the same
-// file), resident memory after the open, and storing one point of three
-// samples.
+// file), resident memory after the open, storing one point of three
+// samples, and selecting points and samples; line profiles of 600 points on
+// the GUI thread and of 1000 points on the thread pool.
 
 #include "SyntheticProject.h"
 
 #include "project/DataModel_Index.h"
+#include "project/Data_Calc.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -107,6 +110,46 @@ void storePoints(const QString& path)
     std::printf("store one point of 3 samples:  %8.1f ms (median of %d)\n", median(stores), int(stores.size()));
 }
 
+void selectItems(const QString& path)
+{
+    Data_Calc calc;
+    DataModel_Index model;
+    model.setCalc(&calc);
+    model.openProject(path);
+    QVector<double> points;
+    QVector<double> samples;
+    QVector<double> towed;
+    for (int i = 0; i < 30; ++i) {
+        points.append(millis([&] { model.setIndex(i, (37 * i) % 200, -1); }));
+        samples.append(millis([&] { model.setIndex(i, (37 * i) % 200, i % 4); }));
+        towed.append(millis([&] { model.setIndex(30, 100 + 150 * i, -1); }));
+    }
+    std::printf("select a point of 4 samples:   %8.1f ms (median of %d)\n", median(points), int(points.size()));
+    std::printf("select a sample:               %8.1f ms (median of %d)\n", median(samples), int(samples.size()));
+    std::printf("select a towed point (60 nb.): %8.1f ms (median of %d)\n", median(towed), int(towed.size()));
+}
+
+void profileLines(const QString& path)
+{
+    Data_Calc calc;
+    DataModel_Index model;
+    model.setCalc(&calc);
+    model.openProject(path);
+    QEventLoop arrived;
+    QObject::connect(&model, &DataModel_Index::onData_Recv_Line, &arrived, &QEventLoop::quit);
+    QVector<double> gui;
+    QVector<double> pool;
+    for (int round = 0; round < kRounds; ++round) {
+        gui.append(millis([&] { model.setIndex(1, -1, -1); }));
+        pool.append(millis([&] {
+            model.setIndex(0, -1, -1);
+            arrived.exec();
+        }));
+    }
+    std::printf("profile of 600 points, GUI:    %8.1f ms (median of %d)\n", median(gui), kRounds);
+    std::printf("profile of 1000 points, pool:  %8.1f ms (median of %d, to the result)\n", median(pool), kRounds);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -122,5 +165,8 @@ int main(int argc, char** argv)
     QFile::copy(day, copy);
     storePoints(copy);
     QFile::remove(copy);
+    selectItems(day);
+    profileLines(ensureFile(dir, QStringLiteral("profiles.ZOLVA"),
+                            {SyntheticProject::Line{1.0, 0, 1000, 4}, SyntheticProject::Line{2.0, 0, 600, 4}}));
     return 0;
 }
