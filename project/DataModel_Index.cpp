@@ -110,10 +110,7 @@ DataModel_Index::DataModel_Index(QWidget* parent)
     setAutoScroll(false);
 
     SetSendI(0.0);
-    m_sendOff = 0.0;
     SetParamFs(0.0);
-    m_paramPeriod = 0;
-    m_paramRepeat = 0;
 
     connect(this, &QWidget::customContextMenuRequested, this, &DataModel_Index::onChangePointNameDl);
     connect(this, &QAbstractItemView::doubleClicked, this, &DataModel_Index::onDoubleClicked);

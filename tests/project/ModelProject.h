@@ -39,25 +39,17 @@ public:
         return open();
     }
 
-    // Runs SQL on the project's own connection; the first value of the last row.
-    static QVariant sql(const QString& text)
+    // Runs SQL on the project's own connection: the first value of each
+    // row, joined by '|'.
+    static QString sql(const QString& text)
     {
         QSqlQuery q(orm::Database::connection());
         if (!q.exec(text))
             qWarning("%s: %s", qPrintable(text), qPrintable(q.lastError().text()));
-        QVariant last;
-        while (q.next())
-            last = q.value(0);
-        return last;
-    }
-    static QStringList column(const QString& text)
-    {
-        QSqlQuery q(orm::Database::connection());
-        q.exec(text);
         QStringList values;
         while (q.next())
             values.append(q.value(0).toString());
-        return values;
+        return values.join(QLatin1Char('|'));
     }
 
     // Writes a line of points named 0, 1, 2, ... with one sample each
