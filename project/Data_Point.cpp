@@ -5,26 +5,45 @@
 #include "project/Data_Line.h"
 #include "project/Data_Sample.h"
 
+#include <QDebug>
+
+#include <utility>
+
 namespace {
 
 using Samples = QVector<std::shared_ptr<Data_Sample>>;
 
-// Sum of what `value` reads from each sample after fetching `columns`.
+// Reads `columns` of one sample (every column when empty). A sample that
+// cannot be read must not be computed from whatever its fields held before.
+bool fetched(Data_Sample& sample, const QStringList& columns = {})
+{
+    const orm::Status status = orm::fetchById(sample, columns);
+    if (!status.isOk())
+        qWarning() << "Data_Point: sample" << sample.ID << "left out, not read:" << status.error().text();
+    return status.isOk();
+}
+
+// The sum of what `value` reads from each sample after fetching `columns`,
+// and the number of samples that could be read.
 template <class F>
-double sumOver(const Samples& samples, const QStringList& columns, F value)
+std::pair<double, int> sumOver(const Samples& samples, const QStringList& columns, F value)
 {
     double sum = 0.0;
+    int count = 0;
     for (const std::shared_ptr<Data_Sample>& sample : samples) {
-        orm::fetchById(*sample, columns);
+        if (!fetched(*sample, columns))
+            continue;
         sum += value(*sample);
+        ++count;
     }
-    return sum;
+    return {sum, count};
 }
 
 template <class F>
 double meanOver(const Samples& samples, const QStringList& columns, F value)
 {
-    return samples.isEmpty() ? 0.0 : sumOver(samples, columns, value) / samples.size();
+    const std::pair<double, int> total = sumOver(samples, columns, value);
+    return total.second == 0 ? 0.0 : total.first / total.second;
 }
 
 // One result per sample, each made from the whole fetched row.
@@ -33,18 +52,18 @@ auto eachRow(const Samples& samples, F make)
 {
     QList<decltype(make(*samples.first()))> results;
     for (const std::shared_ptr<Data_Sample>& sample : samples) {
-        orm::fetchById(*sample);
-        results.append(make(*sample));
+        if (fetched(*sample))
+            results.append(make(*sample));
     }
     return results;
 }
 
-// The first sample, used or not, after fetching `column`; nullptr without one.
+// The first sample, used or not, after fetching `column`; nullptr without
+// one or when it cannot be read.
 const Data_Sample* firstFetched(const Samples& samples, const QString& column)
 {
-    if (samples.isEmpty() || !samples.first())
+    if (samples.isEmpty() || !samples.first() || !fetched(*samples.first(), {column}))
         return nullptr;
-    orm::fetchById(*samples.first(), {column});
     return samples.first().get();
 }
 
@@ -117,7 +136,7 @@ QDateTime Data_Point::GetStartTime()
 
 int Data_Point::GetPeriod()
 {
-    return int(sumOver(usedSamples(), {QStringLiteral("PERIOD")}, [](const Data_Sample& s) { return s.PERIOD; }));
+    return int(sumOver(usedSamples(), {QStringLiteral("PERIOD")}, [](const Data_Sample& s) { return s.PERIOD; }).first);
 }
 
 void Data_Point::p_getRecvData(QList<QVector<double>>* values, QList<QVector<double>>* times, bool divideByCurrent)
@@ -130,7 +149,8 @@ void Data_Point::p_getRecvData(QList<QVector<double>>* values, QList<QVector<dou
     if (list_Data_Sample.isEmpty())
         return;
     for (const std::shared_ptr<Data_Sample>& sample : usedSamples()) {
-        orm::fetchById(*sample);
+        if (!fetched(*sample))
+            continue;
         QVector<double> v;
         QVector<double> t;
         sample->GetRecvData(&v, &t, mode, divideByCurrent);
@@ -142,11 +162,13 @@ void Data_Point::p_getRecvData(QList<QVector<double>>* values, QList<QVector<dou
     // does not keep every waveform of the line in memory. A failed reload
     // keeps the samples as they are rather than leave the point empty.
     Samples reloaded;
-    if (orm::fetchByQuery(
-            orm::Query{QStringLiteral("WHERE Data_Sample.Data_PointID = ? ORDER BY ID"), {ID}}, reloaded,
-            {QStringLiteral("USE"), QStringLiteral("PERIOD"), QStringLiteral("SendFs"), QStringLiteral("Data_PointID")})
-            .isOk())
+    const orm::Status status = orm::fetchByQuery(
+        orm::Query{QStringLiteral("WHERE Data_Sample.Data_PointID = ? ORDER BY ID"), {ID}}, reloaded,
+        {QStringLiteral("USE"), QStringLiteral("PERIOD"), QStringLiteral("SendFs"), QStringLiteral("Data_PointID")});
+    if (status.isOk())
         list_Data_Sample = reloaded;
+    else
+        qWarning() << "Data_Point: samples of point" << ID << "kept, not reloaded:" << status.error().text();
 }
 
 void Data_Point::GetRecvData(QVector<double>* values, QVector<double>* times, bool divideByCurrent)

@@ -6,6 +6,7 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -58,7 +59,13 @@ void TimeChannel::toTimeChannels(QVector<double>& times, QVector<double>& values
         values.clear();
         return;
     }
-    const double tmax = *std::max_element(times.cbegin(), times.cend());
+    // A time that is no number falls in no window; it must not decide the
+    // range of gates either.
+    double tmax = -std::numeric_limits<double>::infinity();
+    for (double t : qAsConst(times)) {
+        if (t > tmax)
+            tmax = t;
+    }
     const QVector<double> gates = select(10.0, tmax, gateTable());
     const int m = gates.size();
 

@@ -36,14 +36,15 @@ double turnOffTime(double fs, QVector<double>& wave)
         return 0.0;
 
     // Each smoothed value averages the last four smoothed values and the
-    // new raw sample.
+    // new raw sample, added oldest first: another order changes the last
+    // bit, which can carry a difference across the settling limit.
     QVector<double> s(n);
     for (int i = 0; i < n; ++i) {
         const int m = qMin(i, 4);
-        double acc = wave.at(i);
+        double acc = 0.0;
         for (int k = i - m; k < i; ++k)
             acc += s.at(k);
-        s[i] = acc / (m + 1);
+        s[i] = (acc + wave.at(i)) / (m + 1);
     }
     QVector<double> d(n, 0.0);
     for (int i = 1; i < n; ++i)

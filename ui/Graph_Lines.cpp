@@ -428,12 +428,18 @@ void Graph_Lines::drawLinear(GraphLine* line, double alphaF)
 
 void Graph_Lines::drawLog(GraphLine* line, double alphaF)
 {
+    // A value that is no number has no place on the axis: the clamp would
+    // pin it to an end as if it were measured there.
     const int count = std::min(line->x.size(), line->y.size());
-    QVector<double> xs(count);
-    QVector<double> ys(count);
+    QVector<double> xs;
+    QVector<double> ys;
+    xs.reserve(count);
+    ys.reserve(count);
     for (int i = 0; i < count; ++i) {
-        xs[i] = std::fabs(line->x.at(i));
-        ys[i] = std::fabs(line->y.at(i));
+        if (std::isnan(line->x.at(i)) || std::isnan(line->y.at(i)))
+            continue;
+        xs.append(std::fabs(line->x.at(i)));
+        ys.append(std::fabs(line->y.at(i)));
     }
 
     removeCurve(line);

@@ -169,8 +169,11 @@ bool HViewProxyObject::bindEnum(const QString& property, QWidget* widget)
         combo->addItem(QString::fromUtf8(metaEnum.key(i)));
     combo->setCurrentIndex(propertyValue(property).toInt());
 
-    connect(combo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            [this, property](int index) { writeBack(property, index); });
+    // Index -1 is no choice of the operator: clear() emits it.
+    connect(combo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this, property](int index) {
+        if (index >= 0)
+            writeBack(property, index);
+    });
     return true;
 }
 
@@ -208,8 +211,10 @@ bool HViewProxyObject::bindDouble(const QString& property, QWidget* widget, cons
     if (combo) {
         recordSetter(widget, "setCurrentText(const QString &)", KindString);
         combo->setCurrentText(formatted(format, value));
-        connect(combo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-                [this, property, combo](int index) { writeBack(property, combo->itemText(index).toDouble()); });
+        connect(combo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this, property, combo](int index) {
+            if (index >= 0)
+                writeBack(property, combo->itemText(index).toDouble());
+        });
         return true;
     }
     bindText(property, widget, format.isEmpty() ? QString::number(value, 'g', 6) : formatted(format, value),
@@ -230,7 +235,9 @@ bool HViewProxyObject::isTextWidget(const QWidget* widget)
     return qobject_cast<const QLabel*>(widget) || qobject_cast<const QLineEdit*>(widget);
 }
 
-// Labels only show the value; line edits also write back once editing is finished.
+// Labels only show the value; line edits also write back once editing is
+// finished, and only text the operator changed: focus leaving an untouched
+// field would otherwise store the value rounded to its display format.
 void HViewProxyObject::bindText(const QString& property, QWidget* widget, const QString& text, TextParser parse)
 {
     recordSetter(widget, "setText(const QString &)", KindString);
@@ -240,8 +247,12 @@ void HViewProxyObject::bindText(const QString& property, QWidget* widget, const 
     }
     auto* edit = qobject_cast<QLineEdit*>(widget);
     edit->setText(text);
-    connect(edit, &QLineEdit::editingFinished, this,
-            [this, property, edit, parse] { writeBack(property, parse(edit->text())); });
+    connect(edit, &QLineEdit::editingFinished, this, [this, property, edit, parse] {
+        if (!edit->isModified())
+            return;
+        edit->setModified(false);
+        writeBack(property, parse(edit->text()));
+    });
 }
 
 QVariant HViewProxyObject::propertyValue(const QString& property) const

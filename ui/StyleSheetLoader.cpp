@@ -9,6 +9,10 @@
 namespace {
 
 constexpr int MaxFileSize = 1000000;
+// Far more references than a style-sheet line holds; reached only when
+// inserted values keep forming new references, which no written-reference
+// check can see ("$b" holding "$$a" with "$a" holding "b").
+constexpr int MaxSubstitutionsPerLine = 1000;
 
 const QString VariablePattern = QStringLiteral("\\$[A-Za-z](?:-?[0-9A-Za-z]+)*");
 
@@ -257,20 +261,20 @@ bool StyleSheetLoader::processDefinition(QString& line)
 QString StyleSheetLoader::substituteVariables(QString text)
 {
     text.remove(trailingBlanksExpression());
-    do {
+    // The scan restarts at the beginning, so an inserted value is scanned too.
+    for (int substitutions = 0;; ++substitutions) {
         if (isBlank(text))
             return QString();
-    } while (substituteNext(text));
-    return text;
-}
-
-bool StyleSheetLoader::substituteNext(QString& text)
-{
-    const QRegularExpressionMatch match = variableExpression().match(text);
-    if (!match.hasMatch())
-        return false;
-    text.replace(match.capturedStart(0), match.capturedLength(0), variableValue(match.captured(0)));
-    return true;
+        const QRegularExpressionMatch match = variableExpression().match(text);
+        if (!match.hasMatch())
+            return text;
+        const QString name = match.captured(0);
+        if (substitutions == MaxSubstitutionsPerLine) {
+            reportVariableError(name, QStringLiteral("is defined recursively."));
+            return QString();
+        }
+        text.replace(match.capturedStart(0), match.capturedLength(0), variableValue(name));
+    }
 }
 
 QString StyleSheetLoader::variableValue(const QString& name)

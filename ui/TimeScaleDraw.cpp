@@ -4,6 +4,8 @@
 
 #include <QDateTime>
 
+#include <cmath>
+
 TimeScaleDraw::TimeScaleDraw()
     : QwtDateScaleDraw(Qt::LocalTime)
 {
@@ -11,8 +13,12 @@ TimeScaleDraw::TimeScaleDraw()
 
 QwtText TimeScaleDraw::label(double value) const
 {
-    const QDateTime time = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(value), Qt::LocalTime);
-    QwtText label(time.toString(QStringLiteral("hh:mm:ss")));
+    QString text;
+    // Converting a value outside qint64, NaN included, is undefined.
+    if (std::fabs(value) < 9e18)
+        text = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(value), Qt::LocalTime)
+                   .toString(QStringLiteral("hh:mm:ss"));
+    QwtText label(text);
     label.setFont(PlotFont::font());
     return label;
 }

@@ -171,12 +171,16 @@ void tst_Mapper::rowsAsTheFileHoldsThem()
     const Status failed = orm::fetchById(book);
     QCOMPARE(failed.kind(), Status::Failed);
     QVERIFY(failed.error().databaseText().contains(QStringLiteral("no such table")));
+    const orm::ConnectionSettings settings = orm::Database::settings();
     orm::Database::dropAll();
-    QFile junk(orm::Database::settings().databaseName);
+    QFile junk(settings.databaseName);
     QVERIFY(junk.open(QIODevice::WriteOnly));
     junk.write(QByteArray(4096, 'x'));
     junk.close();
-    QCOMPARE(orm::createTable<Book>().kind(), Status::Failed);
+    orm::Database::setSettings(settings);
+    const Status notDatabase = orm::createTable<Book>();
+    QCOMPARE(notDatabase.kind(), Status::Failed);
+    QVERIFY(notDatabase.error().databaseText().contains(QStringLiteral("not a database")));
 }
 
 void tst_Mapper::eachThreadHasItsOwnConnectionUntilDropped()
@@ -189,18 +193,26 @@ void tst_Mapper::eachThreadHasItsOwnConnectionUntilDropped()
     QString theirs;
     Shelf read;
     read.ID = 1;
+    Status readStatus = Status::failed(QStringLiteral("not run"));
     std::unique_ptr<QThread> thread(QThread::create([&] {
         theirs = orm::Database::connection().connectionName();
-        orm::fetchById(read);
+        readStatus = orm::fetchById(read);
     }));
     thread->start();
     QVERIFY(thread->wait(10000));
+    QVERIFY(readStatus.isOk());
     QVERIFY(!theirs.isEmpty() && theirs != mine);
     QCOMPARE(read.Label, QStringLiteral("main"));
 
     orm::Database::dropAll();
     QVERIFY(!QSqlDatabase::connectionNames().contains(mine));
     QVERIFY(!QSqlDatabase::connectionNames().contains(theirs));
+    // Nothing reopens the dropped file behind the caller's back.
+    Status closed;
+    QVERIFY(!orm::Database::connection(&closed).isValid());
+    QVERIFY(closed.isFailed());
+    QVERIFY(orm::fetchById(read).isFailed());
+    QCOMPARE(QSqlDatabase::connectionNames().size(), 0);
     // The next call opens a fresh connection on the new settings.
     orm::ConnectionSettings settings;
     settings.databaseName = m_dir.filePath(QStringLiteral("other.db"));

@@ -90,6 +90,8 @@ void tst_StoredSample::turnOffTimeOfStep_data()
     QTest::newRow("j = 58, 30.0 us") << step(46) << 2e6 << 30.0;
     QTest::newRow("never settles") << QVector<double>(100, 1.0) << 2e6 << 0.0;
     QTest::newRow("five samples") << QVector<double>(5, 0.0) << 2e6 << 0.0;
+    // Summed oldest first, d[2] is 0.05000000000000002: above the limit.
+    QTest::newRow("sum order") << QVector<double>{0.1, 0, 0.15, 0.3, 0.15, 0.15} << 2e6 << 0.0;
     QTest::newRow("no sample rate") << step(1) << 0.0 << 0.0;
     QTest::newRow("negative rate") << step(1) << -2e6 << 0.0;
     QTest::newRow("rate not finite") << step(1) << double(NAN) << 0.0;

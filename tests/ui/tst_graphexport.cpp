@@ -1,11 +1,9 @@
 #include "platform/DialogHook.h"
 #include "ui/Graph_Lines.h"
 
-#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -44,7 +42,6 @@ private slots:
     void fileNamesAndMessages();
     void csvTakesFirstCurveNamedLikeTitle();
     void unwritableFilesAreReported();
-    void contextMenuOffersBothExports();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -140,23 +137,6 @@ void tst_GraphExport::unwritableFilesAreReported()
     graph.exportToTxt();
     QCOMPARE(m_shown,
              (QStringList{QStringLiteral("2 截图: 导出文件不能打开"), QStringLiteral("2 导出数据: 导出文件不能打开")}));
-}
-
-void tst_GraphExport::contextMenuOffersBothExports()
-{
-    Graph_Lines graph;
-    graph.setGraphTitle(QStringLiteral("menu"));
-    graph.newLine(QStringLiteral("menu"), {1.0, 2.0}, {3.0, 4.0});
-    QCOMPARE(graph.contextMenuPolicy(), Qt::CustomContextMenu);
-    QStringList texts;
-    for (QAction* action : graph.findChild<QMenu*>()->actions()) {
-        texts << action->text();
-        action->trigger();
-    }
-    QCOMPARE(texts, (QStringList{QStringLiteral("截图"), QStringLiteral("导出数据")}));
-    QCOMPARE(m_shown,
-             (QStringList{success(QStringLiteral("截图"), QStringLiteral("menu.png")),
-                          success(QStringLiteral("导出数据"), QStringLiteral("menu.csv"))}));
 }
 
 QTEST_MAIN(tst_GraphExport)

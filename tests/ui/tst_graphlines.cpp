@@ -4,18 +4,14 @@
 #include "ui/SimpleScaleDraw.h"
 #include "ui/TimeScaleDraw.h"
 
-#include <QMetaEnum>
-#include <QRegularExpression>
 #include <QTest>
 
 #include <qwt_legend.h>
 #include <qwt_plot_curve.h>
 #include <qwt_plot_marker.h>
-#include <qwt_scale_engine.h>
-#include <qwt_symbol.h>
 
+#include <cmath>
 #include <limits>
-#include <typeinfo>
 
 namespace {
 
@@ -43,19 +39,6 @@ void setUpDecay(Graph_Lines& graph)
     graph.setLogClamp(true, 1e-9, 10.0);
 }
 
-QString className(const std::type_info& type)
-{
-    return QString::fromLatin1(type.name()).remove(QRegularExpression(QStringLiteral("^(class )?[0-9]*")));
-}
-
-QString scaleOf(const Graph_Lines& graph, int axis)
-{
-    return QStringLiteral("%1 %2 %3/%4")
-        .arg(className(typeid(*graph.axisScaleDraw(axis))), className(typeid(*graph.axisScaleEngine(axis))))
-        .arg(graph.axisMaxMajor(axis))
-        .arg(graph.axisMaxMinor(axis));
-}
-
 } // namespace
 
 class tst_GraphLines : public QObject
@@ -64,10 +47,6 @@ class tst_GraphLines : public QObject
 
 private slots:
     void logDrawingClampsAndKeepsInBounds();
-    void curveStyleFollowsAxisAndAlpha_data();
-    void curveStyleFollowsAxisAndAlpha();
-    void axisScaleTypes_data();
-    void axisScaleTypes();
     void profileMatrix();
     void cursorStaysInsideStoredAxis();
     void canvasLabelsLegendAndTitle();
@@ -81,7 +60,8 @@ void tst_GraphLines::logDrawingClampsAndKeepsInBounds()
     setUpDecay(graph);
     graph.newLine(QStringLiteral("one point"), {1.0}, {2.0});
     QVERIFY(curves(graph).isEmpty());
-    graph.newLine(QStringLiteral("a"), {10.0, -20.0, 30.0, 40.0}, {0.0, -5e-3, 20.0, 1e-4});
+    // A value that is no number is left out, not pinned to an end.
+    graph.newLine(QStringLiteral("a"), {10.0, -20.0, 25.0, 30.0, 40.0}, {0.0, -5e-3, std::nan(""), 20.0, 1e-4});
     QCOMPARE(yValues(curves(graph).first()), (QVector<double>{1e-9, 5e-3, 10.0, 1e-4}));
     QCOMPARE(curves(graph).first()->sample(1).x(), 20.0);
 
@@ -94,68 +74,6 @@ void tst_GraphLines::logDrawingClampsAndKeepsInBounds()
     QCOMPARE(curves(graph).size(), 3);
     for (const QwtPlotCurve* curve : curves(graph))
         QCOMPARE(curve->dataSize(), size_t(2));
-}
-
-void tst_GraphLines::curveStyleFollowsAxisAndAlpha_data()
-{
-    QTest::addColumn<bool>("logY");
-    QTest::addColumn<double>("alpha");
-    QTest::addColumn<QString>("style");
-    QTest::newRow("log faded") << true << 0.5 << "line #ff808080 DashDotLine";
-    QTest::newRow("log full") << true << 1.0 << "no line #ff0000ff SolidLine, diamond 8 #ff0000ff on #00000000";
-    QTest::newRow("linear faded") << false << 0.5 << "line #800000ff SolidLine";
-}
-
-void tst_GraphLines::curveStyleFollowsAxisAndAlpha()
-{
-    QFETCH(bool, logY);
-    QFETCH(double, alpha);
-    Graph_Lines graph;
-    setUpDecay(graph);
-    graph.setAxisY(logY, true);
-    graph.newLine(QStringLiteral("a"), {10.0, 20.0}, {1e-3, 1e-4}, alpha);
-
-    const QwtPlotCurve* curve = curves(graph).value(0);
-    QVERIFY(curve);
-    QString style = QStringLiteral("%1 %2 %3")
-                        .arg(QLatin1String(curve->style() == QwtPlotCurve::NoCurve ? "no line" : "line"),
-                             curve->pen().color().name(QColor::HexArgb),
-                             QMetaEnum::fromType<Qt::PenStyle>().valueToKey(curve->pen().style()));
-    if (const QwtSymbol* symbol = curve->symbol()) {
-        style += QStringLiteral(", %1 %2 %3 on %4")
-                     .arg(QLatin1String(symbol->style() == QwtSymbol::Diamond ? "diamond" : "other"))
-                     .arg(symbol->size().width())
-                     .arg(symbol->pen().color().name(QColor::HexArgb), symbol->brush().color().name(QColor::HexArgb));
-    }
-    QTEST(style, "style");
-}
-
-void tst_GraphLines::axisScaleTypes_data()
-{
-    QTest::addColumn<int>("axis");
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QString>("scale");
-    QTest::newRow("x log") << QwtCompat::XBottom << int(Graph_Lines::Log10) << "SciScaleDraw QwtLogScaleEngine 10/10";
-    QTest::newRow("x time") << QwtCompat::XBottom << int(Graph_Lines::Time) << "TimeScaleDraw QwtDateScaleEngine 7/0";
-    QTest::newRow("y log") << QwtCompat::YLeft << int(Graph_Lines::Log10) << "SciScaleDraw QwtLogScaleEngine 10/10";
-    QTest::newRow("y time is linear") << QwtCompat::YLeft << int(Graph_Lines::Time)
-                                      << "SimpleScaleDraw QwtLinearScaleEngine 4/0";
-}
-
-void tst_GraphLines::axisScaleTypes()
-{
-    QFETCH(int, axis);
-    QFETCH(int, type);
-    const char* property = axis == QwtCompat::XBottom ? "AxisXScale" : "AxisYScale";
-    Graph_Lines graph;
-    QCOMPARE(scaleOf(graph, axis), QStringLiteral("SimpleScaleDraw QwtLinearScaleEngine 5/0"));
-    QVERIFY(graph.setProperty(property, type));
-    QCOMPARE(graph.property(property).toInt(), type);
-    QTEST(scaleOf(graph, axis), "scale");
-
-    graph.onSetAxisScale(false, false);
-    QCOMPARE(graph.property(property).toInt(), int(Graph_Lines::Linear));
-    QCOMPARE(scaleOf(graph, axis), QStringLiteral("SimpleScaleDraw QwtLinearScaleEngine 4/0"));
 }
 
 void tst_GraphLines::profileMatrix()
@@ -227,8 +145,6 @@ void tst_GraphLines::canvasLabelsLegendAndTitle()
 
     QVERIFY(graph.setProperty("Title", QStringLiteral("当前采集")));
     QCOMPARE(graph.title().text(), QStringLiteral("当前采集"));
-    QCOMPARE(graph.title().font().family(), QStringLiteral("SIMSUN"));
-    QCOMPARE(graph.title().font().pixelSize(), PlotFont::font().pixelSize() + 4);
     QVERIFY(graph.setProperty("TitleShow", false));
     QVERIFY(graph.title().isEmpty());
 }
@@ -246,6 +162,8 @@ void tst_GraphLines::scaleLabels_data()
     QTest::newRow("sci 2e-5") << int(Sci) << 2e-5 << "2.0e-05";
     QTest::newRow("sci 0.5") << int(Sci) << 0.5 << "5.0e-01";
     QTest::newRow("time epoch") << int(Time) << 0.0 << "08:00:00";
+    QTest::newRow("time not a number") << int(Time) << std::nan("") << "";
+    QTest::newRow("time beyond range") << int(Time) << 1e300 << "";
     QTest::newRow("simple") << int(Simple) << 1234567.0 << "1.23457e+06";
 }
 

@@ -86,6 +86,12 @@ void tst_StyleSheetLoader::load_data()
                        "is defined recursively.",
                        "style sheet variable $p in \"B { color: $p $ok $ok; }\" in file \"%D/main.css\" "
                        "is defined recursively."};
+    // "$b" holds "$$a", which forms "$b" again once "$a" is inserted.
+    QTest::newRow("cycle formed by insertion ends")
+        << QStringList{"main.css", "A { color: $b; }\nB { color: red; }\n"} << QStringList{"$a", "b", "$b", "$$a"}
+        << "B { color: red; }\n"
+        << QStringList{"style sheet variable $b in \"A { color: $b; }\" in file \"%D/main.css\" "
+                       "is defined recursively."};
     QTest::newRow("import recursion and repeats")
         << QStringList{"self.css", "@import \"self.css\";\nS {}\n",
                        "once.css", "O {}\n",

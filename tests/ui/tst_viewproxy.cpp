@@ -54,6 +54,7 @@ private slots:
     void choicesFollowBothWays();
     void doubleFormatsOnLabelAndComboBox();
     void lineEditsWriteBackWhenEditingFinishes();
+    void untouchedFieldsWriteNothing();
     void unsupportedBindingsFail();
     void lifetimes();
 
@@ -142,13 +143,44 @@ void tst_ViewProxy::lineEditsWriteBackWhenEditingFinishes()
     QCOMPARE(count.text(), QStringLiteral("042"));
 
     name.setText(QStringLiteral("终点"));
+    name.setModified(true);
     QCOMPARE(m_model->m_name, QStringLiteral("起点"));
     emit name.editingFinished();
     QCOMPARE(m_model->m_name, QStringLiteral("终点"));
 
     count.setText(QStringLiteral("abc"));
+    count.setModified(true);
     emit count.editingFinished();
     QCOMPARE(m_model->m_count, 0);
+}
+
+void tst_ViewProxy::untouchedFieldsWriteNothing()
+{
+    // Focus passing through a field must not store the value rounded to its
+    // display format.
+    m_model->m_level = 15.024;
+    QLineEdit size;
+    QVERIFY(bind("Level", &size, QStringLiteral("%.1f")));
+    emit size.editingFinished();
+    QCOMPARE(m_model->m_level, 15.024);
+    m_model->setProperty("Level", 7.5);
+    QLineEdit line;
+    QVERIFY(bind("Level", &line, QStringLiteral("%.0f")));
+    QCOMPARE(line.text(), QStringLiteral("8"));
+    emit line.editingFinished();
+    emit size.editingFinished();
+    QCOMPARE(m_model->m_level, 7.5);
+
+    // Emptying a combo box is no choice of an item.
+    QComboBox mode;
+    QComboBox level;
+    level.addItems({QStringLiteral("7.5"), QStringLiteral("25")});
+    QVERIFY(bind("Mode", &mode));
+    QVERIFY(bind("Level", &level, QStringLiteral("%g")));
+    mode.clear();
+    level.clear();
+    QCOMPARE(m_model->m_mode, Model::Second);
+    QCOMPARE(m_model->m_level, 7.5);
 }
 
 void tst_ViewProxy::unsupportedBindingsFail()

@@ -1,0 +1,176 @@
+#include "ui/Form_SampleControl.h"
+
+#include "platform/DialogHook.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+class tst_FormSampleControl : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Form_SampleControl> m_panel;
+
+    template <class W = QLineEdit>
+    W* child(const QString& name)
+    {
+        return m_panel->findChild<W*>(name);
+    }
+
+private slots:
+    void init()
+    {
+        DialogHook::setQuestionAnswer({});
+        m_panel = std::make_unique<Form_SampleControl>();
+    }
+
+    void entriesAreValidated()
+    {
+        const struct
+        {
+            const char* field;
+            QStringList accepted, refused;
+        } cases[] = {
+            {"LineNo", {"0", "7", "-1234567"}, {"01", "12345678", "-0"}},
+            {"PointNo", {"12.5", "-3"}, {"12.55"}},
+            {"ParamPeriod", {"1", "99999"}, {"0", "100000", "010"}},
+            {"ParamRepeat", {"1", "99999"}, {"0", "100000"}},
+        };
+        for (const auto& c : cases) {
+            QLineEdit* edit = child(QLatin1String(c.field));
+            for (const QString& typed : c.accepted + c.refused) {
+                edit->clear();
+                QTest::keyClicks(edit, typed);
+                const bool accepted = edit->text() == typed && edit->hasAcceptableInput();
+                QVERIFY2(accepted == c.accepted.contains(typed), qPrintable(c.field + (' ' + typed)));
+            }
+        }
+    }
+
+    void startNeedsFourEntriesAndLineNumberIsAnnounced()
+    {
+        auto* start = child<QPushButton>("pushButton_Start");
+        for (const char* name : {"ParamRepeat", "ParamPeriod", "PointNo", "LineNo"}) {
+            child(QLatin1String(name))->clear();
+            QVERIFY2(!start->isEnabled(), name);
+            QTest::keyClicks(child(QLatin1String(name)), QStringLiteral("-12"));
+            QVERIFY2(start->isEnabled(), name);
+        }
+        QSignalSpy lines(m_panel.get(), &Form_SampleControl::lineNoChanged);
+        QTest::keyClick(child("LineNo"), Qt::Key_Return);
+        QCOMPARE(lines.count(), 1);
+        QCOMPARE(lines.at(0).at(0).toDouble(), -12.0);
+    }
+
+    void buttonsFollowTheStatus_data()
+    {
+        QTest::addColumn<QStringList>("statuses");
+        QTest::addColumn<bool>("panelEnabled");
+        QTest::addColumn<bool>("numbersEnabled");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("idle") << QStringList{"IDLE"} << true << true << "Start";
+        QTest::newRow("configuring") << QStringList{"IDLE", "SETPARAM"} << true << false << "Stop";
+        QTest::newRow("sampling") << QStringList{"IDLE", "SAMPLING"} << true << false << "Stop";
+        QTest::newRow("upload") << QStringList{"SAMPLING", "UPLOAD"} << true << false << "SaveOK SaveCancel";
+        QTest::newRow("saving") << QStringList{"IDLE", "SAVING"} << true << true << "SaveOK SaveCancel";
+        QTest::newRow("disconnected") << QStringList{"IDLE", "DISCONN"} << false << true << "Start";
+    }
+
+    void buttonsFollowTheStatus()
+    {
+        QFETCH(QStringList, statuses);
+        // The binding fills the hidden combo box with the status key names.
+        auto* status = child<QComboBox>("SampleStatus");
+        status->addItems({"DISCONN", "IDLE", "SETPARAM", "SAMPLING", "UPLOAD", "SAVING"});
+        for (const QString& s : statuses)
+            status->setCurrentText(s);
+        QTEST(m_panel->isEnabled(), "panelEnabled");
+        QTEST(child("LineNo")->isEnabledTo(m_panel.get()) && child("PointNo")->isEnabledTo(m_panel.get()),
+              "numbersEnabled");
+        QStringList shown;
+        for (const char* button : {"Start", "Stop", "SaveOK", "SaveCancel"}) {
+            if (!child<QPushButton>(QStringLiteral("pushButton_") + button)->isHidden())
+                shown << button;
+        }
+        QTEST(shown.join(' '), "shown");
+    }
+
+    void confirmations_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QString>("question");
+        for (bool yes : {true, false}) {
+            QTest::addRow("stop %d", yes) << "pushButton_Stop" << yes << "停止采集|请确认停止当前采集！";
+            QTest::addRow("discard %d", yes) << "pushButton_SaveCancel" << yes << "停止采集|请确认取消保存！";
+        }
+    }
+
+    void confirmations()
+    {
+        QFETCH(bool, yes);
+        QStringList asked;
+        DialogHook::setQuestionAnswer([&](const DialogHook::Message& m) {
+            asked << m.title + '|' + m.text;
+            return yes;
+        });
+        QSignalSpy stops(m_panel.get(), &Form_SampleControl::clickBtnStop);
+        QSignalSpy discards(m_panel.get(), &Form_SampleControl::clickBtnSaveCancel);
+        QFETCH(QString, button);
+        child<QPushButton>(button)->click();
+        QTEST(asked.join(QString()), "question");
+        QCOMPARE(stops.count() + discards.count(), yes ? 1 : 0);
+    }
+
+    void frequencyListStaysAscendingWithoutDuplicates()
+    {
+        m_panel->developerMode(true);
+        m_panel->developerMode(true);
+        m_panel->addFs(3.0);
+        m_panel->developerMode(false);
+        auto* fs = child<QComboBox>("ParamFs");
+        QStringList texts;
+        for (int i = 0; i < fs->count(); ++i) {
+            texts << fs->itemText(i);
+            QCOMPARE(fs->itemData(i).toDouble(), fs->itemText(i).toDouble());
+        }
+        QCOMPARE(texts.join(' '), QStringLiteral("0.1 0.125 0.25 0.625 1 1.25 2.5 3 6.25 12.5 25 62.5 100"));
+        QVERIFY(child<QComboBox>("ContinueMode")->isHidden());
+    }
+
+    void selectorsLockAndUnlock()
+    {
+        auto* fs = child<QComboBox>("ParamFs");
+        auto* mode = child<QComboBox>("ContinueMode");
+        auto* stop = child<QPushButton>("pushButton_Stop");
+        mode->addItems({"Single", "Continue"});
+        QSignalSpy starts(m_panel.get(), &Form_SampleControl::clickBtnStart);
+
+        m_panel->onChangeLine(true);
+        mode->setCurrentIndex(1);
+        QVERIFY(child("PointNo")->isHidden() && child("ParamRepeat")->isHidden());
+        QCOMPARE(stop->text(), QStringLiteral("停止采集"));
+        child<QPushButton>("pushButton_Start")->click();
+        QCOMPARE(starts.count(), 1);
+        QVERIFY(!fs->isEnabled() && !mode->isEnabled());
+
+        // A new line starts single and may choose again.
+        m_panel->onChangeLine(true);
+        QVERIFY(fs->isEnabled() && mode->isEnabled());
+        QVERIFY(!child("PointNo")->isHidden() && !child("ParamRepeat")->isHidden());
+        QCOMPARE(stop->text(), QStringLiteral("取消采集"));
+
+        m_panel->onLoad_Param(12.5, 200, 1);
+        QCOMPARE(fs->currentText(), QStringLiteral("12.5"));
+        QCOMPARE(child("ParamPeriod")->text(), QStringLiteral("200"));
+        QVERIFY(!fs->isEnabled() && !mode->isEnabled());
+    }
+};
+
+QTEST_MAIN(tst_FormSampleControl)
+#include "tst_formsamplecontrol.moc"

@@ -1,0 +1,162 @@
+#include "ui/Form_SampleControl.h"
+
+#include "ui_Form_SampleControl.h"
+
+#include "acquisition/ZOLVA_Collector.h"
+#include "platform/DialogHook.h"
+
+#include <QDoubleValidator>
+#include <QMetaEnum>
+#include <QRegExpValidator>
+
+namespace {
+
+bool isStatus(const QString& key, ZOLVA_Collector::ZOLVASampleStatus status)
+{
+    return key == QLatin1String(QMetaEnum::fromType<ZOLVA_Collector::ZOLVASampleStatus>().valueToKey(status));
+}
+
+} // namespace
+
+Form_SampleControl::Form_SampleControl(QWidget* parent)
+    : QWidget(parent)
+    , ui(new Ui::Form_SampleControl)
+{
+    ui->setupUi(this);
+    ui->SampleStatus->hide();
+
+    ui->LineNo->setValidator(new QRegExpValidator(QRegExp(QStringLiteral("^-?[1-9]\\d{0,6}$|^0$")), this));
+    ui->LineNo->setInputMethodHints(Qt::ImhDigitsOnly);
+    ui->PointNo->setValidator(new QDoubleValidator(-99999999.0, 99999999.0, 1, this));
+    ui->PointNo->setPlaceholderText(tr("小数点后最多1位"));
+    ui->PointNo->setInputMethodHints(Qt::ImhDigitsOnly);
+    const QRegExp count(QStringLiteral("^[1-9]\\d{0,4}$"));
+    ui->ParamPeriod->setValidator(new QRegExpValidator(count, this));
+    ui->ParamPeriod->setInputMethodHints(Qt::ImhDigitsOnly);
+    ui->ParamRepeat->setValidator(new QRegExpValidator(count, this));
+    ui->ParamRepeat->setInputMethodHints(Qt::ImhDigitsOnly);
+    for (double fs : {0.1, 0.125, 0.25, 0.625, 1.0, 1.25, 2.5, 6.25, 12.5, 25.0, 62.5})
+        ui->ParamFs->addItem(QString::number(fs, 'g', 6), fs);
+
+    ui->ContinueMode->setEnabled(false);
+
+    connect(ui->SampleStatus, &QComboBox::currentTextChanged, this, &Form_SampleControl::changeSampleStatus);
+    connect(ui->ContinueMode, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &Form_SampleControl::changeContinueMode);
+    connect(ui->pushButton_SaveOK, &QPushButton::clicked, this, &Form_SampleControl::clickBtnSaveOK);
+    connect(ui->pushButton_Stop, &QPushButton::clicked, this, &Form_SampleControl::confirmStop);
+    connect(ui->pushButton_SaveCancel, &QPushButton::clicked, this, &Form_SampleControl::confirmSaveCancel);
+    connect(ui->LineNo, &QLineEdit::editingFinished, this, &Form_SampleControl::onEditingFinished);
+    for (QLineEdit* field : {ui->LineNo, ui->PointNo, ui->ParamPeriod, ui->ParamRepeat})
+        connect(field, &QLineEdit::textChanged, this, &Form_SampleControl::onTextChanged);
+
+    developerMode(false);
+}
+
+Form_SampleControl::~Form_SampleControl()
+{
+    // Closing a shown panel takes the focus out of the line number; that
+    // must not reach a handler once the form is gone.
+    ui->LineNo->disconnect(this);
+    delete ui;
+}
+
+void Form_SampleControl::onLoad_Param(double SendFs, int SendPeriod, int)
+{
+    ui->ParamFs->setCurrentText(QString::number(SendFs, 'g', 6));
+    ui->ParamPeriod->setText(QString::number(SendPeriod));
+    ui->ParamFs->setEnabled(false);
+    ui->ContinueMode->setEnabled(false);
+}
+
+void Form_SampleControl::onChangeLine(bool isNewLine)
+{
+    if (isNewLine)
+        ui->ContinueMode->setCurrentIndex(ZOLVA_Collector::Single);
+    ui->ParamFs->setEnabled(isNewLine);
+    ui->ContinueMode->setEnabled(isNewLine);
+}
+
+void Form_SampleControl::developerMode(bool isOpen)
+{
+    ui->label_ContinueMode->setVisible(isOpen);
+    ui->ContinueMode->setVisible(isOpen);
+    if (isOpen)
+        addFs(100.0);
+}
+
+void Form_SampleControl::addFs(double v)
+{
+    QComboBox* list = ui->ParamFs;
+    if (list->findData(v, Qt::UserRole, Qt::MatchExactly) >= 0)
+        return;
+    int index = 0;
+    while (index < list->count() && list->itemData(index).toDouble() < v)
+        ++index;
+    list->insertItem(index, QString::number(v, 'g', 6), v);
+}
+
+void Form_SampleControl::changeSampleStatus(const QString& arg1)
+{
+    using C = ZOLVA_Collector;
+    const bool running = isStatus(arg1, C::SAMPLING) || isStatus(arg1, C::SETPARAM);
+    const bool uploaded = isStatus(arg1, C::UPLOAD) || isStatus(arg1, C::SAVING);
+    const bool idle = isStatus(arg1, C::IDLE);
+    setEnabled(running || uploaded || idle);
+    // The line and point stay as they were while an upload waits for saving.
+    if (running || idle) {
+        ui->LineNo->setEnabled(idle);
+        ui->PointNo->setEnabled(idle);
+    }
+    ui->pushButton_Start->setVisible(!running && !uploaded);
+    ui->pushButton_Stop->setVisible(running);
+    ui->pushButton_SaveOK->setVisible(uploaded);
+    ui->pushButton_SaveCancel->setVisible(uploaded);
+}
+
+void Form_SampleControl::confirmStop()
+{
+    if (DialogHook::question(this, tr("停止采集"), tr("请确认停止当前采集！")))
+        emit clickBtnStop();
+}
+
+void Form_SampleControl::confirmSaveCancel()
+{
+    if (DialogHook::question(this, tr("停止采集"), tr("请确认取消保存！")))
+        emit clickBtnSaveCancel();
+}
+
+void Form_SampleControl::onEditingFinished()
+{
+    bool ok = false;
+    const double lineNo = ui->LineNo->text().toDouble(&ok);
+    if (!ok) {
+        DialogHook::warning(this, tr("错误"), tr("线号请输入数字！"));
+        return;
+    }
+    emit lineNoChanged(lineNo);
+}
+
+void Form_SampleControl::onTextChanged()
+{
+    ui->pushButton_Start->setEnabled(!ui->LineNo->text().isEmpty() && !ui->PointNo->text().isEmpty()
+                                     && !ui->ParamPeriod->text().isEmpty() && !ui->ParamRepeat->text().isEmpty());
+}
+
+void Form_SampleControl::changeContinueMode(int index)
+{
+    // On a towed line every record is a point of its own, numbered by time,
+    // until the operator stops.
+    const bool towed = index == ZOLVA_Collector::Continue;
+    for (QWidget* field : std::initializer_list<QWidget*>{ui->label_PointNo, ui->PointNo, ui->label_ParamRepeat,
+                                                          ui->ParamRepeat, ui->label_3})
+        field->setVisible(!towed);
+    ui->pushButton_Stop->setText(towed ? tr("停止采集") : tr("取消采集"));
+}
+
+void Form_SampleControl::on_pushButton_Start_clicked()
+{
+    ui->ParamFs->setEnabled(false);
+    ui->ContinueMode->setEnabled(false);
+    emit clickBtnStart();
+}

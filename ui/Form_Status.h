@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QWidget>
+
+namespace Ui {
+class Form_Status;
+}
+
+// The acquisition page's status tab: link state with connect and disconnect,
+// progress, unit temperature, and the selected record's parameters with its
+// use flag. The displays are filled by property bindings; the panel itself
+// turns presses into signals and drives the progress bar from two hidden
+// bound fields.
+class Form_Status : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit Form_Status(QWidget* parent = nullptr);
+    ~Form_Status() override;
+
+    // Runs the same path as the operator's press.
+    void pressConnectButton(bool connect);
+
+signals:
+    // Only the operator's clicks on the check box, never onUse.
+    void useChanged(bool use);
+    void clickBtnConnect();
+    void clickBtnDisconn();
+
+public slots:
+    void onUse(bool use);
+    void changeProgressCur(const QString& arg1);
+    void changeProgressMax(const QString& arg1);
+
+private slots:
+    void on_btn_DeviceCon_clicked();
+    void on_btn_DeviceClose_clicked();
+
+private:
+    void resetProgress();
+
+    Ui::Form_Status* ui;
+    int progressMax = 0;
+};
