@@ -1,6 +1,8 @@
 #include "tests/support/LoopbackUnit.h"
 
 #include "devlink/FrameCodec.h"
+#include "tools/simunits/SimUnitAddress.h"
+#include "tools/simunits/SimUnitPair.h"
 
 #include <QTcpSocket>
 #include <QtTest>
@@ -55,6 +57,7 @@ private slots:
     void busyBitsNeitherDeadlockNorOutliveTheConnection();
     void threeFramesAndAPartialFourthInOneRead();
     void sendWritesOnlyItsOwnFrame();
+    void unitsServeOnlyThisMachine();
 };
 
 // A re-entrant take on the holding thread must not deadlock, and a lost
@@ -115,6 +118,21 @@ void TestComDevice::sendWritesOnlyItsOwnFrame()
     QVERIFY(accepted.wait(TestTimeoutMs()));
     QTRY_COMPARE_WITH_TIMEOUT(socket->state(), QAbstractSocket::ConnectedState, TestTimeoutMs());
     SendOneFrame(r);
+}
+
+// A link is pointed only at an address its simulated unit listens on, so
+// the units' refusal keeps every test on this machine.
+void TestComDevice::unitsServeOnlyThisMachine()
+{
+    QHostAddress address;
+    QVERIFY(ParseLoopbackAddress("127.255.1.2", &address));
+    QCOMPARE(address, QHostAddress("127.255.1.2"));
+    for (const char* refused : {"128.0.0.1", "0.0.0.0", "::1", "localhost", ""})
+        QVERIFY2(!ParseLoopbackAddress(refused, &address), refused);
+    SimUnitPair units;
+    const QHostAddress own(TestLoopback::Address(TestLoopback::ComDeviceTests, 3));
+    for (const char* refused : {"0.0.0.0", "::1", "::ffff:127.0.0.1"})
+        QVERIFY2(!units.Listen(QHostAddress(refused), own), refused);
 }
 
 QTEST_GUILESS_MAIN(TestComDevice)

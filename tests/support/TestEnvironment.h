@@ -20,7 +20,6 @@ enum Block : int {
     // tests/devlink: 10 to 29
     ComDeviceTests = 10,
     CommunicationTests = 11,
-    UnitCycleTests = 12,
     // tests/acquisition: 30 to 49
     CollectorConnectionTests = 30,
     CollectorAcquisitionTests = 31,
