@@ -44,6 +44,8 @@ public:
     void GetRecvData(QVector<double>* values, QVector<double>* times, bool divideByCurrent);
     // Spread in percent per channel of the averaged curve.
     QVector<double> GetRSD();
+    // 1 for a self-check point, else 0; an unknown TYPE is reset to 0.
+    int sampleMode();
 
     static void ormRegister(orm::ClassDef<Data_Point>& def);
 
@@ -56,7 +58,5 @@ public:
     QVector<std::shared_ptr<Data_Sample>> list_Data_Sample;
 
 private:
-    // 1 for a self-check point, else 0; an unknown TYPE is reset to 0.
-    int sampleMode();
     QVector<std::shared_ptr<Data_Sample>> usedSamples() const;
 };
