@@ -164,7 +164,8 @@ void Data_Point::p_getRecvData(QList<QVector<double>>* values, QList<QVector<dou
     Samples reloaded;
     const orm::Status status = orm::fetchByQuery(
         orm::Query{QStringLiteral("WHERE Data_Sample.Data_PointID = ? ORDER BY ID"), {ID}}, reloaded,
-        {QStringLiteral("USE"), QStringLiteral("PERIOD"), QStringLiteral("SendFs"), QStringLiteral("Data_PointID")});
+        {QStringLiteral("USE"), QStringLiteral("PERIOD"), QStringLiteral("SendFs"), QStringLiteral("StartTime"),
+         QStringLiteral("Data_PointID")});
     if (status.isOk())
         list_Data_Sample = reloaded;
     else

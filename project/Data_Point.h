@@ -15,7 +15,7 @@ class Data_Line;
 class Data_Sample;
 
 // A station of a line; owns its samples. In memory the samples carry only
-// ID, USE, PERIOD and SendFs: the methods fetch what else they need, sample
+// ID, USE, PERIOD, SendFs and StartTime: the methods fetch what else they need, sample
 // by sample, on the calling thread's connection, and combine the used
 // samples (USE non-zero). Not safe for use by two threads at once.
 class Data_Point
