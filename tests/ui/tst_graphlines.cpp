@@ -50,8 +50,10 @@ QString className(const std::type_info& type)
 
 QString scaleOf(const Graph_Lines& graph, int axis)
 {
+    const QwtScaleDraw* draw = graph.axisScaleDraw(axis);
+    const QwtScaleEngine* engine = graph.axisScaleEngine(axis);
     return QStringLiteral("%1 %2 %3/%4")
-        .arg(className(typeid(*graph.axisScaleDraw(axis))), className(typeid(*graph.axisScaleEngine(axis))))
+        .arg(className(typeid(*draw)), className(typeid(*engine)))
         .arg(graph.axisMaxMajor(axis))
         .arg(graph.axisMaxMinor(axis));
 }
