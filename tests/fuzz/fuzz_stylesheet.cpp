@@ -12,7 +12,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <cstdint>
@@ -51,16 +50,11 @@ void WriteFiles(const QList<QByteArray>& sections)
 
 void Preset(StyleSheetLoader& loader, const QByteArray& presets)
 {
-    // The loader expects presets without references; one such as $b = "$$a"
-    // with "$a: b;" in the sheet loops for ever, a known fault left out here.
-    static const QRegularExpression reference(QStringLiteral("\\$[A-Za-z]"));
     for (const QByteArray& line : presets.split('\n')) {
         const int colon = line.indexOf(':');
-        if (colon < 0)
-            continue;
-        const QString value = QString::fromUtf8(line.mid(colon + 1)).trimmed();
-        if (!value.contains(reference))
-            loader.setVariable(QString::fromUtf8(line.left(colon)).trimmed(), value);
+        if (colon >= 0)
+            loader.setVariable(QString::fromUtf8(line.left(colon)).trimmed(),
+                               QString::fromUtf8(line.mid(colon + 1)).trimmed());
     }
 }
 
