@@ -16,22 +16,6 @@ QByteArray Frame(quint32 command, int payloadSize, quint16 type = 0)
     return *std::unique_ptr<QByteArray>(BuildFrame(command, QByteArray(payloadSize, char(command)), type));
 }
 
-// Cuts frames from the device's buffer the way the request layer does.
-struct FrameCutter
-{
-    explicit FrameCutter(ComDevice& device)
-    {
-        QObject::connect(&device, &ComDevice::handleReceived, [this](QByteArray* buffer, uint32_t* consumed) {
-            QByteArray frame;
-            if (ParseFrame(*buffer, frame, *consumed))
-                frames.append(frame);
-            consumedCounts.append(*consumed);
-        });
-    }
-    QList<QByteArray> frames;
-    QList<quint32> consumedCounts;
-};
-
 // Sends a fresh frame: exactly it must be written and handed over.
 void SendOneFrame(LoopbackUnit<ComDevice>& r)
 {
@@ -54,86 +38,86 @@ class TestComDevice : public QObject
     Q_OBJECT
 
 private slots:
-    void busyBitsNeitherDeadlockNorOutliveTheConnection();
-    void threeFramesAndAPartialFourthInOneRead();
-    void sendWritesOnlyItsOwnFrame();
-    void unitsServeOnlyThisMachine();
+    // A re-entrant take on the holding thread must not deadlock, and a lost
+    // connection must not leave a busy bit that blocks the next one.
+    void busyBitsNeitherDeadlockNorOutliveTheConnection()
+    {
+        ComStatus status;
+        status.Set(COM_ADDRESS | COM_CONNECTED);
+        QVERIFY(status.Acquire(COM_SENDING) && !status.Acquire(COM_SENDING) && status.Acquire(COM_RECEIVING));
+        status.Clear(COM_CONNECTED);
+        QCOMPARE(status.GetStatus(), quint8(COM_ADDRESS));
+    }
+
+    // A partial frame waits for the next read, but not for a new connection;
+    // stray bytes in front of a frame leave the buffer with it.
+    void threeFramesAndAPartialFourthInOneRead()
+    {
+        LoopbackUnit<ComDevice> r(TestLoopback::ComDeviceTests, 1);
+        QList<QByteArray> frames;
+        QList<quint32> consumedCounts;
+        connect(&r.link, &ComDevice::handleReceived, [&](QByteArray* buffer, uint32_t* consumed) {
+            QByteArray frame;
+            if (ParseFrame(*buffer, frame, *consumed))
+                frames.append(frame);
+            consumedCounts.append(*consumed);
+        });
+        QVERIFY(r.Connect());
+        const QByteArray a = Frame(3, 0), b = Frame(3, 17), c = Frame(6, 400), d = Frame(240, 50);
+        r.unit.SendRaw(a + "\x01" + b + "\xAA\x02\x03" + c + d.left(40));
+        QTRY_COMPARE_WITH_TIMEOUT(consumedCounts.size(), 4, TestTimeoutMs());
+        QCOMPARE(consumedCounts, (QList<quint32>{quint32(a.size()), quint32(b.size() + 1), quint32(c.size() + 3), 0}));
+        QSignalSpy closed(&r.link, &ComDevice::handleClosed);
+        r.unit.SendRaw(d.mid(40) + Frame(3, 1000).left(28));
+        QTRY_COMPARE_WITH_TIMEOUT(frames.size(), 4, TestTimeoutMs());
+        r.unit.CloseConnection();
+        QVERIFY(closed.wait(TestTimeoutMs()));
+
+        QVERIFY(r.Connect());
+        const QByteArray reply = Frame(1, 4, 1);
+        r.unit.SendRaw(reply);
+        QTRY_COMPARE_WITH_TIMEOUT(frames, (QList<QByteArray>{a, b, c, d, reply}), TestTimeoutMs());
+    }
+
+    // Nothing is queued while the link is down, and a write that fails leaves
+    // no frame behind to go out in place of a later one.
+    void sendWritesOnlyItsOwnFrame()
+    {
+        LoopbackUnit<ComDevice> r(TestLoopback::ComDeviceTests, 2);
+        QVERIFY(!r.link.Connect());
+        std::unique_ptr<QByteArray> early(BuildFrame(1, QByteArray("x"), 0));
+        QVERIFY(!r.link.Send(early.get()));
+        QVERIFY(r.Connect());
+        SendOneFrame(r);
+
+        // The socket goes away underneath while the link still counts as up.
+        auto* socket = r.link.findChild<QTcpSocket*>();
+        socket->blockSignals(true);
+        socket->abort();
+        socket->blockSignals(false);
+        std::unique_ptr<QByteArray> stale(BuildFrame(20, QByteArray("stale"), 0));
+        QVERIFY(!r.link.Send(stale.get()));
+        QSignalSpy accepted(&r.unit, &SimFrameServer::clientConnected);
+        QVERIFY(r.link.Connect());
+        QVERIFY(accepted.wait(TestTimeoutMs()));
+        QTRY_COMPARE_WITH_TIMEOUT(socket->state(), QAbstractSocket::ConnectedState, TestTimeoutMs());
+        SendOneFrame(r);
+    }
+
+    // A link is pointed only at an address its simulated unit listens on, so
+    // the units' refusal keeps every test on this machine.
+    void unitsServeOnlyThisMachine()
+    {
+        QHostAddress address;
+        QVERIFY(ParseLoopbackAddress("127.255.1.2", &address) && address == QHostAddress("127.255.1.2"));
+        for (const char* refused : {"128.0.0.1", "0.0.0.0", "::1", "localhost", ""})
+            QVERIFY2(!ParseLoopbackAddress(refused, &address), refused);
+        SimUnitPair units;
+        const QHostAddress own(TestLoopback::Address(TestLoopback::ComDeviceTests, 3));
+        for (const char* refused : {"0.0.0.0", "::ffff:127.0.0.1"})
+            QVERIFY2(!units.Listen(QHostAddress(refused), own), refused);
+    }
 };
-
-// A re-entrant take on the holding thread must not deadlock, and a lost
-// connection must not leave a busy bit that blocks the next one.
-void TestComDevice::busyBitsNeitherDeadlockNorOutliveTheConnection()
-{
-    ComStatus status;
-    status.Set(COM_ADDRESS | COM_CONNECTED);
-    QVERIFY(status.Acquire(COM_SENDING) && !status.Acquire(COM_SENDING) && status.Acquire(COM_RECEIVING));
-    status.Clear(COM_CONNECTED);
-    QCOMPARE(status.GetStatus(), quint8(COM_ADDRESS));
-}
-
-// A partial frame waits for the next read, but not for a new connection.
-void TestComDevice::threeFramesAndAPartialFourthInOneRead()
-{
-    LoopbackUnit<ComDevice> r(TestLoopback::ComDeviceTests, 1);
-    FrameCutter cutter(r.link);
-    QVERIFY(r.Connect());
-    const QByteArray a = Frame(3, 0), b = Frame(3, 17), c = Frame(6, 400), d = Frame(240, 50);
-    // Stray bytes in front of a frame leave the buffer with it.
-    r.unit.SendRaw(a + "\x01" + b + "\xAA\x02\x03" + c + d.left(40));
-    QTRY_COMPARE_WITH_TIMEOUT(cutter.consumedCounts.size(), 4, TestTimeoutMs());
-    QCOMPARE(cutter.consumedCounts,
-             (QList<quint32>{quint32(a.size()), quint32(b.size() + 1), quint32(c.size() + 3), 0}));
-    QSignalSpy closed(&r.link, &ComDevice::handleClosed);
-    r.unit.SendRaw(d.mid(40) + Frame(3, 1000).left(28));
-    QTRY_COMPARE_WITH_TIMEOUT(cutter.frames.size(), 4, TestTimeoutMs());
-    r.unit.CloseConnection();
-    QVERIFY(closed.wait(TestTimeoutMs()));
-
-    QVERIFY(r.Connect());
-    const QByteArray reply = Frame(1, 4, 1);
-    r.unit.SendRaw(reply);
-    QTRY_COMPARE_WITH_TIMEOUT(cutter.frames, (QList<QByteArray>{a, b, c, d, reply}), TestTimeoutMs());
-}
-
-// Nothing is queued while the link is down, and a write that fails leaves no
-// frame behind to go out in place of a later one.
-void TestComDevice::sendWritesOnlyItsOwnFrame()
-{
-    LoopbackUnit<ComDevice> r(TestLoopback::ComDeviceTests, 2);
-    QVERIFY(!r.link.Connect());
-    std::unique_ptr<QByteArray> early(BuildFrame(1, QByteArray("x"), 0));
-    QVERIFY(!r.link.Send(early.get()));
-    QVERIFY(r.Connect());
-    SendOneFrame(r);
-
-    // The socket goes away underneath while the link still counts as up.
-    auto* socket = r.link.findChild<QTcpSocket*>();
-    socket->blockSignals(true);
-    socket->abort();
-    socket->blockSignals(false);
-    std::unique_ptr<QByteArray> stale(BuildFrame(20, QByteArray("stale"), 0));
-    QVERIFY(!r.link.Send(stale.get()));
-    QSignalSpy accepted(&r.unit, &SimFrameServer::clientConnected);
-    QVERIFY(r.link.Connect());
-    QVERIFY(accepted.wait(TestTimeoutMs()));
-    QTRY_COMPARE_WITH_TIMEOUT(socket->state(), QAbstractSocket::ConnectedState, TestTimeoutMs());
-    SendOneFrame(r);
-}
-
-// A link is pointed only at an address its simulated unit listens on, so
-// the units' refusal keeps every test on this machine.
-void TestComDevice::unitsServeOnlyThisMachine()
-{
-    QHostAddress address;
-    QVERIFY(ParseLoopbackAddress("127.255.1.2", &address));
-    QCOMPARE(address, QHostAddress("127.255.1.2"));
-    for (const char* refused : {"128.0.0.1", "0.0.0.0", "::1", "localhost", ""})
-        QVERIFY2(!ParseLoopbackAddress(refused, &address), refused);
-    SimUnitPair units;
-    const QHostAddress own(TestLoopback::Address(TestLoopback::ComDeviceTests, 3));
-    for (const char* refused : {"0.0.0.0", "::1", "::ffff:127.0.0.1"})
-        QVERIFY2(!units.Listen(QHostAddress(refused), own), refused);
-}
 
 QTEST_GUILESS_MAIN(TestComDevice)
 #include "tst_comdevice.moc"

@@ -63,135 +63,125 @@ class TestCommunication : public QObject
     Q_OBJECT
 
 private slots:
-    void repliesAndReports();
-    void repliesMatchByCommandOldestFirst();
-    void resends_data();
-    void resends();
-    void requestOutstandingAtCloseFailsAndStaysDead();
-    void failureCallbackMayChangeTheAddress();
-};
-
-// Through a stream with a frame failing its check, garbage between frames,
-// one-byte writes and a late reply.
-void TestCommunication::repliesAndReports()
-{
-    Rig r(TestLoopback::CommunicationTests, RepliesHost);
-    r.link.Send(7);
-    QVERIFY(r.Connect());
-    r.unit.SetBadCheck(true);
-    r.unit.SendReport(240, QByteArray(12, '\x22'));
-    r.unit.SetBadCheck(false);
-    r.unit.SetGarbageBetweenFrames(true);
-    r.unit.SetOneByteWrites(true);
-    r.unit.SetReplyDelay(150);
-    r.unit.SendReport(3, QByteArray("\x0a\x0b", 2));
-    r.link.Send(1001, QByteArray("\x05\x06", 2));
-    QTRY_COMPARE_WITH_TIMEOUT(r.link.responses, QStringList({"3 ok 0a0b", "1001 ok 01000000"}), TestTimeoutMs());
-    // Nothing sent while the link was down.
-    QCOMPARE(r.unit.ReceivedCommands(), QList<quint32>{1001});
-    QCOMPARE(r.unit.ReceivedPayloads(), QList<QByteArray>{QByteArray("\x05\x06", 2)});
-}
-
-// Three requests in the same millisecond are all tracked; a reply ends the
-// oldest request with its command and a stray reply ends nothing.
-void TestCommunication::repliesMatchByCommandOldestFirst()
-{
-    auto r = SilentRig(MatchHost);
-    r->link.SetRetry(1);
-    QVERIFY(r->Connect());
-    r->link.Send(8, "a");
-    r->link.Send(9, "b");
-    r->link.Send(8, "c");
-    QTRY_COMPARE_WITH_TIMEOUT(r->unit.ReceivedCommands().size(), 3, TestTimeoutMs());
-    r->unit.SendRaw(Reply(77) + Reply(8));
-    QTRY_COMPARE_WITH_TIMEOUT(r->link.responses, QStringList({"8 ok 01000000", "9 failed", "8 failed"}),
-                              2 * TestTimeoutMs());
-    QCOMPARE(r->unit.ReceivedPayloads(), (QList<QByteArray>{"a", "b", "c", "b", "c"}));
-}
-
-void TestCommunication::resends_data()
-{
-    QTest::addColumn<int>("droppedReplies");
-    QTest::addColumn<bool>("givenUp");
-    QTest::addColumn<QString>("response");
-    QTest::addColumn<int>("frames");
-    QTest::newRow("never answered: three resends, then failure") << 1000 << false << "2 failed" << 4;
-    QTest::newRow("second resend answered") << 2 << false << "2 ok 01000000" << 3;
-    // Its reply, on its way already, then matches nothing.
-    QTest::newRow("given up before its reply") << 0 << true << "2 failed" << 1;
-}
-
-void TestCommunication::resends()
-{
-    QFETCH(int, droppedReplies);
-    QFETCH(bool, givenUp);
-    QFETCH(QString, response);
-    QFETCH(int, frames);
-
-    auto r = SilentRig(ResendHost, droppedReplies);
-    QVERIFY(r->Connect());
-    QSignalSpy received(&r->unit, &SimFrameServer::requestReceived);
-    r->link.Send(2, QByteArray("cfg"));
-    if (givenUp) {
-        r->link.GiveUpRequests();
-        QVERIFY(received.wait(TestTimeoutMs()));
+    // Through a stream with garbage between frames, one-byte writes and a
+    // late reply.
+    void repliesAndReports()
+    {
+        Rig r(TestLoopback::CommunicationTests, RepliesHost);
+        r.link.Send(7);
+        QVERIFY(r.Connect());
+        r.unit.SetGarbageBetweenFrames(true);
+        r.unit.SetOneByteWrites(true);
+        r.unit.SetReplyDelay(150);
+        r.unit.SendReport(3, QByteArray("\x0a\x0b", 2));
+        r.link.Send(1001, QByteArray("\x05\x06", 2));
+        QTRY_COMPARE_WITH_TIMEOUT(r.link.responses, QStringList({"3 ok 0a0b", "1001 ok 01000000"}), TestTimeoutMs());
+        // Nothing sent while the link was down.
+        QCOMPARE(r.unit.ReceivedCommands(), QList<quint32>{1001});
+        QCOMPARE(r.unit.ReceivedPayloads(), QList<QByteArray>{QByteArray("\x05\x06", 2)});
     }
-    QTRY_COMPARE_WITH_TIMEOUT(r->link.responses, QStringList(response), 2 * TestTimeoutMs());
-    // Later ticks neither resend nor report the request again.
-    QVERIFY(WaitTicks(*r, 2));
-    QCOMPARE(r->link.responses.size(), 1);
-    // A resend is the same frame, sequence number included.
-    const QList<QByteArray> sent = r->unit.ReceivedFrames();
-    QCOMPARE(sent, QVector<QByteArray>(frames, sent.first()).toList());
-}
 
-void TestCommunication::requestOutstandingAtCloseFailsAndStaysDead()
-{
-    Rig r(TestLoopback::CommunicationTests, CloseHost);
-    r.link.SetTimeout(20);
-    r.unit.SetCloseAfterRequests(2);
-    QVERIFY(r.Connect());
-    QSignalSpy closed(&r.link, &Communication::ComClosed);
-    r.link.Send(1);
-    r.link.Send(5);
-    QVERIFY(closed.wait(TestTimeoutMs()));
-    QVERIFY(!r.link.IsConnected());
-    QCOMPARE(r.link.responses, QStringList({"1 ok 01000000", "5 failed"}));
+    // Three requests in the same millisecond are all tracked; a reply ends the
+    // oldest request with its command and a stray reply ends nothing.
+    void repliesMatchByCommandOldestFirst()
+    {
+        auto r = SilentRig(MatchHost);
+        r->link.SetRetry(1);
+        QVERIFY(r->Connect());
+        r->link.Send(8, "a");
+        r->link.Send(9, "b");
+        r->link.Send(8, "c");
+        QTRY_COMPARE_WITH_TIMEOUT(r->unit.ReceivedCommands().size(), 3, TestTimeoutMs());
+        r->unit.SendRaw(Reply(77) + Reply(8));
+        QTRY_COMPARE_WITH_TIMEOUT(r->link.responses, QStringList({"8 ok 01000000", "9 failed", "8 failed"}),
+                                  2 * TestTimeoutMs());
+        QCOMPARE(r->unit.ReceivedPayloads(), (QList<QByteArray>{"a", "b", "c", "b", "c"}));
+    }
 
-    // A stale start command must not reach the unit on the next connection.
-    r.unit.SetCloseAfterRequests(0);
-    QVERIFY(r.Connect());
-    QVERIFY(WaitTicks(r, 2));
-    QCOMPARE(r.unit.ReceivedCommands(), (QList<quint32>{1, 5}));
-    QCOMPARE(r.link.responses.size(), 2);
-}
+    void resends_data()
+    {
+        QTest::addColumn<int>("droppedReplies");
+        QTest::addColumn<bool>("givenUp");
+        QTest::addColumn<QString>("response");
+        QTest::addColumn<int>("frames");
+        QTest::newRow("never answered: three resends, then failure") << 1000 << false << "2 failed" << 4;
+        QTest::newRow("second resend answered") << 2 << false << "2 ok 01000000" << 3;
+        // Its reply, on its way already, then matches nothing.
+        QTest::newRow("given up before its reply") << 0 << true << "2 failed" << 1;
+    }
 
-// A new address gives up what was meant for the old one at once, and a frame
-// still waiting in the socket is dropped rather than delivered to a unit
-// whose request was reported failed; this holds even from inside the tick
-// that is walking those requests.
-void TestCommunication::failureCallbackMayChangeTheAddress()
-{
-    auto r = SilentRig(AddressHost);
-    r->link.SetRetry(0);
-    QVERIFY(r->Connect());
-    QSignalSpy dropped(&r->unit, &SimFrameServer::clientDisconnected);
-    r->link.Send(9);
-    r->link.SetAddress(Nobody);
-    QCOMPARE(r->link.responses, QStringList("9 failed"));
-    QVERIFY(dropped.wait(TestTimeoutMs()));
-    QVERIFY(r->unit.ReceivedCommands().isEmpty());
-    r->link.responses.clear();
-    QVERIFY(r->Connect());
-    r->link.onFailure = [&r] { r->link.SetAddress(Nobody); };
-    r->link.Send(1);
-    r->link.Send(2);
-    r->link.Send(3);
-    QTRY_COMPARE_WITH_TIMEOUT(r->link.responses.size(), 3, TestTimeoutMs());
-    QVERIFY(WaitTicks(*r, 1));
-    QCOMPARE(r->link.responses, QStringList({"1 failed", "2 failed", "3 failed"}));
-    QVERIFY(!r->link.IsConnected());
-}
+    void resends()
+    {
+        QFETCH(int, droppedReplies);
+        QFETCH(bool, givenUp);
+        QFETCH(QString, response);
+        QFETCH(int, frames);
+
+        auto r = SilentRig(ResendHost, droppedReplies);
+        QVERIFY(r->Connect());
+        QSignalSpy received(&r->unit, &SimFrameServer::requestReceived);
+        r->link.Send(2, QByteArray("cfg"));
+        if (givenUp) {
+            r->link.GiveUpRequests();
+            QVERIFY(received.wait(TestTimeoutMs()));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(r->link.responses, QStringList(response), 2 * TestTimeoutMs());
+        // Later ticks neither resend nor report the request again.
+        QVERIFY(WaitTicks(*r, 2));
+        QCOMPARE(r->link.responses.size(), 1);
+        // A resend is the same frame, sequence number included.
+        const QList<QByteArray> sent = r->unit.ReceivedFrames();
+        QCOMPARE(sent, QVector<QByteArray>(frames, sent.first()).toList());
+    }
+
+    void requestOutstandingAtCloseFailsAndStaysDead()
+    {
+        Rig r(TestLoopback::CommunicationTests, CloseHost);
+        r.link.SetTimeout(20);
+        r.unit.SetCloseAfterRequests(2);
+        QVERIFY(r.Connect());
+        QSignalSpy closed(&r.link, &Communication::ComClosed);
+        r.link.Send(1);
+        r.link.Send(5);
+        QVERIFY(closed.wait(TestTimeoutMs()));
+        QVERIFY(!r.link.IsConnected());
+        QCOMPARE(r.link.responses, QStringList({"1 ok 01000000", "5 failed"}));
+
+        // A stale start command must not reach the unit on the next connection.
+        r.unit.SetCloseAfterRequests(0);
+        QVERIFY(r.Connect());
+        QVERIFY(WaitTicks(r, 2));
+        QCOMPARE(r.unit.ReceivedCommands(), (QList<quint32>{1, 5}));
+        QCOMPARE(r.link.responses.size(), 2);
+    }
+
+    // A new address gives up what was meant for the old one at once, and a frame
+    // still waiting in the socket is dropped rather than delivered to a unit
+    // whose request was reported failed; this holds even from inside the tick
+    // that is walking those requests.
+    void failureCallbackMayChangeTheAddress()
+    {
+        auto r = SilentRig(AddressHost);
+        r->link.SetRetry(0);
+        QVERIFY(r->Connect());
+        QSignalSpy dropped(&r->unit, &SimFrameServer::clientDisconnected);
+        r->link.Send(9);
+        r->link.SetAddress(Nobody);
+        QCOMPARE(r->link.responses, QStringList("9 failed"));
+        QVERIFY(dropped.wait(TestTimeoutMs()));
+        QVERIFY(r->unit.ReceivedCommands().isEmpty());
+        r->link.responses.clear();
+        QVERIFY(r->Connect());
+        r->link.onFailure = [&r] { r->link.SetAddress(Nobody); };
+        r->link.Send(1);
+        r->link.Send(2);
+        r->link.Send(3);
+        QTRY_COMPARE_WITH_TIMEOUT(r->link.responses.size(), 3, TestTimeoutMs());
+        QVERIFY(WaitTicks(*r, 1));
+        QCOMPARE(r->link.responses, QStringList({"1 failed", "2 failed", "3 failed"}));
+        QVERIFY(!r->link.IsConnected());
+    }
+};
 
 QTEST_GUILESS_MAIN(TestCommunication)
 #include "tst_communication.moc"

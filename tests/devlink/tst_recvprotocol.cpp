@@ -6,7 +6,6 @@
 #include <QtTest>
 
 #include <cmath>
-#include <limits>
 
 namespace {
 
@@ -63,141 +62,107 @@ class tst_RecvProtocol : public QObject
     Q_OBJECT
 
 private slots:
-    void commandsByteForByte();
-    void gatedUploadNeedsAGatePerSample();
-    void gatedUploadTakesTimesFromGates();
-    void fullWaveform_data();
-    void fullWaveform();
-    void valuesKeptAwayFromZero();
-    void replies();
-};
-
-// Against bytes written out by hand from the layout tables.
-void tst_RecvProtocol::commandsByteForByte()
-{
-    st_RecvParam param{25.0f, 16, 1, 2, 1700000000123, 3};
-    QCOMPARE(WriteRecvParam(param),
-             QByteArray::fromHex("0000c841"
-                                 "10000000"
-                                 "01000000"
-                                 "02000000")
-                 + QByteArray(56, '\0')
-                 + QByteArray::fromHex("7b68e5cf8b010000"
-                                       "03000000"
-                                       "00000000"));
-    QCOMPARE(WriteAutoTimeChannel({25.0f, 1250}),
-             QByteArray::fromHex("0000c841"
-                                 "e2040000"));
-    QCOMPARE(WriteRecvTimeSync(1.5), QByteArray::fromHex("000000000000f83f"));
-}
-
-void tst_RecvProtocol::gatedUploadNeedsAGatePerSample()
-{
-    RecvProbe probe(25.0f, 0);
-    // Before any table only an upload without samples makes a record.
-    QCOMPARE(probe.Upload(0).TYPE, 1);
-    QCOMPARE(probe.Upload(1).TYPE, 0);
-    // 2145 points give 1000 gates at 25 Hz, 2144 give 999: a 4008-byte upload
-    // fits only the first.
-    probe.BuildGates(25.0f, 2145);
-    QCOMPARE(probe.Upload(1000).values.size(), 1000);
-    probe.BuildGates(25.0f, 2144);
-    QCOMPARE(probe.Upload(1000).TYPE, 0);
-    // Fewer samples than gates use the first gates; a remainder of the
-    // payload and a payload shorter than the trailer carry no samples.
-    QCOMPARE(probe.Upload(10).times.size(), 10);
-    probe.Respond(3, UploadPayload({2.5f}) + "xyz");
-    probe.Respond(3, QByteArray(7, '\0'));
-    QCOMPARE(probe.records.size(), 5);
-    QCOMPARE(probe.records.at(3).at(0).value<st_RecvData_VRX2208>().values, QVector<double>{2.5});
-    QVERIFY(probe.records.at(4).at(0).value<st_RecvData_VRX2208>().values.isEmpty());
-}
-
-// A refused table (status 0) leaves the last one in place: 656 samples fit
-// only the 25 Hz table (the 100 Hz one has 525 gates).
-void tst_RecvProtocol::gatedUploadTakesTimesFromGates()
-{
-    RecvProbe probe(25.0f, 0);
-    QSignalSpy replies(&probe, &ILibRecv_VRX2208::onRecvAutoChannel);
-    probe.BuildGates(25.0f, 1250);
-    probe.BuildGates(100.0f, 1250, 0);
-    QCOMPARE(replies, (QList<QVariantList>{{true}, {false}}));
-    const st_RecvData_VRX2208 record = probe.Upload(656);
-    QCOMPARE(record.TYPE, 1);
-    QCOMPARE(record.SendFs, 25.0);
-    QCOMPARE(record.RecvFs, 625000.0);
-    QCOMPARE(record.StartTime, kNow);
-    QCOMPARE(record.widths.size(), 656);
-    // The first gate starts and ends at 1.6 µs: zero width becomes one sample.
-    QCOMPARE(record.times[0], 1.6);
-    QCOMPARE(record.widths[0], 1.6);
-    QVERIFY(std::fabs(record.times[655] + record.widths[655] * 0.5 - 10000.0) < 1e-6);
-    QCOMPARE(record.values[655], 656.0);
-}
-
-void tst_RecvProtocol::fullWaveform_data()
-{
-    QTest::addColumn<int>("sampleMode");
-    QTest::addColumn<int>("rateCode");
-    QTest::addColumn<double>("rate");
-    QTest::addColumn<double>("step");
-    QTest::addColumn<double>("width");
-
-    // Mode 1: a hundredth of the 10 ms quarter period, in seconds, with the
-    // width of a whole quarter period, whatever the rate code.
-    QTest::newRow("mode 1") << 1 << 3 << 625000.0 << 1e-4 << 0.01;
-    QTest::newRow("code 0") << 2 << 0 << 625000.0 << 0.16 << 0.16;
-    QTest::newRow("code 1") << 2 << 1 << 78125.0 << 1.28 << 1.28;
-    QTest::newRow("code 2") << 2 << 2 << 9765.0 << 100000.0 / 9765 << 100000.0 / 9765;
-    QTest::newRow("code 3") << 2 << 3 << 1220.0 << 100000.0 / 1220 << 100000.0 / 1220;
-    QTest::newRow("unknown code") << 2 << 9 << 625000.0 << 0.16 << 0.16;
-}
-
-void tst_RecvProtocol::fullWaveform()
-{
-    QFETCH(int, sampleMode);
-    QFETCH(int, rateCode);
-    QFETCH(double, rate);
-    QFETCH(double, step);
-    QFETCH(double, width);
-
-    RecvProbe probe(25.0f, sampleMode, rateCode);
-    const st_RecvData_VRX2208 record = probe.Upload(3);
-    QCOMPARE(record.TYPE, 2);
-    QCOMPARE(record.SendFs, 25.0);
-    QCOMPARE(record.RecvFs, rate);
-    QCOMPARE(record.values, (QVector<double>{1.0, 2.0, 3.0}));
-    for (int i = 0; i < 3; ++i) {
-        QVERIFY(std::fabs(record.times[i] - (i + 0.5) * step) < step * 1e-12);
-        QVERIFY(std::fabs(record.widths[i] - width) < width * 1e-12);
+    // Against bytes written out by hand from the layout tables.
+    void commandsByteForByte()
+    {
+        st_RecvParam param{25.0f, 16, 1, 2, 1700000000123, 3};
+        QCOMPARE(WriteRecvParam(param),
+                 QByteArray::fromHex("0000c841100000000100000002000000") + QByteArray(56, '\0')
+                     + QByteArray::fromHex("7b68e5cf8b0100000300000000000000"));
+        QCOMPARE(WriteAutoTimeChannel({25.0f, 1250}), QByteArray::fromHex("0000c841e2040000"));
+        QCOMPARE(WriteRecvTimeSync(1.5), QByteArray::fromHex("000000000000f83f"));
     }
-}
 
-void tst_RecvProtocol::valuesKeptAwayFromZero()
-{
-    RecvProbe probe(25.0f, 1);
-    const QVector<double> values = probe.Upload(0, {0.0f, -5e-10f, 2.5f, 5e-10f, -2.0f, NAN}).values;
-    QCOMPARE(values.mid(0, 5), (QVector<double>{1e-9, -1e-9, 2.5, 1e-9, -2.0}));
-    QVERIFY(std::isnan(values[5]));
-}
+    // A gated upload needs a gate per sample; a refused table (status 0)
+    // leaves the last one in place: 656 samples fit only the 25 Hz table
+    // (the 100 Hz one has 525 gates).
+    void gatedUploadTakesTimesFromGates()
+    {
+        RecvProbe probe(25.0f, 0);
+        // Before any table only an upload without samples makes a record.
+        QCOMPARE(probe.Upload(0).TYPE, 1);
+        QCOMPARE(probe.Upload(1).TYPE, 0);
+        QSignalSpy replies(&probe, &ILibRecv_VRX2208::onRecvAutoChannel);
+        probe.BuildGates(25.0f, 1250);
+        probe.BuildGates(100.0f, 1250, 0);
+        QCOMPARE(replies, (QList<QVariantList>{{true}, {false}}));
+        QCOMPARE(probe.Upload(657).TYPE, 0);
+        const st_RecvData_VRX2208 record = probe.Upload(656);
+        QVERIFY(record.TYPE == 1 && record.SendFs == 25.0 && record.RecvFs == 625000.0 && record.StartTime == kNow);
+        QCOMPARE(record.widths.size(), 656);
+        // The first gate starts and ends at 1.6 µs: zero width becomes one sample.
+        QVERIFY(record.times[0] == 1.6 && record.widths[0] == 1.6);
+        QVERIFY(std::fabs(record.times[655] + record.widths[655] * 0.5 - 10000.0) < 1e-6);
+        QCOMPARE(record.values[655], 656.0);
 
-// Failed requests, null parameters and unknown commands change nothing; a
-// reply's status is its first four bytes, missing ones zero.
-void tst_RecvProtocol::replies()
-{
-    RecvProbe probe(25.0f, 2, 1);
-    QSignalSpy configed(&probe, &ILibRecv_VRX2208::onRecvConfiged);
-    probe.RecvConfig(nullptr);
-    probe.RecvConfig_AutoChannel(nullptr);
-    probe.OnResponse(1, false, nullptr);
-    probe.OnResponse(3, false, nullptr);
-    for (const char* hex : {"00000001", "000000"})
-        probe.Respond(1, QByteArray::fromHex(hex));
-    probe.Respond(77, QByteArray::fromHex("01000000"));
-    QCOMPARE(configed, (QList<QVariantList>{{true}, {false}}));
-    QCOMPARE(probe.records.size(), 0);
-    QCOMPARE(probe.Upload(0).RecvFs, 78125.0);
-}
+        // Fewer samples than gates use the first gates; a remainder of the
+        // payload and a payload shorter than the trailer carry no samples.
+        QCOMPARE(probe.Upload(10).times, record.times.mid(0, 10));
+        probe.Respond(3, UploadPayload({2.5f}) + "xyz");
+        probe.Respond(3, QByteArray(7, '\0'));
+        QCOMPARE(probe.records.size(), 5);
+        QCOMPARE(probe.records.at(3).at(0).value<st_RecvData_VRX2208>().values, QVector<double>{2.5});
+        QVERIFY(probe.records.at(4).at(0).value<st_RecvData_VRX2208>().values.isEmpty());
+    }
+
+    void fullWaveform_data()
+    {
+        QTest::addColumn<int>("sampleMode");
+        QTest::addColumn<int>("rateCode");
+        QTest::addColumn<double>("rate");
+        QTest::addColumn<double>("step");
+        QTest::addColumn<double>("width");
+        // Mode 1: a hundredth of the 10 ms quarter period, in seconds, with the
+        // width of a whole quarter period, whatever the rate code.
+        QTest::newRow("mode 1") << 1 << 3 << 625000.0 << 1e-4 << 0.01;
+        QTest::newRow("code 1") << 2 << 1 << 78125.0 << 1.28 << 1.28;
+        QTest::newRow("code 3") << 2 << 3 << 1220.0 << 100000.0 / 1220 << 100000.0 / 1220;
+        QTest::newRow("unknown code") << 2 << 9 << 625000.0 << 0.16 << 0.16;
+    }
+
+    void fullWaveform()
+    {
+        QFETCH(int, sampleMode);
+        QFETCH(int, rateCode);
+        QFETCH(double, step);
+        QFETCH(double, width);
+        RecvProbe probe(25.0f, sampleMode, rateCode);
+        const st_RecvData_VRX2208 record = probe.Upload(3);
+        QVERIFY(record.TYPE == 2 && record.SendFs == 25.0);
+        QTEST(record.RecvFs, "rate");
+        QCOMPARE(record.values, (QVector<double>{1.0, 2.0, 3.0}));
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(std::fabs(record.times[i] - (i + 0.5) * step) < step * 1e-12);
+            QVERIFY(std::fabs(record.widths[i] - width) < width * 1e-12);
+        }
+    }
+
+    void valuesKeptAwayFromZero()
+    {
+        RecvProbe probe(25.0f, 1);
+        const QVector<double> values = probe.Upload(0, {0.0f, -5e-10f, 2.5f, 5e-10f, -2.0f, NAN}).values;
+        QCOMPARE(values.mid(0, 5), (QVector<double>{1e-9, -1e-9, 2.5, 1e-9, -2.0}));
+        QVERIFY(std::isnan(values[5]));
+    }
+
+    // Failed requests, null parameters and unknown commands change nothing; a
+    // reply's status is its first four bytes, missing ones zero.
+    void replies()
+    {
+        RecvProbe probe(25.0f, 2, 1);
+        QSignalSpy configed(&probe, &ILibRecv_VRX2208::onRecvConfiged);
+        probe.RecvConfig(nullptr);
+        probe.RecvConfig_AutoChannel(nullptr);
+        probe.OnResponse(1, false, nullptr);
+        probe.OnResponse(3, false, nullptr);
+        for (const char* hex : {"00000001", "000000"})
+            probe.Respond(1, QByteArray::fromHex(hex));
+        probe.Respond(77, QByteArray::fromHex("01000000"));
+        QCOMPARE(configed, (QList<QVariantList>{{true}, {false}}));
+        QCOMPARE(probe.records.size(), 0);
+        QCOMPARE(probe.Upload(0).RecvFs, 78125.0);
+    }
+};
 
 QTEST_MAIN(tst_RecvProtocol)
 #include "tst_recvprotocol.moc"
