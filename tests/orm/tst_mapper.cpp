@@ -1,5 +1,6 @@
 #include "orm/Dao.h"
 #include "orm/Database.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QSqlDatabase>
 #include <QTemporaryDir>
@@ -199,7 +200,7 @@ void tst_Mapper::eachThreadHasItsOwnConnectionUntilDropped()
         readStatus = orm::fetchById(read);
     }));
     thread->start();
-    QVERIFY(thread->wait(10000));
+    QVERIFY(thread->wait(TestTimeoutMs()));
     QVERIFY(readStatus.isOk());
     QVERIFY(!theirs.isEmpty() && theirs != mine);
     QCOMPARE(read.Label, QStringLiteral("main"));
