@@ -1,5 +1,6 @@
 #include "acquisition/HCollector.h"
 #include "acquisition/HTransition.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QSignalTransition>
 #include <QState>
@@ -43,7 +44,7 @@ public:
     {
         const bool known = WorkInit(QString::fromLatin1(initial));
         WorkStart();
-        return known && QTest::qWaitFor([&] { return in(initial); }, 2000);
+        return known && QTest::qWaitFor([&] { return in(initial); }, TestTimeoutMs());
     }
     bool in(const char* state) const { return isActive(QString::fromLatin1(state)); }
     void post(int offset)
@@ -102,7 +103,7 @@ private slots:
 
         QVERIFY(m.start("P") && m.in("A"));
         emit m.go();
-        QTRY_VERIFY_WITH_TIMEOUT(m.in("B"), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(m.in("B"), TestTimeoutMs());
         QCOMPARE(journal, (QStringList{"+P", "func+A", "+A", "func-A", "-A", "-P"}));
     }
 
@@ -140,7 +141,7 @@ private slots:
         QElapsedTimer clock;
         emit m.back();
         clock.start();
-        QTRY_VERIFY_WITH_TIMEOUT(m.in("Late"), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(m.in("Late"), TestTimeoutMs());
         QVERIFY(clock.elapsed() >= 150);
     }
 };
