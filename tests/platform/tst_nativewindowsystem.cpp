@@ -1,4 +1,5 @@
 #include "platform/NativeWindowSystem.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QApplication>
@@ -37,6 +38,15 @@ public:
     bool keepDoubleClick = false;
 };
 
+// A frameless 400 x 300 window at (100, 50), shown.
+bool showFrameless(QWidget& widget)
+{
+    widget.setWindowFlags(Qt::FramelessWindowHint);
+    widget.setGeometry(100, 50, 400, 300);
+    widget.show();
+    return QTest::qWaitForWindowExposed(&widget, TestTimeoutMs());
+}
+
 }
 
 class TestNativeWindowSystem : public QObject
@@ -49,10 +59,7 @@ private slots:
     void windowFunctionsActOnQtWindows()
     {
         QWidget widget;
-        widget.setWindowFlags(Qt::FramelessWindowHint);
-        widget.setGeometry(100, 50, 400, 300);
-        widget.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&widget));
+        QVERIFY(showFrameless(widget));
         const NativeHandle handle = widget.winId();
 
         QCOMPARE(NativeWindowSystem::windowStyle(handle), NativeStyle::Popup);
@@ -63,9 +70,9 @@ private slots:
         QVERIFY(NativeWindowSystem::setWindowPos(handle, 0, 0, 0, 0, NativePos::NoMove | NativePos::NoSize));
         QCOMPARE(widget.geometry(), QRect(100, 50, 400, 300));
         QVERIFY(NativeWindowSystem::setWindowPos(handle, 120, 70, 0, 0, NativePos::NoSize));
-        QTRY_COMPARE(widget.geometry(), QRect(120, 70, 400, 300));
+        QTRY_COMPARE_WITH_TIMEOUT(widget.geometry(), QRect(120, 70, 400, 300), TestTimeoutMs());
         QVERIFY(NativeWindowSystem::setWindowPos(handle, 0, 0, 500, 350, NativePos::NoMove));
-        QTRY_COMPARE(widget.geometry(), QRect(120, 70, 500, 350));
+        QTRY_COMPARE_WITH_TIMEOUT(widget.geometry(), QRect(120, 70, 500, 350), TestTimeoutMs());
     }
 
     void pointerInputFollowsStyleAndAnswers_data()
@@ -100,10 +107,7 @@ private slots:
             return true;
         });
         QWidget widget;
-        widget.setWindowFlags(Qt::FramelessWindowHint);
-        widget.setGeometry(100, 50, 400, 300);
-        widget.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&widget));
+        QVERIFY(showFrameless(widget));
         BorderAndCaption answers;
         answers.window = widget.windowHandle();
         answers.keepDoubleClick = keepDoubleClick;
@@ -121,19 +125,16 @@ private slots:
         QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(200, 150));
         QTest::mouseDClick(window, Qt::LeftButton, {}, QPoint(200, 10));
         QCOMPARE(calls, started);
-        QTRY_COMPARE(widget.isMaximized(), maximised);
+        QTRY_COMPARE_WITH_TIMEOUT(widget.isMaximized(), maximised, TestTimeoutMs());
     }
 
     void bordersShowResizeShapes()
     {
         QWidget widget;
-        widget.setWindowFlags(Qt::FramelessWindowHint);
-        widget.setGeometry(100, 50, 400, 300);
         auto* link = new QWidget(&widget);
         link->setGeometry(0, 100, 100, 100);
         link->setCursor(Qt::PointingHandCursor);
-        widget.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&widget));
+        QVERIFY(showFrameless(widget));
         BorderAndCaption answers;
         answers.window = widget.windowHandle();
         NativeWindowSystem::setWindowStyle(widget.winId(), NativeStyle::Popup | NativeStyle::ThickFrame);
@@ -151,7 +152,7 @@ private slots:
         QCOMPARE(hover(QPoint(1, 150)), Qt::SizeHorCursor);
 
         widget.showMaximized();
-        QTRY_VERIFY(widget.isMaximized());
+        QTRY_VERIFY_WITH_TIMEOUT(widget.isMaximized(), TestTimeoutMs());
         QCOMPARE(hover(QPoint(1, 150)), Qt::PointingHandCursor);
     }
 };

@@ -1,4 +1,5 @@
 #include "platform/PingCommand.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -30,7 +31,7 @@ private slots:
         QProcess ping;
         ping.setProcessChannelMode(QProcess::MergedChannels);
         ping.start(command.program(), command.arguments(QStringLiteral("127.0.0.1")));
-        QVERIFY(ping.waitForFinished(15000));
+        QVERIFY(ping.waitForFinished(2 * TestTimeoutMs()));
         const QString output = command.codec()->toUnicode(ping.readAll());
         QVERIFY2(ping.exitStatus() == QProcess::NormalExit && ping.exitCode() == 0, qPrintable(output));
         QVERIFY(output.contains(QStringLiteral("127.0.0.1")));

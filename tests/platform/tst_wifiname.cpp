@@ -1,4 +1,5 @@
 #include "platform/WifiName.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -80,7 +81,7 @@ private slots:
         QSignalSpy found(&wifi, &WifiName::nameFound);
         wifi.query();
         QCOMPARE(found.count(), 0);
-        QVERIFY(found.wait(5000));
+        QVERIFY(found.wait(TestTimeoutMs()));
         QCOMPARE(found.count(), 1);
         QTEST(found.first().first().toString(), "name");
         QFile asked(tool + QStringLiteral(".asked"));
