@@ -1,7 +1,6 @@
 #include "ModelProject.h"
 
 #include "project/Data_Calc.h"
-#include "project/PointSounding.h"
 
 #include <QBuffer>
 #include <QSignalSpy>
@@ -76,7 +75,7 @@ private:
 
 // A USF text as a reader takes it: "/KEY: value" lines up to "/END", a
 // column header, then rows up to "/END", per sounding. Each sounding gives
-// "NAME LOCATION POINTS CURRENT" and its rows; a row that is not five
+// "NAME LOCATION POINTS CURRENT FREQUENCY DATE" and its rows; a row that is not five
 // numbers, or a count that does not match, is named in the summary.
 struct UsfFile
 {
@@ -100,10 +99,10 @@ static UsfFile readUsf(const QString& text)
                 row.append(field.toDouble(&number));
             rows.append(number && row.size() == 5 ? row : Curve());
         }
-        QString summary =
-            QStringList{keys.value(QStringLiteral("/SOUNDING_NAME")), keys.value(QStringLiteral("/LOCATION")),
-                        keys.value(QStringLiteral("/POINTS")), keys.value(QStringLiteral("/CURRENT"))}
-                .join(QLatin1Char(' '));
+        QStringList values;
+        for (const char* key : {"/SOUNDING_NAME", "/LOCATION", "/POINTS", "/CURRENT", "/FREQUENCY", "/DATE"})
+            values << keys.value(QLatin1String(key));
+        QString summary = values.join(QLatin1Char(' '));
         if (rows.size() != keys.value(QStringLiteral("/POINTS")).toInt() || rows.contains(Curve()))
             summary += QStringLiteral(" (rows do not match)");
         f.soundings.append(summary);
@@ -142,8 +141,6 @@ private slots:
     void usfFile_data();
     void usfFile();
     void usfSoundings();
-    void pointSoundingEqualsThePointMethods_data();
-    void pointSoundingEqualsThePointMethods();
     void textExports_data();
     void textExports();
     void failedWritesAreReported();
@@ -228,8 +225,14 @@ void tst_ProjectExport::usfSoundings()
     const int unused = p.point(first, 40, 1);
     p.sample(unused, 0, {0.0011}, {100});
     p.sample(unused, 0, {0.0011}, {100});
-    p.sample(p.point(first, 50, 1, 1), 1, {-0.5, 0.25}, {100, 200}); // self-check: neither divided nor gated
+    // Self-check: neither divided nor gated, but its spread is that of the
+    // curves as a sounding: log10 of 0.25 / 11 and 0.025 / 11.
+    const int selfCheck = p.point(first, 50, 1, 1);
+    p.sample(selfCheck, 1, {-0.5, 0.25}, {100, 200});
+    p.sample(selfCheck, 1, {-0.5, 0.025}, {100, 200});
+    // A first sample out of use still gives frequency and date.
     const int spread = p.point(first, 60, 1);
+    p.sample(spread, 0, {9.9}, {100});
     p.sample(spread, 1, {0.0011}, {100}); // 1e-4 after the divisor of 11
     p.sample(spread, 1, {0.11}, {100});   // 1e-2
     p.sample(p.point(p.line(2, 0), 1, 1), 1, {0.0011}, {100});
@@ -242,58 +245,16 @@ void tst_ProjectExport::usfSoundings()
     QSignalSpy progress(&p.model, &DataModel_Index::onExport);
     QVERIFY(p.model.onExportData_USF(out));
     const UsfFile f = readUsf(text);
-    QCOMPARE(f.soundings,
-             (QStringList{"1 1, 10, 0.00 12 10", "2 1, 40, 0.00 0 0", "3 1, 50, 0.00 2 10", "4 1, 60, 0.00 1 10",
-                          "5 3, 1, 0.00 1 10", "6 3, 2, 0.00 1 10"}));
+    QStringList soundings{"1 1, 10, 0.00 12 10", "2 1, 40, 0.00 0 0", "3 1, 50, 0.00 2 10",
+                          "4 1, 60, 0.00 1 10",  "5 3, 1, 0.00 1 10", "6 3, 2, 0.00 1 10"};
+    for (QString& sounding : soundings)
+        sounding += QStringLiteral(" 6.25 20231115");
+    QCOMPARE(f.soundings, soundings);
     QVERIFY(text.contains(QLatin1String("\n        9,    2.06914e-04,")));
     QVERIFY(text.contains(QLatin1String("\n       10,    2.33572e-04,")));
-    QCOMPARE(f.rows.at(2).at(0), (Curve{1, 1e-4, 5e-2, 0, 1}));
+    QCOMPARE(f.rows.at(2), (QList<Curve>{{1, 1e-4, 5e-2, 0, 1}, {2, 2e-4, 1.375e-2, 32.98915, 1}}));
     QCOMPARE(f.rows.at(3).at(0), (Curve{1, 1e-4, 5.05e-4, 47.14045, 1}));
     QCOMPARE(progress, (QList<QVariantList>{{4, 6}, {6, 6}}));
-}
-
-void tst_ProjectExport::pointSoundingEqualsThePointMethods_data()
-{
-    QTest::addColumn<int>("type");
-    QTest::addColumn<bool>("divideByCurrent");
-    QTest::newRow("sounding, divided") << 0 << true;
-    QTest::newRow("self-check") << 1 << false;
-    QTest::newRow("unknown type") << 7 << true;
-}
-
-void tst_ProjectExport::pointSoundingEqualsThePointMethods()
-{
-    QFETCH(int, type);
-    QFETCH(bool, divideByCurrent);
-    ExportProject p;
-    const int id = p.point(p.line(1, 1), 1, 1, type);
-    // Two points over the same rows, held as a loaded project holds them.
-    Data_Point read(id);
-    Data_Point asked(id);
-    read.TYPE = asked.TYPE = type;
-    for (const Curve& values : {Curve{0.5, 0.5}, Curve{0.0011, 0.00022, 4e-5, 0.3}, Curve{0.0033, 0.00044, 5e-5}}) {
-        const int use = read.list_Data_Sample.isEmpty() ? 0 : 1;
-        const int sample = p.sample(id, use, values, {0.8, 100, 200, 1000}, kStart + read.list_Data_Sample.size());
-        for (Data_Point* point : {&read, &asked}) {
-            point->list_Data_Sample.append(std::make_shared<Data_Sample>(sample));
-            point->list_Data_Sample.last()->USE = use;
-        }
-    }
-    QVERIFY(p.ok);
-
-    const PointSounding s = PointSounding::read(read, divideByCurrent);
-    QCOMPARE(s.sendI, asked.GetSendI());
-    QCOMPARE(s.offTime, asked.GetOffTime());
-    QCOMPARE(s.sendFs, asked.GetSendFs());
-    QCOMPARE(s.start, asked.GetStartTime());
-    Curve values;
-    Curve times;
-    asked.GetRecvData(&values, &times, divideByCurrent);
-    QCOMPARE(s.values, values);
-    QCOMPARE(s.times, times);
-    QCOMPARE(s.spread, asked.GetRSD());
-    QVERIFY(!s.values.isEmpty() && s.spread != Curve(s.values.size(), 0.0));
-    QCOMPARE(read.TYPE, asked.TYPE);
 }
 
 void tst_ProjectExport::textExports_data()
