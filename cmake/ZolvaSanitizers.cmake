@@ -31,7 +31,9 @@ if(ZOLVA_SANITIZE)
     "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/lsan.supp:print_suppressions=0")
   # Qt is built without frame pointers: only the slow unwinder sees the
   # plugin frames that the suppressions name. The fuzz targets load no
-  # plugin and keep the fast one.
-  set(ZOLVA_SANITIZER_ENVIRONMENT "ASAN_OPTIONS=${asan}:fast_unwind_on_malloc=0" ${others})
+  # plugin and keep the fast one. The slow unwinder makes every allocation
+  # costly, so the tests wait as on a slow machine.
+  set(ZOLVA_SANITIZER_ENVIRONMENT "ASAN_OPTIONS=${asan}:fast_unwind_on_malloc=0" ${others}
+    "ZOLVA_TEST_TIMEOUT_FACTOR=8")
   set(ZOLVA_FUZZ_ENVIRONMENT "ASAN_OPTIONS=${asan}" ${others})
 endif()
