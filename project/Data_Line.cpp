@@ -1,6 +1,15 @@
 #include "project/Data_Line.h"
 
 #include "project/Data_Point.h"
+#include "project/LineSnapshot.h"
+
+void Data_Line::GetRecvData(QVector<QVector<double>>* datas, QVector<double>* times, QVector<double>* names,
+                            bool transpose, int from, int to, bool divideByCurrent)
+{
+    if (!datas || !times || !names)
+        return;
+    LineSnapshot(*this, from, to).GetRecvData(datas, times, names, transpose, divideByCurrent);
+}
 
 void Data_Line::ormRegister(orm::ClassDef<Data_Line>& def)
 {

@@ -20,6 +20,12 @@ public:
     }
     virtual ~Data_Line() = default;
 
+    // Line profile of points from..to, as LineSnapshot builds it, on the
+    // calling thread's connection. Only for the thread that owns the line;
+    // a pool thread works on a LineSnapshot instead.
+    void GetRecvData(QVector<QVector<double>>* datas, QVector<double>* times, QVector<double>* names, bool transpose,
+                     int from, int to, bool divideByCurrent);
+
     static void ormRegister(orm::ClassDef<Data_Line>& def);
 
     int ID = 0;

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QVector>
+
+class Data_Line;
+
+// The points of a line that a line profile reads, copied on the thread that
+// owns the line. The profile can then be built on a pool thread, with that
+// thread's own database connection, while the loaded line is browsed and
+// edited. A plain value: copies share nothing with the line or each other.
+class LineSnapshot
+{
+public:
+    // Points from..to of the line, both bounded into it (to raised to from
+    // when smaller). Only used sounding points are kept; a point of unknown
+    // type counts as a sounding and is reset to 0 in the line as well.
+    LineSnapshot(Data_Line& line, int from, int to);
+
+    // Averaged curve of each kept point that has one, cut to the shortest:
+    // with transpose one row per gate (matrix[k][j] = value k of point j),
+    // else one row per point. times gets the gate times of the first such
+    // point, names the point numbers. With no curve at all, or a null
+    // pointer, nothing is written. Reads the samples on the calling thread's
+    // connection.
+    void GetRecvData(QVector<QVector<double>>* datas, QVector<double>* times, QVector<double>* names, bool transpose,
+                     bool divideByCurrent) const;
+
+private:
+    struct Point
+    {
+        int id;
+        double name;
+        QVector<int> usedSamples;
+    };
+
+    QVector<Point> points;
+};
