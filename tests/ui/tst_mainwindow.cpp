@@ -1,0 +1,239 @@
+#include "platform/DialogHook.h"
+#include "ui/MainWindow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSettings>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <memory>
+
+namespace {
+
+// This file's own loopback addresses: opening a project connects at once.
+const QString TransmitterAddress = QStringLiteral("127.0.0.160");
+const QString ReceiverAddress = QStringLiteral("127.0.0.161");
+
+} // namespace
+
+// The window in a working directory of its own whose "config.ini" names
+// loopback units; every message and question is answered here.
+class tst_MainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void pageStateWithoutProject();
+    void refusedProjects();
+    void dragAndDrop();
+    void onlyTitleBarCloseWritesConfig();
+    void developerMode_data();
+    void developerMode();
+
+private:
+    QString writeFile(const QString& name) const;
+    void makeWindow();
+    QString config() const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_previousDir;
+    std::unique_ptr<MainWindow> m_window;
+    QStringList m_shown;
+    QStringList m_asked;
+    QString m_password;
+};
+
+void tst_MainWindow::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_previousDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+    QSettings config(QStringLiteral("config.ini"), QSettings::IniFormat);
+    config.setValue(QStringLiteral("SysConf/SendIP"), TransmitterAddress);
+    config.setValue(QStringLiteral("SysConf/RecvIP"), ReceiverAddress);
+    config.sync();
+    m_shown.clear();
+    m_asked.clear();
+    DialogHook::setMessageAnswer(
+        [this](const DialogHook::Message& message) { m_shown << message.title + ": " + message.text; });
+    DialogHook::setQuestionAnswer([](const DialogHook::Message&) { return true; });
+    DialogHook::setInputAnswer([this](const DialogHook::InputRequest& request) {
+        m_asked << request.title + " " + request.label;
+        return QVariant(m_password);
+    });
+}
+
+void tst_MainWindow::cleanup()
+{
+    m_window.reset();
+    DialogHook::setMessageAnswer({});
+    DialogHook::setQuestionAnswer({});
+    DialogHook::setInputAnswer({});
+    QDir::setCurrent(m_previousDir);
+    m_dir.reset();
+}
+
+QString tst_MainWindow::writeFile(const QString& name) const
+{
+    QFile file(m_dir->filePath(name));
+    file.open(QIODevice::WriteOnly);
+    return file.fileName();
+}
+
+void tst_MainWindow::makeWindow()
+{
+    m_window = std::make_unique<MainWindow>();
+    m_window->setDateSource([] { return QDate(2026, 12, 6); });
+}
+
+QString tst_MainWindow::config() const
+{
+    QFile file(m_dir->filePath(QStringLiteral("config.ini")));
+    file.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(file.readAll());
+}
+
+void tst_MainWindow::pageStateWithoutProject()
+{
+    makeWindow();
+    auto* tabs = m_window->findChild<QTabBar*>(QStringLiteral("tabBar"));
+    QCOMPARE(tabs->count(), 3);
+    QCOMPARE(tabs->currentIndex(), 0);
+    QVERIFY(tabs->isTabEnabled(0));
+    QVERIFY(!tabs->isTabEnabled(1));
+    QVERIFY(!tabs->isTabEnabled(2));
+    const auto hidden = [this](const char* name) {
+        return m_window->findChild<QWidget*>(QString::fromLatin1(name))->isHidden();
+    };
+    QVERIFY(!hidden("pushButton_Project_New"));
+    QVERIFY(!hidden("pushButton_Project_Open"));
+    QVERIFY(hidden("pushButton_Project_Close"));
+    QVERIFY(hidden("pushButton_Export_USF"));
+    QVERIFY(m_window->findChild<QListWidget*>(QStringLiteral("RecentProject"))->isEnabled());
+    QVERIFY(m_window->acceptDrops());
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("ZOLVA Program"));
+}
+
+void tst_MainWindow::refusedProjects()
+{
+    const QString readOnly = writeFile(QStringLiteral("readonly.ZOLVA"));
+    QVERIFY(QFile::setPermissions(readOnly, QFileDevice::ReadOwner));
+    const QString vanishing = writeFile(QStringLiteral("vanishing.ZOLVA"));
+    {
+        QSettings config(QStringLiteral("config.ini"), QSettings::IniFormat);
+        config.setValue(QStringLiteral("ProjList/List1"), vanishing);
+    }
+    makeWindow();
+    auto* recent = m_window->findChild<QListWidget*>(QStringLiteral("RecentProject"));
+    QCOMPARE(recent->count(), 1);
+
+    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "openProject", Q_ARG(QString, readOnly)));
+    QCOMPARE(m_shown, QStringList{QStringLiteral("错误: 工程文件属性为 *只读* ，请修改")});
+
+    // A recent entry whose file has gone is not made again as an empty project.
+    QVERIFY(QFile::remove(vanishing));
+    emit recent->itemDoubleClicked(recent->item(0));
+    QCOMPARE(m_shown.last(), QStringLiteral("错误: 打开或创建工程文件失败，请重试！"));
+    QVERIFY(!QFile::exists(vanishing));
+    QCOMPARE(recent->count(), 0);
+    QVERIFY(!m_window->findChild<QTabBar*>(QStringLiteral("tabBar"))->isTabEnabled(1));
+}
+
+void tst_MainWindow::dragAndDrop()
+{
+    makeWindow();
+    QMimeData text;
+    text.setText(QStringLiteral("no files"));
+    QDragEnterEvent plain(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_window.get(), &plain);
+    QVERIFY(!plain.isAccepted());
+
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(writeFile(QStringLiteral("notes.txt")))});
+    QDragEnterEvent withUrls(QPoint(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_window.get(), &withUrls);
+    QVERIFY(withUrls.isAccepted());
+
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_window.get(), &drop);
+    QCOMPARE(m_shown, QStringList{QStringLiteral("错误: 请拖入正确的工程文件")});
+}
+
+void tst_MainWindow::onlyTitleBarCloseWritesConfig()
+{
+    const QString before = config();
+    makeWindow();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    auto* collector = m_window->findChild<QObject*>(QStringLiteral("m_ZOLVA_Collector"));
+    QCOMPARE(collector->property("DeviceIP_Send").toString(), TransmitterAddress);
+    collector->setProperty("DeviceIP_Send", QStringLiteral("127.0.0.162"));
+
+    m_window->close();
+    QCOMPARE(config(), before);
+
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("pushButton_Close")), Qt::LeftButton);
+    QVERIFY(!m_window->isVisible());
+    QSettings written(QStringLiteral("config.ini"), QSettings::IniFormat);
+    QCOMPARE(written.value(QStringLiteral("SysConf/SendIP")).toString(), QStringLiteral("127.0.0.162"));
+    QCOMPARE(written.value(QStringLiteral("SysConf/RecvIP")).toString(), ReceiverAddress);
+}
+
+void tst_MainWindow::developerMode_data()
+{
+    QTest::addColumn<int>("clicks");
+    QTest::addColumn<QDate>("today");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<int>("asked");
+    QTest::addColumn<bool>("on");
+
+    const QDate date(2026, 12, 6);
+    const QString right = DeveloperAccess::passwordFor(date);
+    QTest::newRow("six clicks") << 6 << date << right << 0 << false;
+    QTest::newRow("seventh asks") << 7 << date << right << 1 << true;
+    QTest::newRow("wrong password") << 7 << date << QStringLiteral("0000") << 1 << false;
+    QTest::newRow("cancelled") << 7 << date << QString() << 1 << false;
+    QTest::newRow("from 2027 on") << 7 << QDate(2027, 1, 2) << DeveloperAccess::passwordFor(QDate(2027, 1, 2)) << 1
+                                  << false;
+    QTest::newRow("next click turns off") << 8 << date << right << 1 << false;
+    QTest::newRow("fourteen clicks") << 14 << date << right << 2 << true;
+}
+
+void tst_MainWindow::developerMode()
+{
+    QFETCH(int, clicks);
+    QFETCH(QDate, today);
+    QFETCH(QString, password);
+    QFETCH(int, asked);
+    QFETCH(bool, on);
+
+    QVERIFY(DeveloperAccess::passwordFor(QDate(2026, 12, 6)) != DeveloperAccess::passwordFor(QDate(2026, 12, 7)));
+    m_password = password;
+    makeWindow();
+    m_window->setDateSource([today] { return today; });
+    auto* logo = m_window->findChild<QPushButton*>(QStringLiteral("btn_Logo"));
+    for (int i = 0; i < clicks; ++i)
+        logo->click();
+
+    QCOMPARE(m_asked.size(), asked);
+    if (asked > 0)
+        QCOMPARE(m_asked.first(), QStringLiteral("开发者模式 请输入密码:"));
+    QCOMPARE(!m_window->findChild<QWidget*>(QStringLiteral("groupBox_StartTime"))->isHidden(), on);
+    QCOMPARE(!m_window->findChild<QWidget*>(QStringLiteral("ContinueMode"))->isHidden(), on);
+    // No project is open, so the export stays hidden.
+    QVERIFY(m_window->findChild<QWidget*>(QStringLiteral("pushButton_Export_USF"))->isHidden());
+}
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_mainwindow.moc"
