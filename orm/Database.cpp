@@ -2,6 +2,7 @@
 
 #include <QMutex>
 #include <QMutexLocker>
+#include <QSqlError>
 #include <QStringList>
 #include <QThread>
 
@@ -16,6 +17,7 @@ struct Connections
     QStringList names;      // every connection made since the last drop
     quint64 generation = 0; // raised by every drop
     quint64 counter = 0;
+    bool open = false; // from setSettings until the next drop
 };
 
 Connections& shared()
@@ -46,6 +48,7 @@ void Database::setSettings(const ConnectionSettings& settings)
 {
     QMutexLocker lock(&shared().mutex);
     shared().settings = settings;
+    shared().open = true;
 }
 
 ConnectionSettings Database::settings()
@@ -59,6 +62,12 @@ QSqlDatabase Database::connection(Status* status)
     ConnectionSettings s;
     {
         QMutexLocker lock(&shared().mutex);
+        if (!shared().open) {
+            if (status)
+                *status = Status::failed(
+                    QSqlError(QStringLiteral("no database open"), QString(), QSqlError::ConnectionError));
+            return QSqlDatabase();
+        }
         s = shared().settings;
         if (current.generation != shared().generation)
             current = ThreadConnection{};
@@ -102,6 +111,7 @@ void Database::dropAll()
         QMutexLocker lock(&shared().mutex);
         names.swap(shared().names);
         ++shared().generation;
+        shared().open = false;
     }
     for (const QString& name : qAsConst(names))
         QSqlDatabase::removeDatabase(name);

@@ -17,10 +17,12 @@ public:
 
     // The calling thread's connection, opened on first use. A connection
     // that could not be opened is returned closed, with the reason in status.
+    // Between dropAll and the next setSettings there is none: a call made
+    // after a project was closed must not open its file again.
     static QSqlDatabase connection(Status* status = nullptr);
 
-    // Closes and removes the connections of every thread. No other thread
-    // may be using its connection meanwhile.
+    // Closes and removes the connections of every thread and forgets the
+    // settings. No other thread may be using its connection meanwhile.
     static void dropAll();
 };
 

@@ -171,12 +171,16 @@ void tst_Mapper::rowsAsTheFileHoldsThem()
     const Status failed = orm::fetchById(book);
     QCOMPARE(failed.kind(), Status::Failed);
     QVERIFY(failed.error().databaseText().contains(QStringLiteral("no such table")));
+    const orm::ConnectionSettings settings = orm::Database::settings();
     orm::Database::dropAll();
-    QFile junk(orm::Database::settings().databaseName);
+    QFile junk(settings.databaseName);
     QVERIFY(junk.open(QIODevice::WriteOnly));
     junk.write(QByteArray(4096, 'x'));
     junk.close();
-    QCOMPARE(orm::createTable<Book>().kind(), Status::Failed);
+    orm::Database::setSettings(settings);
+    const Status notDatabase = orm::createTable<Book>();
+    QCOMPARE(notDatabase.kind(), Status::Failed);
+    QVERIFY(notDatabase.error().databaseText().contains(QStringLiteral("not a database")));
 }
 
 void tst_Mapper::eachThreadHasItsOwnConnectionUntilDropped()
@@ -203,6 +207,12 @@ void tst_Mapper::eachThreadHasItsOwnConnectionUntilDropped()
     orm::Database::dropAll();
     QVERIFY(!QSqlDatabase::connectionNames().contains(mine));
     QVERIFY(!QSqlDatabase::connectionNames().contains(theirs));
+    // Nothing reopens the dropped file behind the caller's back.
+    Status closed;
+    QVERIFY(!orm::Database::connection(&closed).isValid());
+    QVERIFY(closed.isFailed());
+    QVERIFY(orm::fetchById(read).isFailed());
+    QCOMPARE(QSqlDatabase::connectionNames().size(), 0);
     // The next call opens a fresh connection on the new settings.
     orm::ConnectionSettings settings;
     settings.databaseName = m_dir.filePath(QStringLiteral("other.db"));

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "acquisition/ZOLVA_Data.h"
+
+#include <QString>
+#include <QVector>
+
+// Project files of synthetic soundings for the benchmarks: gated records at
+// 25 Hz on the receiver's 656 automatic time channels, with 500-sample
+// transmit and turn-off waveforms, stored the way the program stores them.
+namespace SyntheticProject {
+
+struct Line
+{
+    double name = 0.0;
+    int type = 0; // 1: towed, points numbered by arrival
+    int points = 0;
+    int samplesPerPoint = 1;
+};
+
+// A survey day: 30 ordinary lines of 200 points with 4 samples each, and one
+// towed line of 5000 points.
+QVector<Line> surveyDay();
+
+// One acquisition of `repeats` records starting at `startMs`; `seed` varies
+// the curves.
+ZOLVA_Data acquisition(int repeats, qint64 startMs, int seed);
+
+// Writes a new project file with these lines (an existing file is
+// replaced). False, with the reason on stderr, when it cannot be written.
+bool write(const QString& path, const QVector<Line>& lines);
+
+} // namespace SyntheticProject

@@ -1,0 +1,172 @@
+// The data model on a synthetic survey day: opening the project to a filled
+// tree (beside the sqlite3 shell reading the same columns from the same
+// file), resident memory after the open, storing one point of three
+// samples, and selecting points and samples; line profiles of 600 points on
+// the GUI thread and of 1000 points on the thread pool.
+
+#include "SyntheticProject.h"
+
+#include "project/DataModel_Index.h"
+#include "project/Data_Calc.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr int kRounds = 5;
+
+double median(QVector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.isEmpty() ? 0.0 : v.at(v.size() / 2);
+}
+
+// Resident set size in MiB.
+double residentMiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0.0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return 0.0;
+}
+
+template <class F>
+double millis(F f)
+{
+    QElapsedTimer timer;
+    timer.start();
+    f();
+    return timer.nsecsElapsed() / 1e6;
+}
+
+QString ensureFile(const QDir& dir, const QString& name, const QVector<SyntheticProject::Line>& lines)
+{
+    const QString path = dir.filePath(name);
+    if (QFile::exists(path))
+        return path;
+    const double ms = millis([&] {
+        if (!SyntheticProject::write(path, lines))
+            std::exit(1);
+    });
+    std::printf("generated %s: %.1f s, %.0f MB\n", qPrintable(name), ms / 1000.0, QFileInfo(path).size() / 1e6);
+    return path;
+}
+
+void openProject(const QString& path)
+{
+    DataModel_Index model;
+    const double before = residentMiB();
+    const double firstMs = millis([&] { model.openProject(path); });
+    const double resident = residentMiB();
+    model.closeProject();
+    std::printf("first open:                    %8.1f ms\n", firstMs);
+    std::printf("resident memory after open:    %8.1f MiB (%.1f MiB before)\n", resident, before);
+
+    // The same columns as the tree load, read by the shell into nothing.
+    const QString sql =
+        QStringLiteral("SELECT ID,NAME,TYPE,USE,NOTE FROM Data_Line ORDER BY ID;"
+                       "SELECT ID,NAME,USE,NOTE,TYPE,Data_LineID FROM Data_Point ORDER BY Data_LineID,NAME,ID;"
+                       "SELECT ID,USE,PERIOD,SendFs,StartTime,Data_PointID FROM Data_Sample ORDER BY Data_PointID,ID;");
+    QVector<double> opens;
+    QVector<double> shell;
+    for (int round = 0; round < kRounds; ++round) {
+        opens.append(millis([&] { model.openProject(path); }));
+        model.closeProject();
+        shell.append(millis([&] {
+            QProcess sqlite;
+            sqlite.setStandardOutputFile(QProcess::nullDevice());
+            sqlite.start(QStringLiteral("sqlite3"), {path, sql});
+            sqlite.waitForFinished(-1);
+        }));
+    }
+    std::printf("open to filled tree:           %8.1f ms (median of %d)\n", median(opens), kRounds);
+    std::printf("sqlite3 shell, same columns:   %8.1f ms (ratio %.2f)\n", median(shell), median(opens) / median(shell));
+}
+
+void storePoints(const QString& path)
+{
+    DataModel_Index model;
+    model.openProject(path);
+    model.setProperty("LineNo", 900.0);
+    QVector<double> stores;
+    for (int i = 0; i < 30; ++i) {
+        model.dataUpload(SyntheticProject::acquisition(3, Q_INT64_C(1800000000000) + 10000 * i, i));
+        stores.append(millis([&] { model.dataSave(true); }));
+    }
+    std::printf("store one point of 3 samples:  %8.1f ms (median of %d)\n", median(stores), int(stores.size()));
+}
+
+void selectItems(const QString& path)
+{
+    Data_Calc calc;
+    DataModel_Index model;
+    model.setCalc(&calc);
+    model.openProject(path);
+    QVector<double> points;
+    QVector<double> samples;
+    QVector<double> towed;
+    for (int i = 0; i < 30; ++i) {
+        points.append(millis([&] { model.setIndex(i, (37 * i) % 200, -1); }));
+        samples.append(millis([&] { model.setIndex(i, (37 * i) % 200, i % 4); }));
+        towed.append(millis([&] { model.setIndex(30, 100 + 150 * i, -1); }));
+    }
+    std::printf("select a point of 4 samples:   %8.1f ms (median of %d)\n", median(points), int(points.size()));
+    std::printf("select a sample:               %8.1f ms (median of %d)\n", median(samples), int(samples.size()));
+    std::printf("select a towed point (60 nb.): %8.1f ms (median of %d)\n", median(towed), int(towed.size()));
+}
+
+void profileLines(const QString& path)
+{
+    Data_Calc calc;
+    DataModel_Index model;
+    model.setCalc(&calc);
+    model.openProject(path);
+    QEventLoop arrived;
+    QObject::connect(&model, &DataModel_Index::onData_Recv_Line, &arrived, &QEventLoop::quit);
+    QVector<double> gui;
+    QVector<double> pool;
+    for (int round = 0; round < kRounds; ++round) {
+        gui.append(millis([&] { model.setIndex(1, -1, -1); }));
+        pool.append(millis([&] {
+            model.setIndex(0, -1, -1);
+            arrived.exec();
+        }));
+    }
+    std::printf("profile of 600 points, GUI:    %8.1f ms (median of %d)\n", median(gui), kRounds);
+    std::printf("profile of 1000 points, pool:  %8.1f ms (median of %d, to the result)\n", median(pool), kRounds);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QTemporaryDir temporary;
+    const QDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : temporary.path());
+    const QString day = ensureFile(dir, QStringLiteral("survey-day.ZOLVA"), SyntheticProject::surveyDay());
+    openProject(day);
+    // Stores go to a copy, so that the generated file can be used again.
+    const QString copy = dir.filePath(QStringLiteral("store.ZOLVA"));
+    QFile::remove(copy);
+    QFile::copy(day, copy);
+    storePoints(copy);
+    QFile::remove(copy);
+    selectItems(day);
+    profileLines(ensureFile(dir, QStringLiteral("profiles.ZOLVA"),
+                            {SyntheticProject::Line{1.0, 0, 1000, 4}, SyntheticProject::Line{2.0, 0, 600, 4}}));
+    return 0;
+}

@@ -1,0 +1,956 @@
+#include "project/DataModel_Index.h"
+
+#include "orm/Dao.h"
+#include "orm/Database.h"
+#include "orm/Registry.h"
+#include "orm/SqlTypes.h"
+#include "platform/DialogHook.h"
+#include "platform/WifiName.h"
+#include "project/Data_Calc.h"
+#include "project/Data_Line.h"
+#include "project/Data_Point.h"
+#include "project/Data_Project.h"
+#include "project/Data_Sample.h"
+#include "project/Data_WorkSet.h"
+#include "project/LineSnapshot.h"
+#include "project/TransmitWaveform.h"
+#include "project/TreeLabels.h"
+#include "project/VectorBlob.h"
+
+#include <QKeyEvent>
+#include <QMetaType>
+#include <QMutex>
+#include <QScroller>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QThreadPool>
+#include <QtConcurrent>
+#include <QtDebug>
+
+#include <cmath>
+
+namespace {
+
+const QString kNoteSeparator = QStringLiteral("\r\n\r\n");
+// The longest line profiled on the GUI thread.
+constexpr int kLargestSynchronousProfile = 600;
+
+// Lines and points are found by number within this distance.
+bool sameNumber(double a, double b)
+{
+    return std::abs(a - b) < 1e-6;
+}
+
+bool succeeded(const orm::Status& status, const char* what)
+{
+    if (!status.isOk())
+        qWarning("%s: %s", what, qPrintable(status.error().text()));
+    return status.isOk();
+}
+
+// 1 for a self-check point; any TYPE outside 0..2 is taken as 0.
+int sampleModeOf(Data_Point& point)
+{
+    if (static_cast<quint32>(point.TYPE) > 2)
+        point.TYPE = 0;
+    return point.TYPE == 1 ? 1 : 0;
+}
+
+// What a loaded sample holds in memory: the curves stay in the file.
+std::shared_ptr<Data_Sample> lightCopy(const Data_Sample& sample)
+{
+    auto light = std::make_shared<Data_Sample>(sample.ID);
+    light->USE = sample.USE;
+    light->PERIOD = sample.PERIOD;
+    light->SendFs = sample.SendFs;
+    light->StartTime = sample.StartTime;
+    return light;
+}
+
+Data_Sample sampleRow(int pointId, int period, float paramFs, const st_SampleData_Send& send,
+                      const st_RecvData_VRX2208& recv)
+{
+    Data_Sample s;
+    s.StartTime = recv.StartTime;
+    s.DeviceType = 1;
+    s.TYPE = recv.TYPE;
+    s.PERIOD = period;
+    s.DATA_RECV = vectorToBlob(recv.values);
+    s.DATA_RECV_POS = vectorToBlob(recv.times);
+    s.DATA_RECV_LEN = vectorToBlob(recv.widths);
+    s.DATA_SEND = send.DATA_SEND;
+    s.DATA_SOFF = send.DATA_SOFF;
+    s.SendFs = static_cast<double>(paramFs);
+    s.SampleSendFs = send.SampleSendFs;
+    s.SampleOffFs = send.SampleOffFs;
+    s.RecvFs = recv.RecvFs;
+    s.USE = 1;
+    s.Data_PointID = std::make_shared<Data_Point>(pointId);
+    return s;
+}
+
+QTreeWidgetItem* newItem(const QString& text)
+{
+    return new QTreeWidgetItem(QStringList(text));
+}
+
+} // namespace
+
+DataModel_Index::DataModel_Index(QWidget* parent)
+    : QTreeWidget(parent)
+{
+    setColumnCount(1);
+    setHeaderHidden(true);
+    setAllColumnsShowFocus(true);
+    setAlternatingRowColors(true);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    QScroller::grabGesture(viewport(), QScroller::LeftMouseButtonGesture);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setAutoScroll(false);
+
+    SetSendI(0.0);
+    SetParamFs(0.0);
+
+    connect(this, &QWidget::customContextMenuRequested, this, &DataModel_Index::onChangePointNameDl);
+    connect(this, &QAbstractItemView::doubleClicked, this, &DataModel_Index::onDoubleClicked);
+
+    qRegisterMetaType<QVector<QVector<double>>>("QVector<QVector<double> >");
+    qRegisterMetaType<QVector<double>>("QVector<double>");
+
+    setWifiNameQuery(new WifiName);
+}
+
+DataModel_Index::~DataModel_Index()
+{
+    waitForLineProfiles();
+}
+
+QMutex& DataModel_Index::lineProfileMutex()
+{
+    static QMutex mutex;
+    return mutex;
+}
+
+void DataModel_Index::setWifiNameQuery(WifiName* query)
+{
+    delete wifiName;
+    wifiName = query;
+    wifiName->setParent(this);
+    connect(wifiName, &WifiName::nameFound, this, &DataModel_Index::storeWifiName);
+}
+
+void DataModel_Index::setCalc(Data_Calc* processor)
+{
+    calc = processor;
+}
+
+void DataModel_Index::setDivideByCurrent(bool divide)
+{
+    divideByCurrent = divide;
+}
+
+void DataModel_Index::setSortPointsByName(bool sort)
+{
+    sortByName = sort;
+}
+
+void DataModel_Index::onSetTowPoints(int num)
+{
+    towPoints = num;
+}
+
+// ---- properties
+
+void DataModel_Index::SetSendI(double v)
+{
+    SetSendI(v - std::trunc(v) >= 0.1 ? QString::number(v, 'f', 1) : QString::number(v, 'f', 0));
+}
+
+void DataModel_Index::SetSendI(QString v)
+{
+    m_sendI = v;
+    emit onSendIChanged(m_sendI);
+}
+
+void DataModel_Index::SetSendOff(double v)
+{
+    m_sendOff = v;
+    emit onSendOffChanged(m_sendOff);
+}
+
+void DataModel_Index::SetParamFs(double v)
+{
+    const int m = static_cast<int>(1000 * v);
+    const int decimals = m % 10 != 0 ? 3 : m % 100 != 0 ? 2 : m % 1000 != 0 ? 1 : 0;
+    SetParamFs(QString::number(v, 'f', decimals));
+}
+
+void DataModel_Index::SetParamFs(QString v)
+{
+    m_paramFs = v;
+    emit onParamFsChanged(m_paramFs);
+}
+
+void DataModel_Index::SetParamPeriod(int v)
+{
+    m_paramPeriod = v;
+    emit onParamPeriodChanged(m_paramPeriod);
+}
+
+void DataModel_Index::SetParamRepeat(int v)
+{
+    m_paramRepeat = v;
+    emit onParamRepeatChanged(m_paramRepeat);
+}
+
+void DataModel_Index::setLineNo(double v)
+{
+    if (v == m_lineNo)
+        return;
+    m_lineNo = v;
+    emit onLineNoChanged(m_lineNo);
+}
+
+void DataModel_Index::setPointNo(double v)
+{
+    if (v == m_pointNo)
+        return;
+    m_pointNo = v;
+    emit onPointNoChanged(m_pointNo);
+}
+
+void DataModel_Index::setPointNoStep(double v)
+{
+    if (v == m_pointNoStep)
+        return;
+    m_pointNoStep = v;
+    emit onPointNoStepChanged(m_pointNoStep);
+}
+
+// ---- project file
+
+bool DataModel_Index::openProject(const QString& path)
+{
+    closeProject();
+
+    orm::ConnectionSettings settings;
+    settings.driverName = QStringLiteral("QSQLITE");
+    settings.databaseName = path;
+    settings.hostName = QStringLiteral("localhost");
+    settings.userName = QStringLiteral("root");
+    orm::Database::setSettings(settings);
+    orm::SqlTypes::set(QStringLiteral("double"), QStringLiteral("REAL"));
+
+    // An existing file has its tables already; only a damaged one stops here.
+    const orm::Status created[] = {orm::createTable<Data_Project>(), orm::createTable<Data_Line>(),
+                                   orm::createTable<Data_Point>(), orm::createTable<Data_Sample>(),
+                                   orm::createTable<Data_WorkSet>()};
+    for (const orm::Status& status : created) {
+        if (status.error().databaseText().contains(QLatin1String("malformed"))) {
+            DialogHook::warning(this, QStringLiteral("警告"), QStringLiteral("工程文件损坏"));
+            return false;
+        }
+    }
+
+    orm::Status status;
+    database = orm::Database::connection(&status);
+    if (!succeeded(status, "project file cannot be opened")) {
+        closeProject();
+        return false;
+    }
+    updateDatabase();
+
+    // The network name is written on its own when the units connect.
+    project = std::make_shared<Data_Project>(1);
+    status = orm::fetchById(*project, orm::columnsExcept<Data_Project>({QStringLiteral("SSID")}), database);
+    if (status.isFailed()) {
+        succeeded(status, "project row cannot be read");
+        closeProject();
+        return false;
+    }
+    projectConfig = project->getProjectConfig();
+    emit loadProjectConfig(projectConfig);
+    setPointNoStep(projectConfig.PointNoStep);
+
+    if (status.isNoSuchRow()) {
+        Data_WorkSet workSet;
+        const bool createdRows = inTransaction([&] {
+            return succeeded(orm::insert(*project, database), "project row cannot be written")
+                && succeeded(orm::insert(workSet, database), "work set cannot be written");
+        });
+        if (!createdRows) {
+            closeProject();
+            return false;
+        }
+    }
+
+    if (!loadTree()) {
+        closeProject();
+        DialogHook::warning(this, QStringLiteral("警告"), QStringLiteral("工程文件损坏"));
+        return false;
+    }
+    fillTree();
+
+    // Acquisition goes on after the newest point, the one with the greatest ID.
+    std::shared_ptr<Data_Line> newestLine;
+    std::shared_ptr<Data_Point> newestPoint;
+    for (const std::shared_ptr<Data_Line>& line : qAsConst(lines)) {
+        for (const std::shared_ptr<Data_Point>& point : qAsConst(line->list_Data_Point)) {
+            if (point->ID > (newestPoint ? newestPoint->ID : 0)) {
+                newestLine = line;
+                newestPoint = point;
+            }
+        }
+    }
+    double lineNumber = 0.0;
+    double base = 0.0;
+    double sendFs = 25.0;
+    int period = 500;
+    int lineType = 0;
+    if (newestPoint) {
+        lineNumber = newestLine->NAME;
+        base = newestLine->TYPE == 0 ? newestPoint->NAME : 0.0;
+        sendFs = newestPoint->GetSendFs();
+        period = newestLine->list_Data_Point.first()->GetPeriod();
+        lineType = newestLine->TYPE;
+    }
+
+    if (lines.isEmpty()) {
+        emit isNewLineChanged(true);
+    } else {
+        setLineNo(lineNumber);
+        setPointNo(base + projectConfig.PointNoStep);
+        emit onLoad_Param(sendFs, period, lineType);
+        slotLineNoChanged(lineNumber);
+    }
+    return true;
+}
+
+bool DataModel_Index::loadTree()
+{
+    // One query per table and 500 parents, never one per point; sample
+    // curves stay in the file.
+    const QStringList sampleColumns{QStringLiteral("USE"), QStringLiteral("PERIOD"), QStringLiteral("SendFs"),
+                                    QStringLiteral("StartTime")};
+    const QStringList pointOrder = sortByName ? QStringList{QStringLiteral("NAME")} : QStringList();
+    QVector<std::shared_ptr<Data_Line>> loaded;
+    QVector<std::shared_ptr<Data_Point>> points;
+    QVector<std::shared_ptr<Data_Sample>>* noList = nullptr;
+    orm::Status status = orm::fetchByQuery(orm::Query{QStringLiteral("ORDER BY [ID]"), {}}, loaded, {}, database);
+    if (status.isOk())
+        status = orm::fetchChildren(loaded, &Data_Line::list_Data_Point, {}, pointOrder, &points, database);
+    if (status.isOk())
+        status = orm::fetchChildren(points, &Data_Point::list_Data_Sample, sampleColumns, {}, noList, database);
+    if (!succeeded(status, "project tree cannot be read"))
+        return false;
+    lines = loaded;
+    return true;
+}
+
+void DataModel_Index::fillTree()
+{
+    QList<QTreeWidgetItem*> lineItems;
+    for (const std::shared_ptr<Data_Line>& line : qAsConst(lines)) {
+        QTreeWidgetItem* lineItem = newItem(TreeLabels::line(line->NAME, line->list_Data_Point.size()));
+        QList<QTreeWidgetItem*> pointItems;
+        for (const std::shared_ptr<Data_Point>& point : qAsConst(line->list_Data_Point)) {
+            // The start time is the first sample's, loaded with the tree.
+            const std::shared_ptr<Data_Sample> first = point->list_Data_Sample.value(0);
+            QTreeWidgetItem* pointItem = nullptr;
+            if (line->TYPE == 1) {
+                pointItem = newItem(first ? TreeLabels::timedPoint(first->StartTime) : QString());
+            } else {
+                pointItem = newItem(TreeLabels::loadedPoint(point->NAME, sampleModeOf(*point) == 1));
+                if (first)
+                    pointItem->setToolTip(0, TreeLabels::startTime(first->StartTime));
+            }
+            if (line->TYPE == 0) {
+                QList<QTreeWidgetItem*> sampleItems;
+                for (int k = 0; k < point->list_Data_Sample.size(); ++k)
+                    sampleItems.append(newItem(QString::number(k + 1)));
+                pointItem->addChildren(sampleItems);
+            }
+            pointItems.append(pointItem);
+        }
+        lineItem->addChildren(pointItems);
+        lineItems.append(lineItem);
+    }
+    addTopLevelItems(lineItems);
+}
+
+void DataModel_Index::closeProject()
+{
+    // A profile task reads the file on a connection that is dropped here.
+    waitForLineProfiles();
+    ++session;
+    clear();
+    lines.clear();
+    curLine = curPoint = curSample = -1;
+    expandedLine = -1;
+    if (database.isOpen())
+        database.close();
+    database = QSqlDatabase();
+    orm::Database::dropAll();
+}
+
+void DataModel_Index::updateDatabase()
+{
+    // Files made by older versions lack later columns; a column that exists
+    // and an index made before are left alone.
+    const QStringList tables = database.tables();
+    QStringList statements;
+    for (const orm::ClassInfo* info : orm::Registry::classes()) {
+        if (!tables.contains(info->name()))
+            continue;
+        const QSqlRecord existing = database.record(info->name());
+        for (const orm::ColumnInfo& column : info->columns()) {
+            if (column.kind != orm::ColumnKind::Id && !existing.contains(column.name))
+                statements.append(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3;")
+                                      .arg(info->name(), column.name, column.sqlType()));
+            if (column.properties.contains(QStringLiteral("INDEX")))
+                statements.append(
+                    QStringLiteral("CREATE INDEX IF NOT EXISTS IDX_%1_%2_ ON %1 (%2);").arg(info->name(), column.name));
+        }
+    }
+    statements.append(
+        QStringLiteral("CREATE INDEX IF NOT EXISTS IDX_Data_Point_Data_LineID_ ON Data_Point (Data_LineID);"));
+    statements.append(
+        QStringLiteral("CREATE INDEX IF NOT EXISTS IDX_Data_Sample_Data_PointID_ ON Data_Sample (Data_PointID);"));
+
+    QSqlQuery query(database);
+    for (const QString& sql : qAsConst(statements)) {
+        if (!query.exec(sql))
+            qWarning("schema update: %s: %s", qPrintable(sql), qPrintable(query.lastError().text()));
+    }
+}
+
+// ---- tree
+
+int DataModel_Index::findLine(double name) const
+{
+    for (int i = 0; i < lines.size(); ++i) {
+        if (sameNumber(lines.at(i)->NAME, name))
+            return i;
+    }
+    return -1;
+}
+
+void DataModel_Index::slotLineNoChanged(double line)
+{
+    const int row = findLine(line);
+    double next = 0.0;
+    if (row >= 0) {
+        const Data_Line& found = *lines.at(row);
+        emit onSelectPoint(found.TYPE);
+        if (!found.list_Data_Point.isEmpty()) {
+            const Data_Point& last = *found.list_Data_Point.last();
+            if (!last.list_Data_Sample.isEmpty()) {
+                const Data_Sample& first = *last.list_Data_Sample.first();
+                emit onLoad_Param(first.SendFs, first.PERIOD, found.TYPE);
+            }
+            next = last.NAME + m_pointNoStep;
+        }
+    }
+    setProperty("PointNo", next);
+    emit isNewLineChanged(row < 0);
+}
+
+void DataModel_Index::onDoubleClicked(QModelIndex index)
+{
+    int line = index.row();
+    int point = -1;
+    int sample = -1;
+    if (index.parent().isValid()) {
+        if (index.parent().parent().isValid()) {
+            line = index.parent().parent().row();
+            point = index.parent().row();
+            sample = index.row();
+        } else {
+            line = index.parent().row();
+            point = index.row();
+        }
+    }
+    if (line != expandedLine) {
+        if (QTreeWidgetItem* previous = topLevelItem(expandedLine))
+            previous->setExpanded(false);
+        expandedLine = line;
+    }
+    setIndex(line, point, sample);
+}
+
+void DataModel_Index::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        onDoubleClicked(currentIndex());
+    QTreeWidget::keyPressEvent(event);
+}
+
+// ---- editing
+
+template <class Write>
+bool DataModel_Index::inTransaction(Write write)
+{
+    if (!database.transaction()) {
+        qWarning("transaction cannot begin: %s", qPrintable(database.lastError().text()));
+        return false;
+    }
+    if (write()) {
+        if (database.commit())
+            return true;
+        qWarning("commit failed: %s", qPrintable(database.lastError().text()));
+    }
+    database.rollback();
+    return false;
+}
+
+template <class T, class Set>
+bool DataModel_Index::writeColumns(T& object, const QStringList& columns, Set set)
+{
+    T row(object.ID);
+    set(row);
+    if (!inTransaction([&] { return succeeded(orm::update(row, columns, database), "row cannot be written"); }))
+        return false;
+    set(object);
+    return true;
+}
+
+template <class F>
+void DataModel_Index::withSelection(F f)
+{
+    if (curLine < 0 || curLine >= lines.size())
+        return;
+    Data_Line& line = *lines.at(curLine);
+    if (curPoint < 0 || curPoint >= line.list_Data_Point.size()) {
+        f(line);
+        return;
+    }
+    Data_Point& point = *line.list_Data_Point.at(curPoint);
+    if (curSample < 0 || curSample >= point.list_Data_Sample.size()) {
+        f(point);
+        return;
+    }
+    f(*point.list_Data_Sample.at(curSample));
+}
+
+void DataModel_Index::onNewLog(QString log)
+{
+    withSelection([&](auto& target) {
+        const QString note = target.NOTE.isEmpty() ? log : target.NOTE + kNoteSeparator + log;
+        if (writeColumns(target, {QStringLiteral("NOTE")}, [&](auto& row) { row.NOTE = note; }))
+            emit onLoadLog(note);
+    });
+}
+
+void DataModel_Index::onNewUse(bool use)
+{
+    withSelection([&](auto& target) {
+        writeColumns(target, {QStringLiteral("USE")}, [use](auto& row) { row.USE = use ? 1 : 0; });
+    });
+}
+
+void DataModel_Index::setProjectConfig(st_ProjectConfig config)
+{
+    projectConfig = config;
+    if (!project)
+        return;
+    const QStringList columns = orm::columnsExcept<Data_Project>(
+        {QStringLiteral("ID"), QStringLiteral("NOTE"), QStringLiteral("CalibrateNo"), QStringLiteral("SSID")});
+    writeColumns(*project, columns, [&config](Data_Project& row) { row.setProjectConfig(&config); });
+}
+
+void DataModel_Index::onChangePointNameDl(QPoint point)
+{
+    const QModelIndex index = indexAt(point);
+    if (!index.parent().isValid() || index.parent().parent().isValid())
+        return;
+    bool isNumber = false;
+    index.data().toString().toDouble(&isNumber);
+    const int line = index.parent().row();
+    if (!isNumber || line >= lines.size() || index.row() >= lines.at(line)->list_Data_Point.size())
+        return;
+
+    const double stored = lines.at(line)->list_Data_Point.at(index.row())->NAME;
+    bool accepted = false;
+    const double name =
+        DialogHook::getDouble(this, tr("修改点号"), tr("请输入新的点号:"), stored, -99999999, 99999999, 1, &accepted);
+    // The dialog shows one decimal: taking it unchanged is no rename.
+    if (accepted && name != stored && name != QString::number(stored, 'f', 1).toDouble())
+        renamePoint(line, index.row(), name);
+}
+
+void DataModel_Index::renamePoint(int line, int point, double name)
+{
+    if (line < 0 || line >= lines.size() || point < 0 || point >= lines.at(line)->list_Data_Point.size())
+        return;
+    Data_Point& target = *lines.at(line)->list_Data_Point.at(point);
+    if (!writeColumns(target, {QStringLiteral("NAME")}, [name](Data_Point& row) { row.NAME = name; })) {
+        DialogHook::warning(this, QStringLiteral("警告"), QStringLiteral("点号修改失败,可能是工程文件损坏"));
+        return;
+    }
+    topLevelItem(line)->child(point)->setText(0, TreeLabels::storedPoint(name, false));
+}
+
+// ---- storing
+
+void DataModel_Index::dataUpload(ZOLVA_Data data)
+{
+    lastData = data;
+    SetParamFs(static_cast<double>(data.ParamFs));
+    SetParamPeriod(data.ParamPeriod);
+    SetParamRepeat(lastData.sends.size());
+    SetSendI(TransmitWaveform::meanSendCurrent(lastData.sends));
+    SetSendOff(TransmitWaveform::meanTurnOffTime(lastData.sends));
+    if (calc) {
+        calc->onData_SendsVec(lastData.sends);
+        calc->onData_Recvs(lastData.recvs, m_sendOff, lastData.SampleMode, lastData.ContinueMode);
+    }
+}
+
+void DataModel_Index::dataSave(bool save)
+{
+    if (!save) {
+        lastData.sends.clear();
+        lastData.recvs.clear();
+        return;
+    }
+    if (!lastData.sends.isEmpty() && lastData.sends.size() == lastData.recvs.size())
+        saveData(lastData);
+    emit onSaveOver();
+}
+
+void DataModel_Index::saveData(const ZOLVA_Data& record)
+{
+    StoreHeader header;
+    header.LineNo = m_lineNo;
+    header.PointNo = m_pointNo;
+    header.SampleMode = record.SampleMode;
+    header.ContinueMode = record.ContinueMode;
+    header.ParamFs = record.ParamFs;
+    header.ParamPeriod = record.ParamPeriod;
+    header.ParamRepeat = record.ParamRepeat;
+
+    QList<st_SampleData_Send> sends;
+    for (int i = 0; i < record.recvs.size(); ++i) {
+        const st_TEMSendData& send = record.sends.at(i);
+        st_SampleData_Send row;
+        row.SendFs = static_cast<double>(header.ParamFs);
+        row.SampleSendFs = send.SampleSendFs;
+        row.DATA_SEND = vectorToBlob(send.SendWave);
+        row.SampleOffFs = send.SampleOffFs;
+        row.DATA_SOFF = vectorToBlob(send.OffWave);
+        sends.append(row);
+    }
+
+    if (record.ContinueMode == 1)
+        addPointTimed(header, sends.first(), record.recvs.first());
+    else
+        addPoint(header, sends, record.recvs, record.SampleMode);
+
+    setProperty("PointNo", m_pointNo + m_pointNoStep);
+    setProperty("LineNo", m_lineNo);
+    emit isNewLineChanged(false);
+}
+
+void DataModel_Index::addPoint(const StoreHeader& header, const QList<st_SampleData_Send>& sends,
+                               const QList<st_RecvData_VRX2208>& recvs, int sampleMode)
+{
+    if (recvs.isEmpty() || recvs.size() != sends.size())
+        return;
+
+    const int lineRow = findLine(header.LineNo);
+    std::shared_ptr<Data_Line> line = lineRow >= 0 ? lines.at(lineRow) : nullptr;
+    int pointRow = -1;
+    if (line) {
+        for (int j = 0; j < line->list_Data_Point.size() && pointRow < 0; ++j) {
+            if (sameNumber(line->list_Data_Point.at(j)->NAME, header.PointNo))
+                pointRow = j;
+        }
+    }
+
+    // New rows refer to their parents by ID alone; memory and tree take
+    // them only once the whole store is committed.
+    std::shared_ptr<Data_Line> newLine;
+    std::shared_ptr<Data_Point> newPoint;
+    QVector<std::shared_ptr<Data_Sample>> stored;
+    const bool committed = inTransaction([&] {
+        if (!line) {
+            newLine = std::make_shared<Data_Line>();
+            newLine->NAME = header.LineNo;
+            newLine->TYPE = 0;
+            newLine->USE = 1;
+            if (!succeeded(orm::insert(*newLine, database), "line cannot be stored"))
+                return false;
+        }
+        int pointId = 0;
+        if (pointRow >= 0) {
+            pointId = line->list_Data_Point.at(pointRow)->ID;
+        } else {
+            newPoint = std::make_shared<Data_Point>();
+            newPoint->Data_LineID = std::make_shared<Data_Line>(line ? line->ID : newLine->ID);
+            newPoint->NAME = header.PointNo;
+            newPoint->USE = 1;
+            newPoint->TYPE = sampleMode;
+            if (!succeeded(orm::insert(*newPoint, database), "point cannot be stored"))
+                return false;
+            pointId = newPoint->ID;
+        }
+        for (int i = 0; i < recvs.size(); ++i) {
+            Data_Sample sample = sampleRow(pointId, header.ParamPeriod, header.ParamFs, sends.at(i), recvs.at(i));
+            if (!succeeded(orm::insert(sample, database), "sample cannot be stored"))
+                return false;
+            stored.append(lightCopy(sample));
+        }
+        return true;
+    });
+    if (!committed) {
+        DialogHook::warning(this, QStringLiteral("警告"), QStringLiteral("数据添加失败,可能是工程文件损坏"));
+        return;
+    }
+
+    QTreeWidgetItem* lineItem = nullptr;
+    if (newLine) {
+        line = newLine;
+        lines.append(line);
+        lineItem = newItem(TreeLabels::line(line->NAME, 0));
+        addTopLevelItem(lineItem);
+    } else {
+        lineItem = topLevelItem(lineRow);
+    }
+    std::shared_ptr<Data_Point> point;
+    QTreeWidgetItem* pointItem = nullptr;
+    if (newPoint) {
+        point = newPoint;
+        line->list_Data_Point.append(point);
+        pointItem = newItem(TreeLabels::storedPoint(header.PointNo, sampleMode == 1));
+        pointItem->setToolTip(0, TreeLabels::startTime(recvs.first().StartTime));
+        lineItem->addChild(pointItem);
+        lineItem->setText(0, TreeLabels::line(line->NAME, line->list_Data_Point.size()));
+    } else {
+        point = line->list_Data_Point.at(pointRow);
+        point->TYPE = sampleMode;
+        pointItem = lineItem->child(pointRow);
+    }
+    for (const std::shared_ptr<Data_Sample>& sample : qAsConst(stored)) {
+        point->list_Data_Sample.append(sample);
+        pointItem->addChild(newItem(QString::number(pointItem->childCount() + 1)));
+    }
+}
+
+void DataModel_Index::addPointTimed(const StoreHeader& header, const st_SampleData_Send& send,
+                                    const st_RecvData_VRX2208& recv)
+{
+    if (header.ContinueMode != 1)
+        return;
+
+    const int lineRow = findLine(header.LineNo);
+    std::shared_ptr<Data_Line> line = lineRow >= 0 ? lines.at(lineRow) : nullptr;
+    std::shared_ptr<Data_Line> newLine;
+    auto point = std::make_shared<Data_Point>();
+    std::shared_ptr<Data_Sample> stored;
+    const bool committed = inTransaction([&] {
+        if (!line) {
+            newLine = std::make_shared<Data_Line>();
+            newLine->NAME = header.LineNo;
+            newLine->TYPE = 1;
+            newLine->USE = 1;
+            if (!succeeded(orm::insert(*newLine, database), "line cannot be stored"))
+                return false;
+        }
+        // Towed points are numbered by arrival.
+        point->Data_LineID = std::make_shared<Data_Line>(line ? line->ID : newLine->ID);
+        point->NAME = line ? line->list_Data_Point.size() : 0;
+        point->USE = 1;
+        point->TYPE = 0;
+        if (!succeeded(orm::insert(*point, database), "point cannot be stored"))
+            return false;
+        Data_Sample sample = sampleRow(point->ID, header.ParamPeriod, header.ParamFs, send, recv);
+        if (!succeeded(orm::insert(sample, database), "sample cannot be stored"))
+            return false;
+        stored = lightCopy(sample);
+        return true;
+    });
+    if (!committed) {
+        DialogHook::warning(this, QStringLiteral("警告"), QStringLiteral("数据添加失败,可能是工程文件损坏"));
+        return;
+    }
+
+    QTreeWidgetItem* lineItem = nullptr;
+    if (newLine) {
+        line = newLine;
+        lines.append(line);
+        lineItem = newItem(TreeLabels::line(line->NAME, 0));
+        addTopLevelItem(lineItem);
+    } else {
+        lineItem = topLevelItem(lineRow);
+    }
+    point->list_Data_Sample.append(stored);
+    line->list_Data_Point.append(point);
+    lineItem->addChild(newItem(TreeLabels::timedPoint(recv.StartTime)));
+    lineItem->setText(0, TreeLabels::line(line->NAME, line->list_Data_Point.size()));
+}
+
+// ---- selection
+
+void DataModel_Index::setIndex(int line, int point, int sample)
+{
+    curLine = line;
+    curPoint = point;
+    curSample = sample;
+    if (line < 0 || line >= lines.size()) {
+        emit onLoadLog(QString());
+        return;
+    }
+    const std::shared_ptr<Data_Line> selected = lines.at(line);
+    const int count = selected->list_Data_Point.size();
+    if (point >= 0 && point < count) {
+        selectPoint(selected, point, sample);
+        return;
+    }
+
+    if (count - 1 <= 0)
+        return;
+    const int lineNumber = static_cast<int>(selected->NAME);
+    if (count <= kLargestSynchronousProfile)
+        computeLineProfile(selected, 0, count - 1, -1, lineNumber);
+    else
+        startLineProfile(selected, lineNumber);
+    emit onSelectLine(selected->TYPE);
+    emit onCurUse(selected->USE != 0);
+    emit onLoadLog(selected->NOTE);
+    SetSendI(0.0);
+    SetSendOff(0.0);
+    SetParamFs(0.0);
+    SetParamPeriod(0);
+    SetParamRepeat(0);
+}
+
+void DataModel_Index::selectPoint(const std::shared_ptr<Data_Line>& line, int point, int sample)
+{
+    const int lineNumber = static_cast<int>(line->NAME);
+    emit onSelectPoint(line->TYPE);
+    const std::shared_ptr<Data_Point> selected = line->list_Data_Point.at(point);
+    if (selected->TYPE < 0 || selected->TYPE > 2)
+        selected->TYPE = 0;
+    const int sampleMode = selected->TYPE;
+
+    if (sample < 0 || sample >= selected->list_Data_Sample.size()) {
+        const QString label = line->TYPE == 1
+            ? QStringLiteral("%1线 %2")
+                  .arg(lineNumber)
+                  .arg(TreeLabels::timedPoint(selected->GetStartTime().toMSecsSinceEpoch()))
+            : QStringLiteral("%1线 %2点").arg(lineNumber).arg(QString::number(selected->NAME, 'g'));
+        const double offTime = selected->GetOffTime();
+        const QList<st_SampleData_Send> sends = selected->GetSendData();
+        const QList<st_RecvData_VRX2208> recvs = selected->GetRecvData_Vrx2208_RAW(divideByCurrent);
+        emit onCurUse(selected->USE != 0);
+        emit onLoadLog(selected->NOTE);
+        if (calc)
+            calc->onData_SendsByte(sends);
+        SetSendI(selected->GetSendI());
+        SetSendOff(offTime);
+        SetParamFs(selected->GetSendFs());
+        SetParamPeriod(recvs.isEmpty() ? 0 : selected->GetPeriod() / recvs.size());
+        SetParamRepeat(recvs.size());
+        if (calc)
+            calc->onShowData_Recvs(label, recvs, offTime, sampleMode);
+
+        if (line->TYPE == 1) {
+            // The towed neighbours: towPoints wide, the selected point
+            // inside, shifted where the line ends.
+            const int last = qMin(point + towPoints / 2, line->list_Data_Point.size() - 1);
+            int first = qMax(point - (towPoints / 2 - 1), 0);
+            if (last - first < towPoints - 1)
+                first = qMax(last - (towPoints - 1), 0);
+            computeLineProfile(line, first, last, point - first, lineNumber);
+        }
+        return;
+    }
+
+    Data_Sample& chosen = *selected->list_Data_Sample.at(sample);
+    succeeded(orm::fetchById(chosen, {}, database), "sample cannot be read");
+    const double offTime = chosen.GetOffTime();
+    const QString label =
+        QStringLiteral("%1线 %2点 %3采样").arg(lineNumber).arg(QString::number(selected->NAME, 'g')).arg(sample + 1);
+    emit onCurUse(chosen.USE != 0);
+    emit onLoadLog(chosen.NOTE);
+    if (calc) {
+        calc->onData_Send(chosen.GetSendData());
+        calc->onShowData_Recvs(label, {chosen.GetRecvData_Vrx2208_RAW(divideByCurrent)}, offTime, sampleMode);
+    }
+    SetSendI(chosen.GetSendI());
+    SetSendOff(offTime);
+    SetParamFs(chosen.SendFs);
+    SetParamPeriod(chosen.PERIOD);
+    SetParamRepeat(1);
+}
+
+void DataModel_Index::computeLineProfile(const std::shared_ptr<Data_Line>& line, int first, int last, int cursor,
+                                         int lineNumber)
+{
+    LineProfile profile;
+    line->GetRecvData(&profile.matrix, &profile.times, &profile.names, true, first, last, divideByCurrent);
+    showLineProfile(profile, cursor, lineNumber);
+}
+
+void DataModel_Index::startLineProfile(const std::shared_ptr<Data_Line>& line, int lineNumber)
+{
+    // The task works on a copy: the GUI thread goes on changing the line.
+    const LineSnapshot snapshot(*line, 0, line->list_Data_Point.size() - 1);
+    const bool divide = divideByCurrent;
+    const quint64 requested = session;
+    const std::weak_ptr<Data_Line> profiled = line;
+    profileTasks.erase(std::remove_if(profileTasks.begin(), profileTasks.end(),
+                                      [](const QFuture<void>& task) { return task.isFinished(); }),
+                       profileTasks.end());
+    profileTasks.append(QtConcurrent::run(QThreadPool::globalInstance(), [=] {
+        if (!lineProfileMutex().tryLock())
+            return;
+        LineProfile profile;
+        snapshot.GetRecvData(&profile.matrix, &profile.times, &profile.names, true, divide);
+        lineProfileMutex().unlock();
+        QMetaObject::invokeMethod(
+            this,
+            [=] {
+                // Shown only while that whole line is still the selection.
+                const bool selected = requested == session && curLine >= 0 && curLine < lines.size()
+                    && lines.at(curLine) == profiled.lock()
+                    && (curPoint < 0 || curPoint >= lines.at(curLine)->list_Data_Point.size());
+                if (selected)
+                    showLineProfile(profile, -1, lineNumber);
+            },
+            Qt::QueuedConnection);
+    }));
+}
+
+void DataModel_Index::showLineProfile(const LineProfile& profile, int cursor, int lineNumber)
+{
+    if (profile.matrix.isEmpty() || profile.times.isEmpty() || profile.names.isEmpty())
+        return;
+    emit onData_Recv_Line(tr("%1线").arg(lineNumber), profile.names, profile.times, profile.matrix, cursor);
+}
+
+void DataModel_Index::waitForLineProfiles()
+{
+    for (QFuture<void>& task : profileTasks)
+        task.waitForFinished();
+    profileTasks.clear();
+}
+
+// ---- network name
+
+void DataModel_Index::setWifiName()
+{
+    if (!project || !database.isOpen())
+        return;
+    wifiSession = session;
+    wifiName->query();
+}
+
+void DataModel_Index::storeWifiName(const QString& name)
+{
+    // The name belongs to the project that was open when the units connected.
+    if (wifiSession != session || !project || !database.isOpen())
+        return;
+    writeColumns(*project, {QStringLiteral("SSID")}, [&name](Data_Project& row) { row.SSID = name; });
+}

@@ -1,0 +1,207 @@
+#pragma once
+
+#include "acquisition/ZOLVA_Data.h"
+#include "project/ProjectRecords.h"
+
+#include <QFuture>
+#include <QList>
+#include <QModelIndex>
+#include <QPoint>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QTreeWidget>
+#include <QVector>
+
+#include <memory>
+
+class Data_Calc;
+class Data_Line;
+class Data_Point;
+class Data_Project;
+class Data_Sample;
+class QKeyEvent;
+class QMutex;
+class WifiName;
+
+// The open project: its database, the whole line / point / sample tree in
+// memory, the current selection and the parameters of the selected or
+// newest acquisition; shown as a three-level tree (line, point, sample).
+// Top-level item i is lines[i], its child j that line's point j, and so
+// on: items hold no data of their own, so memory and tree change together.
+class DataModel_Index : public QTreeWidget
+{
+    Q_OBJECT
+    Q_PROPERTY(QString SendI READ sendI WRITE SetSendI NOTIFY onSendIChanged)
+    Q_PROPERTY(double SendOff READ sendOff WRITE SetSendOff NOTIFY onSendOffChanged)
+    Q_PROPERTY(QString ParamFs READ paramFs WRITE SetParamFs NOTIFY onParamFsChanged)
+    Q_PROPERTY(int ParamPeriod READ paramPeriod WRITE SetParamPeriod NOTIFY onParamPeriodChanged)
+    Q_PROPERTY(int ParamRepeat READ paramRepeat WRITE SetParamRepeat NOTIFY onParamRepeatChanged)
+    Q_PROPERTY(double LineNo READ lineNo WRITE setLineNo NOTIFY onLineNoChanged)
+    Q_PROPERTY(double PointNo READ pointNo WRITE setPointNo NOTIFY onPointNoChanged)
+    Q_PROPERTY(double PointNoStep READ pointNoStep WRITE setPointNoStep NOTIFY onPointNoStepChanged)
+
+public:
+    explicit DataModel_Index(QWidget* parent = nullptr);
+    ~DataModel_Index() override;
+
+    void setCalc(Data_Calc* processor);
+    void setDivideByCurrent(bool divide);
+    void setSortPointsByName(bool sort);
+    // Replaces the query of the wireless network's name; takes ownership.
+    void setWifiNameQuery(WifiName* query);
+
+    // Held by the one line profile computed on the thread pool; a request
+    // that finds it taken is dropped.
+    static QMutex& lineProfileMutex();
+
+    // Opens the project file, creating it when it has no project row yet,
+    // and loads the whole tree. False when it cannot be opened or created.
+    bool openProject(const QString& path);
+    // Safe to call when nothing is open.
+    void closeProject();
+
+    // Makes (line, point, sample) the selection and plots it; an index
+    // outside its list selects nothing at that level.
+    void setIndex(int line, int point, int sample);
+    void renamePoint(int line, int point, double name);
+
+    QString sendI() const { return m_sendI; }
+    double sendOff() const { return m_sendOff; }
+    QString paramFs() const { return m_paramFs; }
+    int paramPeriod() const { return m_paramPeriod; }
+    int paramRepeat() const { return m_paramRepeat; }
+    double lineNo() const { return m_lineNo; }
+    double pointNo() const { return m_pointNo; }
+    double pointNoStep() const { return m_pointNoStep; }
+    // Notify only on a change (a NaN always notifies).
+    void setLineNo(double v);
+    void setPointNo(double v);
+    void setPointNoStep(double v);
+
+signals:
+    void onSendIChanged(QString v);
+    void onSendOffChanged(double v);
+    void onParamFsChanged(QString v);
+    void onParamPeriodChanged(int v);
+    void onParamRepeatChanged(int v);
+    void onLineNoChanged(double v);
+    void onPointNoChanged(double v);
+    void onPointNoStepChanged(double v);
+    // The current line number names no stored line (true) or one (false).
+    void isNewLineChanged(bool isNew);
+    // A line profile: title, station numbers, gate times, one matrix row
+    // per gate time, and the selected station's column or -1.
+    void onData_Recv_Line(QString title, QVector<double> stations, QVector<double> times,
+                          QVector<QVector<double>> datas, int cursor);
+    void onSaveOver();
+    void onLoadLog(QString note);
+    // Export progress: items written so far and the total.
+    void onExport(int done, int total);
+    // Base frequency, stacks and continue mode of a loaded line.
+    void onLoad_Param(double sendFs, int period, int continueMode);
+    void onCurUse(bool use);
+    void onSelectPoint(int lineType);
+    void onSelectLine(int lineType);
+    void loadProjectConfig(st_ProjectConfig config);
+
+public slots:
+    void onNewLog(QString log);
+    void onNewUse(bool use);
+    void onSetTowPoints(int num);
+    void slotLineNoChanged(double line);
+    void dataUpload(ZOLVA_Data data);
+    void dataSave(bool save);
+    void setProjectConfig(st_ProjectConfig config);
+    // Stores the wireless network's name in the project open now, once it
+    // is known.
+    void setWifiName();
+    void updateDatabase();
+    void SetSendI(double v);
+    void SetSendI(QString v);
+    void SetSendOff(double v);
+    void SetParamFs(double v);
+    void SetParamFs(QString v);
+    void SetParamPeriod(int v);
+    void SetParamRepeat(int v);
+    void onChangePointNameDl(QPoint point);
+    void onDoubleClicked(QModelIndex index);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    // What a store takes from the record; line and point come from the
+    // properties, not from the record.
+    struct StoreHeader
+    {
+        double LineNo = 0.0;
+        double PointNo = 0.0;
+        quint8 SampleMode = 0;
+        quint8 ContinueMode = 0;
+        float ParamFs = 0.0f;
+        qint32 ParamPeriod = 0;
+        qint32 ParamRepeat = 0;
+    };
+
+    struct LineProfile
+    {
+        QVector<QVector<double>> matrix;
+        QVector<double> times;
+        QVector<double> names;
+    };
+
+    bool loadTree();
+    void fillTree();
+    void saveData(const ZOLVA_Data& record);
+    void addPoint(const StoreHeader& header, const QList<st_SampleData_Send>& sends,
+                  const QList<st_RecvData_VRX2208>& recvs, int sampleMode);
+    void addPointTimed(const StoreHeader& header, const st_SampleData_Send& send, const st_RecvData_VRX2208& recv);
+    void selectPoint(const std::shared_ptr<Data_Line>& line, int point, int sample);
+    void computeLineProfile(const std::shared_ptr<Data_Line>& line, int first, int last, int cursor, int lineNumber);
+    void startLineProfile(const std::shared_ptr<Data_Line>& line, int lineNumber);
+    void showLineProfile(const LineProfile& profile, int cursor, int lineNumber);
+    void waitForLineProfiles();
+    void storeWifiName(const QString& name);
+    // Row of the line named `name` in lines, or -1.
+    int findLine(double name) const;
+    // Runs `write` in one transaction; true once it is committed.
+    template <class Write>
+    bool inTransaction(Write write);
+    // Writes `columns` of object's row as `set` makes them, and changes the
+    // object only once that is committed.
+    template <class T, class Set>
+    bool writeColumns(T& object, const QStringList& columns, Set set);
+    // Calls f with the selected sample, else point, else line; nothing
+    // without a selected line.
+    template <class F>
+    void withSelection(F f);
+
+    QSqlDatabase database;
+    QVector<std::shared_ptr<Data_Line>> lines;
+    std::shared_ptr<Data_Project> project;
+    int curLine = -1;
+    int curPoint = -1;
+    int curSample = -1;
+    Data_Calc* calc = nullptr;
+    bool sortByName = true;
+    int towPoints = 60;
+    bool divideByCurrent = false;
+    QString m_sendI;
+    double m_sendOff = 0.0;
+    QString m_paramFs;
+    int m_paramPeriod = 0;
+    int m_paramRepeat = 0;
+    double m_lineNo = 10.0;
+    double m_pointNo = 0.0;
+    double m_pointNoStep = 0.0;
+    ZOLVA_Data lastData;
+    st_ProjectConfig projectConfig;
+    int expandedLine = -1;
+    // Raised by every close: results asked for before belong to a project
+    // that is gone.
+    quint64 session = 0;
+    QVector<QFuture<void>> profileTasks;
+    WifiName* wifiName = nullptr;
+    quint64 wifiSession = 0;
+};

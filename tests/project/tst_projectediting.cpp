@@ -1,0 +1,185 @@
+#include "ModelProject.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <cmath>
+
+// The data model's properties and the line number typed by the operator;
+// notes, use flags, point numbers and the project configuration of an open
+// project, each written in its own transaction.
+class tst_ProjectEditing : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void propertyTextsAndNotifications();
+    void enteredLineNumberSetsTheNextPoint();
+    void notesUseAndConfigWriteOnlyTheirColumns();
+    void renameStartsFromTheStoredNumber();
+};
+
+void tst_ProjectEditing::propertyTextsAndNotifications()
+{
+    DataModel_Index m;
+    QStringList texts{m.sendI(), QString::number(m.lineNo())};
+    for (double v : {2.05, 2.1, 120.0}) {
+        m.SetSendI(v);
+        texts.append(m.sendI());
+    }
+    for (double v : {2.5, 0.125, 25.0, 6.25}) {
+        m.SetParamFs(v);
+        texts.append(m.paramFs());
+    }
+    QCOMPARE(texts, (QStringList{"0", "10", "2", "2.1", "120", "2.5", "0.125", "25", "6.25"}));
+
+    // The acquisition values always notify; the three numbers only on a change.
+    QSignalSpy period(&m, &DataModel_Index::onParamPeriodChanged);
+    QSignalSpy line(&m, &DataModel_Index::onLineNoChanged);
+    QSignalSpy step(&m, &DataModel_Index::onPointNoStepChanged);
+    for (const char* name : {"ParamPeriod", "LineNo"}) {
+        m.setProperty(name, 10);
+        m.setProperty(name, 10);
+    }
+    m.setProperty("PointNoStep", std::nan(""));
+    m.setProperty("PointNoStep", std::nan(""));
+    QCOMPARE(QVector<int>({period.size(), line.size(), step.size()}), QVector<int>({2, 0, 2}));
+}
+
+void tst_ProjectEditing::enteredLineNumberSetsTheNextPoint()
+{
+    ModelProject p;
+    QVERIFY(p.open());
+    for (double point : {20.0, 30.0}) {
+        p.model.setProperty("PointNo", point);
+        p.model.dataUpload(acquisition(2));
+        p.model.dataSave(true);
+    }
+    QSignalSpy newLine(&p.model, &DataModel_Index::isNewLineChanged);
+    QSignalSpy loadParam(&p.model, &DataModel_Index::onLoad_Param);
+    QSignalSpy selectPoint(&p.model, &DataModel_Index::onSelectPoint);
+    p.model.slotLineNoChanged(10.0);
+    QCOMPARE(p.model.pointNo(), 40.0);
+    p.model.slotLineNoChanged(11.0);
+    QCOMPARE(p.model.pointNo(), 0.0);
+    QCOMPARE(newLine, (QList<QVariantList>{{false}, {true}}));
+    QCOMPARE(loadParam, (QList<QVariantList>{{6.25, 128, 0}}));
+    QCOMPARE(selectPoint, (QList<QVariantList>{{0}}));
+}
+
+void tst_ProjectEditing::notesUseAndConfigWriteOnlyTheirColumns()
+{
+    ModelProject p;
+    QVERIFY(p.open());
+    p.model.dataUpload(acquisition(3));
+    p.model.dataSave(true);
+    p.sql("UPDATE Data_Project SET SSID = 'field-net', NOTE = 'project'");
+    const QString curves = QStringLiteral("SELECT hex(DATA_RECV) || hex(DATA_RECV_POS) || hex(DATA_RECV_LEN) || "
+                                          "hex(DATA_SEND) || hex(DATA_SOFF) FROM Data_Sample");
+    const QString stored = p.sql(curves);
+
+    // The line profile averages every point first, as exports do.
+    p.model.setIndex(0, -1, -1);
+    p.model.onNewUse(false);
+    QSignalSpy notes(&p.model, &DataModel_Index::onLoadLog);
+    p.model.setIndex(0, 0, 1);
+    p.model.onNewLog(QStringLiteral("A"));
+    p.model.onNewLog(QStringLiteral("B"));
+    p.model.onNewUse(false);
+    QCOMPARE(notes.last().first().toString(), QStringLiteral("A\r\n\r\nB"));
+    p.model.setIndex(0, 0, 7);
+    p.model.onNewLog(QStringLiteral("P"));
+    st_ProjectConfig config;
+    config.PointNoStep = 2.5;
+    config.CreateTime = 1234.0;
+    p.model.setProjectConfig(config);
+
+    QCOMPARE(p.sql("SELECT USE || ':' || ifnull(NOTE, '') FROM Data_Line UNION ALL "
+                   "SELECT USE || ':' || NOTE FROM Data_Point UNION ALL "
+                   "SELECT * FROM (SELECT USE || ':' || ifnull(NOTE, '') FROM Data_Sample ORDER BY ID)"),
+             QStringLiteral("0:|1:P|1:|0:A\r\n\r\nB|1:"));
+    QCOMPARE(p.sql("SELECT PointNoStep || ' ' || CreateTime || ' ' || SSID || ' ' || NOTE FROM Data_Project"),
+             QStringLiteral("2.5 1234.0 field-net project"));
+    QCOMPARE(p.sql(curves), stored);
+
+    // A write that fails changes neither the file nor the memory.
+    p.sql("CREATE TRIGGER locked BEFORE UPDATE ON Data_Sample BEGIN SELECT RAISE(ABORT, 'locked'); END");
+    p.model.setIndex(0, 0, 1);
+    notes.clear();
+    p.model.onNewLog(QStringLiteral("C"));
+    QCOMPARE(notes.size(), 0);
+    p.sql("DROP TRIGGER locked");
+    p.model.onNewLog(QStringLiteral("D"));
+    QCOMPARE(p.sql("SELECT NOTE FROM Data_Sample WHERE USE = 0"), QStringLiteral("A\r\n\r\nB\r\n\r\nD"));
+    QVERIFY(p.messages.isEmpty());
+
+    // After reopening nothing is selected until an item is activated.
+    QVERIFY(p.reopen());
+    p.model.onNewUse(true);
+    QCOMPARE(p.sql("SELECT USE FROM Data_Sample ORDER BY ID"), QStringLiteral("1|0|1"));
+}
+
+void tst_ProjectEditing::renameStartsFromTheStoredNumber()
+{
+    ModelProject p;
+    QVERIFY(p.open());
+    p.model.setProperty("PointNo", 12.05);
+    p.model.dataUpload(acquisition(1));
+    p.model.dataSave(true);
+    p.model.dataUpload(acquisition(1, 0, 1));
+    p.model.dataSave(true);
+    QVERIFY(p.reopen());
+    p.model.show();
+    p.model.expandAll();
+    QTreeWidgetItem* line = p.model.topLevelItem(0);
+    QTreeWidgetItem* point = line->child(0);
+    QCOMPARE(p.labels(line), (QStringList{"12", "22(自检)"}));
+
+    QList<DialogHook::InputRequest> asked;
+    QVariant answer = 12.5;
+    DialogHook::setInputAnswer([&](const DialogHook::InputRequest& r) {
+        asked.append(r);
+        return answer;
+    });
+    auto rightClick = [&](QTreeWidgetItem* item) {
+        p.model.onChangePointNameDl(p.model.visualItemRect(item).center());
+    };
+
+    // Only a point labelled by its number opens the dialog.
+    rightClick(line);
+    rightClick(line->child(1));
+    rightClick(point->child(0));
+    QVERIFY(asked.isEmpty());
+    rightClick(point);
+    QCOMPARE(asked.size(), 1);
+    const DialogHook::InputRequest& r = asked.first();
+    QCOMPARE(QStringList({r.title, r.label, r.value.toString()}),
+             (QStringList{"修改点号", "请输入新的点号:", "12.05"}));
+    QCOMPARE((QVector<double>{r.minimum, r.maximum, double(r.decimals)}), (QVector<double>{-99999999, 99999999, 1}));
+    QCOMPARE(p.sql("SELECT NAME FROM Data_Point WHERE TYPE = 0"), QStringLiteral("12.5"));
+    QCOMPARE(point->text(0), QStringLiteral("12.5"));
+
+    // Unchanged or cancelled writes nothing; a failed write keeps the old number.
+    p.sql("CREATE TRIGGER locked BEFORE UPDATE ON Data_Point BEGIN SELECT RAISE(ABORT, 'locked'); END");
+    rightClick(point);
+    answer = QVariant();
+    rightClick(point);
+    QVERIFY(p.messages.isEmpty());
+    answer = 13.0;
+    rightClick(point);
+    QCOMPARE(p.messages, QStringList{"点号修改失败,可能是工程文件损坏"});
+    QCOMPARE(point->text(0), QStringLiteral("12.5"));
+    rightClick(point);
+    QCOMPARE(asked.last().value.toDouble(), 12.5);
+
+    // The renamed point takes the next store to its new number.
+    p.sql("DROP TRIGGER locked");
+    p.model.setProperty("LineNo", 10.0);
+    p.model.setProperty("PointNo", 12.5);
+    p.model.dataUpload(acquisition(2));
+    p.model.dataSave(true);
+    QCOMPARE(p.labels(point), (QStringList{"1", "2", "3"}));
+}
+
+QTEST_MAIN(tst_ProjectEditing)
+#include "tst_projectediting.moc"

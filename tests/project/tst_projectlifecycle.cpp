@@ -1,0 +1,146 @@
+#include "ModelProject.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+// Opening, creating, updating and closing a project file.
+class tst_ProjectLifecycle : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { qRegisterMetaType<st_ProjectConfig>(); }
+    void newFileGetsSchemaRowsAndSignals();
+    void olderFileGainsColumnsAndKeepsRows();
+    void treeAndNewestPointAtOpen();
+    void unusableFilesFail_data();
+    void unusableFilesFail();
+};
+
+void tst_ProjectLifecycle::newFileGetsSchemaRowsAndSignals()
+{
+    ModelProject p;
+    QSignalSpy config(&p.model, &DataModel_Index::loadProjectConfig);
+    QSignalSpy newLine(&p.model, &DataModel_Index::isNewLineChanged);
+    QSignalSpy loadParam(&p.model, &DataModel_Index::onLoad_Param);
+    QVERIFY(p.open());
+    QCOMPARE(p.sql("SELECT name FROM sqlite_master WHERE name LIKE '%Data%' ORDER BY name"),
+             QStringLiteral("Data_Line|Data_Point|Data_Project|Data_Sample|Data_WorkSet|IDX_Data_Line_ID_|"
+                            "IDX_Data_Point_Data_LineID_|IDX_Data_Point_ID_|IDX_Data_Sample_Data_PointID_|"
+                            "IDX_Data_Sample_ID_"));
+    QCOMPARE(p.sql("SELECT ID || ' ' || PointNoStep || ' ' || (SELECT COUNT(*) FROM Data_WorkSet) FROM Data_Project"),
+             QStringLiteral("1 10.0 1"));
+    QCOMPARE(config.size(), 1);
+    QCOMPARE(config.first().first().value<st_ProjectConfig>().PointNoStep, 10.0);
+    QCOMPARE(p.model.pointNoStep(), 10.0);
+    QCOMPARE(newLine, (QList<QVariantList>{{true}}));
+    QCOMPARE(loadParam.size(), 0);
+
+    // Reopened, the file is found again, not created twice.
+    QVERIFY(p.reopen());
+    QCOMPARE(p.sql("SELECT COUNT(*) FROM Data_Project UNION ALL SELECT COUNT(*) FROM Data_WorkSet"),
+             QStringLiteral("1|1"));
+
+    p.model.closeProject();
+    p.model.closeProject();
+    QVERIFY(QSqlDatabase::connectionNames().isEmpty());
+    QVERIFY(!orm::Database::connection().isValid());
+}
+
+void tst_ProjectLifecycle::olderFileGainsColumnsAndKeepsRows()
+{
+    ModelProject p;
+    {
+        QSqlDatabase old = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+        old.setDatabaseName(p.path());
+        QVERIFY(old.open());
+        QSqlQuery q(old);
+        QVERIFY(
+            q.exec("CREATE TABLE Data_Project (ID INTEGER PRIMARY KEY AUTOINCREMENT, PointNoStep REAL, NOTE TEXT)"));
+        QVERIFY(q.exec("INSERT INTO Data_Project (PointNoStep, NOTE) VALUES (5, 'kept')"));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("old"));
+
+    QVERIFY(p.open());
+    QCOMPARE(p.sql("SELECT type FROM pragma_table_info('Data_Project') WHERE name IN ('SSID', 'CreateTime')"),
+             QStringLiteral("REAL|TEXT"));
+    QCOMPARE(p.sql("SELECT NOTE FROM Data_Project UNION ALL SELECT COUNT(*) FROM Data_WorkSet"),
+             QStringLiteral("kept|0"));
+    QCOMPARE(p.model.pointNoStep(), 5.0);
+}
+
+void tst_ProjectLifecycle::treeAndNewestPointAtOpen()
+{
+    ModelProject p;
+    QVERIFY(p.open());
+    // Line 7 and towed line 3; the newest point, ID 5, is 35 of line 7.
+    p.sql("INSERT INTO Data_Line (NAME, TYPE, USE) VALUES (7, 0, 1), (3, 1, 1)");
+    p.sql("INSERT INTO Data_Point (NAME, TYPE, USE, Data_LineID) VALUES (10, 0, 1, 1), (0, 0, 1, 2), "
+          "(12.05, 1, 1, 1), (-3.5, 9, 1, 1), (35, 0, 1, 1)");
+    p.sql("INSERT INTO Data_Sample (USE, PERIOD, SendFs, StartTime, Data_PointID) VALUES "
+          "(1, 500, 6.25, 1700000000000, 2), (1, 100, 6.25, 1700000000000, 4), (1, 100, 6.25, 1700000000000, 4), "
+          "(1, 64, 2.5, 1700000000000, 5)");
+    QSignalSpy loadParam(&p.model, &DataModel_Index::onLoad_Param);
+    QSignalSpy newLine(&p.model, &DataModel_Index::isNewLineChanged);
+    QVERIFY(p.reopen());
+
+    QCOMPARE(p.labels(), (QStringList{"7 (4点)", "3 (1点)"}));
+    QTreeWidgetItem* seven = p.model.topLevelItem(0);
+    QCOMPARE(p.labels(seven), (QStringList{"-3.5", "10", "12(自检)", "35"}));
+    QCOMPARE(p.labels(seven->child(0)), (QStringList{"1", "2"}));
+    QCOMPARE(seven->child(0)->toolTip(0) + '|' + seven->child(1)->toolTip(0), QStringLiteral("2023.11.15 06:13:20|"));
+    QCOMPARE(p.labels(p.model.topLevelItem(1)), QStringList{"2023.11.15 06:13:20.000"});
+    QCOMPARE(p.model.topLevelItem(1)->child(0)->childCount(), 0);
+
+    // Acquisition goes on after point 35; the line's last point then gives
+    // its own parameters.
+    QCOMPARE(p.model.lineNo(), 7.0);
+    QCOMPARE(p.model.pointNo(), 45.0);
+    QCOMPARE(loadParam, (QList<QVariantList>{{2.5, 200, 0}, {2.5, 64, 0}}));
+    QCOMPARE(newLine.last(), QVariantList{false});
+}
+
+void tst_ProjectLifecycle::unusableFilesFail_data()
+{
+    QTest::addColumn<QByteArray>("kind");
+    QTest::addColumn<QStringList>("messages");
+    QTest::newRow("damaged") << QByteArray("damaged") << QStringList{"工程文件损坏"};
+    QTest::newRow("tree unreadable") << QByteArray("view") << QStringList{"工程文件损坏"};
+    QTest::newRow("text") << QByteArray("text") << QStringList();
+}
+
+void tst_ProjectLifecycle::unusableFilesFail()
+{
+    QFETCH(QByteArray, kind);
+    ModelProject p;
+    QVERIFY(p.open());
+    if (kind == "view") {
+        p.sql("INSERT INTO Data_Line (NAME) VALUES (1)");
+        p.sql("DROP TABLE Data_Point");
+        p.sql("CREATE VIEW Data_Point AS SELECT 1 AS ID");
+    }
+    p.model.closeProject();
+
+    QFile file(p.path());
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    if (kind == "damaged") {
+        // The schema page's header and cells are overwritten.
+        file.seek(100);
+        file.write(QByteArray(200, '\xff'));
+    } else if (kind == "text") {
+        file.resize(0);
+        file.write("line 10, point 20\n");
+    }
+    file.close();
+
+    QVERIFY(!p.open());
+    QTEST(p.messages, "messages");
+    QCOMPARE(p.model.topLevelItemCount(), 0);
+    if (kind == "text") {
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("line 10, point 20\n"));
+    }
+}
+
+QTEST_MAIN(tst_ProjectLifecycle)
+#include "tst_projectlifecycle.moc"

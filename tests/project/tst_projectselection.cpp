@@ -1,0 +1,184 @@
+#include "ModelProject.h"
+
+#include "platform/WifiName.h"
+#include "project/Data_Calc.h"
+
+#include <QMutexLocker>
+#include <QSignalSpy>
+#include <QThreadPool>
+#include <QtTest>
+
+// Activated tree items turned into plots and line profiles; the network
+// name stored when the units connect.
+class tst_ProjectSelection : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pointsAndSamplesArePlotted();
+    void neighbourWindows_data();
+    void neighbourWindows();
+    void lineProfiles();
+    void wifiNameGoesToTheProjectOpenAtConnection();
+};
+
+// Pool tasks finished and their queued results handled.
+static bool settle()
+{
+    const bool done = QThreadPool::globalInstance()->waitForDone(10000);
+    QCoreApplication::sendPostedEvents();
+    return done;
+}
+
+void tst_ProjectSelection::pointsAndSamplesArePlotted()
+{
+    ModelProject p;
+    Data_Calc calc;
+    p.model.setCalc(&calc);
+    QVERIFY(p.open());
+    for (double line : {10.0, 11.0}) {
+        p.model.setProperty("LineNo", line);
+        p.model.setProperty("PointNo", 0.0);
+        p.model.dataUpload(acquisition(3));
+        p.model.dataSave(true);
+    }
+    p.model.show();
+    QSignalSpy titles(&calc, &Data_Calc::setGraphTitle);
+    QSignalSpy notes(&p.model, &DataModel_Index::onLoadLog);
+    auto shown = [&] {
+        return QStringList{titles.last().first().toString(), p.model.sendI(), p.model.paramFs(),
+                           QString::number(p.model.paramPeriod()), QString::number(p.model.paramRepeat())};
+    };
+
+    p.model.setIndex(0, 0, -1);
+    QCOMPARE(shown(), (QStringList{"10线 0点", "10", "6.25", "128", "3"}));
+    // Enter on a sample item activates it as a double click does.
+    QTreeWidgetItem* ten = p.model.topLevelItem(0);
+    p.model.setCurrentItem(ten->child(0)->child(1));
+    QTest::keyClick(&p.model, Qt::Key_Enter);
+    QCOMPARE(shown(), (QStringList{"10线 0点 2采样", "10", "6.25", "128", "1"}));
+
+    // Activating another line's point folds the line activated before.
+    ten->setExpanded(true);
+    const QAbstractItemModel* items = p.model.model();
+    p.model.onDoubleClicked(items->index(0, 0, items->index(1, 0)));
+    QCOMPARE(titles.last().first().toString(), QStringLiteral("11线 0点"));
+    QVERIFY(!ten->isExpanded());
+
+    for (int k = 0; k < 3; ++k) {
+        p.model.setIndex(1, 0, k);
+        p.model.onNewUse(false);
+    }
+    p.model.setIndex(1, 0, -1);
+    QCOMPARE(p.model.paramPeriod() + p.model.paramRepeat(), 0);
+
+    notes.clear();
+    p.model.onDoubleClicked(QModelIndex());
+    QCOMPARE(notes, (QList<QVariantList>{{QString()}}));
+}
+
+void tst_ProjectSelection::neighbourWindows_data()
+{
+    QTest::addColumn<int>("point");
+    QTest::addColumn<double>("first");
+    QTest::addColumn<double>("last");
+    QTest::addColumn<int>("cursor");
+    QTest::newRow("near the start") << 10 << 0.0 << 40.0 << 10;
+    QTest::newRow("inside") << 50 << 21.0 << 80.0 << 29;
+    QTest::newRow("near the end") << 95 << 40.0 << 99.0 << 55;
+}
+
+void tst_ProjectSelection::neighbourWindows()
+{
+    QFETCH(int, point);
+    ModelProject p;
+    Data_Calc calc;
+    p.model.setCalc(&calc);
+    QVERIFY(p.open());
+    QVERIFY(p.addLine(3, 1, 100));
+    QVERIFY(p.reopen());
+    QSignalSpy profiles(&p.model, &DataModel_Index::onData_Recv_Line);
+    p.model.setIndex(0, point, -1);
+    QCOMPARE(profiles.size(), 1);
+    const QVector<double> stations = profiles.first().at(1).value<QVector<double>>();
+    QCOMPARE(stations.size(), int(stations.last() - stations.first()) + 1);
+    QTEST(stations.first(), "first");
+    QTEST(stations.last(), "last");
+    QTEST(profiles.first().at(4).toInt(), "cursor");
+}
+
+void tst_ProjectSelection::lineProfiles()
+{
+    ModelProject p;
+    Data_Calc calc;
+    p.model.setCalc(&calc);
+    QVERIFY(p.open());
+    QVERIFY(p.addLine(1, 0, 600));
+    QVERIFY(p.addLine(2, 0, 601));
+    QVERIFY(p.reopen());
+    QSignalSpy profiles(&p.model, &DataModel_Index::onData_Recv_Line);
+
+    // Up to 600 points on the spot.
+    p.model.setIndex(0, -1, -1);
+    QCOMPARE(profiles.size(), 1);
+    QCOMPARE(profiles.last().first().toString(), QStringLiteral("1线"));
+    QCOMPARE(profiles.last().at(1).value<QVector<double>>().size(), 600);
+    QCOMPARE(profiles.last().at(4).toInt(), -1);
+
+    // From 601 points on the pool, the tree answering meanwhile.
+    p.model.setIndex(1, -1, -1);
+    QCOMPARE(profiles.size(), 1);
+    QVERIFY(profiles.wait(10000));
+    QCOMPARE(profiles.last().at(1).value<QVector<double>>().size(), 601);
+    const auto matrix = profiles.last().at(3).value<QVector<QVector<double>>>();
+    QCOMPARE(matrix.size(), profiles.last().at(2).value<QVector<double>>().size());
+    QCOMPARE(matrix.first().size(), 601);
+
+    // While another profile is computed, a request is dropped.
+    {
+        QMutexLocker busy(&DataModel_Index::lineProfileMutex());
+        p.model.setIndex(1, -1, -1);
+        QVERIFY(settle());
+    }
+    // A result for a line left meanwhile, or for a closed project, is not shown.
+    p.model.setIndex(1, -1, -1);
+    p.model.setIndex(1, 3, -1);
+    QVERIFY(settle());
+    p.model.setIndex(1, -1, -1);
+    p.model.closeProject();
+    QVERIFY(settle());
+    QCOMPARE(profiles.size(), 2);
+}
+
+void tst_ProjectSelection::wifiNameGoesToTheProjectOpenAtConnection()
+{
+    ModelProject p;
+    // The tool answers once the test lets it.
+    const QString go = p.path(QStringLiteral("go"));
+    QFile tool(p.path(QStringLiteral("iw")));
+    QVERIFY(tool.open(QIODevice::WriteOnly));
+    tool.write(QStringLiteral("#!/bin/sh\nwhile [ ! -e '%1' ]; do sleep 0.02; done\nprintf '\\tSSID: field-net\\n'\n")
+                   .arg(go)
+                   .toUtf8());
+    tool.close();
+    QVERIFY(tool.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+    QVERIFY(QDir(p.path(QStringLiteral("net"))).mkpath(QStringLiteral("wlan0/phy80211")));
+    auto* wifi = new WifiName(tool.fileName(), p.path(QStringLiteral("net")));
+    p.model.setWifiNameQuery(wifi);
+    QSignalSpy found(wifi, &WifiName::nameFound);
+
+    QVERIFY(p.open());
+    p.model.setWifiName();
+    p.model.closeProject();
+    QVERIFY(QFile(go).open(QIODevice::WriteOnly));
+    QVERIFY(found.wait(10000));
+    QVERIFY(p.open());
+    QCOMPARE(p.sql("SELECT ifnull(SSID, '') FROM Data_Project"), QString());
+
+    p.model.setWifiName();
+    QVERIFY(found.wait(10000));
+    QCOMPARE(p.sql("SELECT SSID FROM Data_Project"), QStringLiteral("field-net"));
+}
+
+QTEST_MAIN(tst_ProjectSelection)
+#include "tst_projectselection.moc"
