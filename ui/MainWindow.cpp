@@ -3,6 +3,7 @@
 #include "acquisition/ZOLVA_Collector.h"
 #include "platform/DialogHook.h"
 #include "project/CurveProcessing.h"
+#include "project/DataModel_Index.h"
 #include "project/Data_Calc.h"
 #include "resources/Resources.h"
 #include "ui/BuildTime.h"
@@ -97,6 +98,7 @@ MainWindow::MainWindow(QWidget* parent)
     ui->RecentProject->setAlternatingRowColors(true);
 
     initTitleBar();
+    initProjectModel();
     initGraphs();
     initPanels();
     initComboPopups();
@@ -176,11 +178,18 @@ void MainWindow::initTitleBar()
             [this](QListWidgetItem* item) { openProject(item->text()); });
 }
 
-void MainWindow::initGraphs()
+void MainWindow::initProjectModel()
 {
+    m_dataModel = new DataModel_Index(this);
     m_calc = new Data_Calc(this);
     CurveProcessing::curveDivisor = 11.0;
+    m_dataModel->setCalc(m_calc);
+    m_dataModel->setDivideByCurrent(false);
+    ui->verticalLayout_5->addWidget(m_dataModel);
+}
 
+void MainWindow::initGraphs()
+{
     m_graphLine = new Graph_Lines(this);
     m_graphLine->setObjectName(QStringLiteral("graph_Line"));
     m_graphLine->setGraphTitle(QStringLiteral("当前线"), true);
@@ -256,6 +265,30 @@ void MainWindow::bind(const QString& objectName, const QString& property, QWidge
 
 void MainWindow::initDataModel()
 {
+    const QString name = QStringLiteral("DataModel");
+    m_dataModel->setObjectName(name);
+    m_viewProxy->addObject(m_dataModel);
+
+    bind(name, QStringLiteral("SendI"), m_status, QStringLiteral("SendI_label"));
+    bind(name, QStringLiteral("SendOff"), m_status, QStringLiteral("SendOff_label"), QStringLiteral("%.1f"));
+    bind(name, QStringLiteral("ParamFs"), m_status, QStringLiteral("ParamFS_label"));
+    bind(name, QStringLiteral("ParamPeriod"), m_status, QStringLiteral("ParamPeriod_label"));
+    bind(name, QStringLiteral("ParamRepeat"), m_status, QStringLiteral("ParamRepeat_label"));
+    bind(name, QStringLiteral("LineNo"), m_sampleControl, QStringLiteral("LineNo"), QStringLiteral("%.0f"));
+    // Shows every number the field accepts as it is: leaving the field
+    // writes the shown text back, so a rounded one would move the next store.
+    bind(name, QStringLiteral("PointNo"), m_sampleControl, QStringLiteral("PointNo"), QStringLiteral("%.10g"));
+    bind(name, QStringLiteral("PointNoStep"), m_setting, QStringLiteral("PointNoStep"), QStringLiteral("%.6g"));
+
+    connect(m_sampleControl, &Form_SampleControl::lineNoChanged, m_dataModel, &DataModel_Index::slotLineNoChanged);
+    connect(m_dataModel, &DataModel_Index::isNewLineChanged, m_sampleControl, &Form_SampleControl::onChangeLine);
+    connect(m_dataModel, &DataModel_Index::onLoad_Param, m_sampleControl, &Form_SampleControl::onLoad_Param);
+    connect(m_dataModel, &DataModel_Index::onSelectPoint, this, &MainWindow::onSelectPoint);
+    connect(m_dataModel, &DataModel_Index::onSelectLine, this, &MainWindow::onSelectLine);
+    connect(m_dataModel, &DataModel_Index::loadProjectConfig, m_setting, &View_Setting::loadProjectConfig);
+    connect(m_setting, &View_Setting::projectConfigChanged, m_dataModel, &DataModel_Index::setProjectConfig);
+    connect(m_dataModel, &DataModel_Index::onCurUse, m_status, &Form_Status::onUse);
+    connect(m_status, &Form_Status::useChanged, m_dataModel, &DataModel_Index::onNewUse);
 }
 
 void MainWindow::initCollector()
@@ -291,6 +324,11 @@ void MainWindow::initCollector()
     connect(m_sampleControl, &Form_SampleControl::clickBtnStop, m_collector, &ZOLVA_Collector::onBtnSampleStop);
     connect(m_sampleControl, &Form_SampleControl::clickBtnSaveOK, m_collector, &ZOLVA_Collector::onBtnSaveOK);
     connect(m_sampleControl, &Form_SampleControl::clickBtnSaveCancel, m_collector, &ZOLVA_Collector::onBtnSaveCancel);
+    connect(m_collector, &ZOLVA_Collector::dataUpload, m_dataModel, &DataModel_Index::dataUpload);
+    connect(m_collector, &ZOLVA_Collector::dataSave, m_dataModel, &DataModel_Index::dataSave);
+    connect(m_collector, &ZOLVA_Collector::deviceConnected, m_dataModel, &DataModel_Index::setWifiName);
+    connect(m_dataModel, &DataModel_Index::onSaveOver, m_collector, &ZOLVA_Collector::cmdSaveOver);
+    connect(m_dataModel, &DataModel_Index::onLoad_Param, m_collector, &ZOLVA_Collector::onLoad_Param);
     connect(m_collector, &ZOLVA_Collector::repeatsDone, this, [] { QApplication::beep(); });
 }
 
@@ -310,6 +348,7 @@ void MainWindow::connectGraphs()
     connect(m_calc, &Data_Calc::newGraph_Line, m_graphLine, &QWidget::show);
     connect(m_calc, &Data_Calc::newGraph_Off, this, &MainWindow::onGraph_Off);
     connect(m_calc, &Data_Calc::newGraph_Send, this, &MainWindow::onGraph_Send);
+    connect(m_dataModel, &DataModel_Index::onData_Recv_Line, this, &MainWindow::onGraph_Line);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)
@@ -358,6 +397,7 @@ void MainWindow::on_pushButton_Project_Open_clicked()
 void MainWindow::on_pushButton_Project_Close_clicked()
 {
     m_graphSample->clearLines();
+    m_dataModel->closeProject();
     setProjectOpenState(false);
     setWindowTitle(tr("%1系统").arg(m_productName));
 }
@@ -385,6 +425,10 @@ void MainWindow::openProjectFile(const QString& path, bool create)
     if (!create && !info.exists()) {
         DialogHook::critical(this, QStringLiteral("错误"), QStringLiteral("打开或创建工程文件失败，请重试！"));
         loadRecentProjects();
+        return;
+    }
+    if (!m_dataModel->openProject(path)) {
+        DialogHook::critical(this, QStringLiteral("错误"), QStringLiteral("打开或创建工程文件失败，请重试！"));
         return;
     }
     setProjectOpenState(true);

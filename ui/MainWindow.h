@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+class DataModel_Index;
 class Data_Calc;
 class Form_SampleControl;
 class Form_Status;
@@ -66,6 +67,7 @@ private slots:
 private:
     void initStyle();
     void initTitleBar();
+    void initProjectModel();
     void initGraphs();
     void initPanels();
     void initComboPopups();
@@ -96,6 +98,7 @@ private:
     Graph_Lines* m_graphSend = nullptr;
     Graph_Lines* m_graphOff = nullptr;
     QWidget* m_sendPage = nullptr;
+    DataModel_Index* m_dataModel = nullptr;
     Data_Calc* m_calc = nullptr;
     Form_Status* m_status = nullptr;
     Form_SampleControl* m_sampleControl = nullptr;

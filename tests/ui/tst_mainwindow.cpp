@@ -1,8 +1,11 @@
+#include "acquisition/ZOLVA_Collector.h"
 #include "platform/DialogHook.h"
+#include "tools/simunits/SimUnitPair.h"
 #include "ui/MainWindow.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
@@ -35,6 +38,8 @@ private slots:
     void pageStateWithoutProject();
     void refusedProjects();
     void dragAndDrop();
+    void openProjectState();
+    void pointNumberSurvivesFocusChanges();
     void onlyTitleBarCloseWritesConfig();
     void developerMode_data();
     void developerMode();
@@ -50,6 +55,7 @@ private:
     QStringList m_shown;
     QStringList m_asked;
     QString m_password;
+    QString m_nextFile;
 };
 
 void tst_MainWindow::init()
@@ -66,6 +72,7 @@ void tst_MainWindow::init()
     DialogHook::setMessageAnswer(
         [this](const DialogHook::Message& message) { m_shown << message.title + ": " + message.text; });
     DialogHook::setQuestionAnswer([](const DialogHook::Message&) { return true; });
+    DialogHook::setFileAnswer([this](const DialogHook::FileRequest&) { return m_nextFile; });
     DialogHook::setInputAnswer([this](const DialogHook::InputRequest& request) {
         m_asked << request.title + " " + request.label;
         return QVariant(m_password);
@@ -78,6 +85,7 @@ void tst_MainWindow::cleanup()
     DialogHook::setMessageAnswer({});
     DialogHook::setQuestionAnswer({});
     DialogHook::setInputAnswer({});
+    DialogHook::setFileAnswer({});
     QDir::setCurrent(m_previousDir);
     m_dir.reset();
 }
@@ -139,6 +147,14 @@ void tst_MainWindow::refusedProjects()
     QVERIFY(QMetaObject::invokeMethod(m_window.get(), "openProject", Q_ARG(QString, readOnly)));
     QCOMPARE(m_shown, QStringList{QStringLiteral("错误: 工程文件属性为 *只读* ，请修改")});
 
+    QFile broken(m_dir->filePath(QStringLiteral("broken.ZOLVA")));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write(QByteArray(4096, 'x'));
+    broken.close();
+    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "openProject", Q_ARG(QString, broken.fileName())));
+    QCOMPARE(m_shown.last(), QStringLiteral("错误: 打开或创建工程文件失败，请重试！"));
+    QCOMPARE(recent->count(), 1);
+
     // A recent entry whose file has gone is not made again as an empty project.
     QVERIFY(QFile::remove(vanishing));
     emit recent->itemDoubleClicked(recent->item(0));
@@ -166,6 +182,77 @@ void tst_MainWindow::dragAndDrop()
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(m_window.get(), &drop);
     QCOMPARE(m_shown, QStringList{QStringLiteral("错误: 请拖入正确的工程文件")});
+}
+
+void tst_MainWindow::openProjectState()
+{
+    makeWindow();
+    m_nextFile = m_dir->filePath(QStringLiteral("site"));
+    m_window->findChild<QPushButton*>(QStringLiteral("pushButton_Project_New"))->click();
+    const QString made = m_dir->filePath(QStringLiteral("site.ZOLVA"));
+    QVERIFY(QFile::exists(made));
+    m_window->findChild<QPushButton*>(QStringLiteral("pushButton_Project_Close"))->click();
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("ZOLVA系统"));
+
+    // A dropped project file is recognised whatever the case of its suffix.
+    const QString lower = m_dir->filePath(QStringLiteral("site.zolva"));
+    QVERIFY(QFile::rename(made, lower));
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(lower)});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_window.get(), &enter);
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_window.get(), &drop);
+    QCOMPARE(m_shown, QStringList());
+
+    auto* tabs = m_window->findChild<QTabBar*>(QStringLiteral("tabBar"));
+    QCOMPARE(tabs->currentIndex(), 1);
+    QVERIFY(tabs->isTabEnabled(1));
+    QVERIFY(tabs->isTabEnabled(2));
+    const auto hidden = [this](const char* name) {
+        return m_window->findChild<QWidget*>(QString::fromLatin1(name))->isHidden();
+    };
+    QVERIFY(hidden("pushButton_Project_New"));
+    QVERIFY(hidden("pushButton_Project_Open"));
+    QVERIFY(!hidden("pushButton_Project_Close"));
+    QVERIFY(hidden("pushButton_Export_USF"));
+    QVERIFY(hidden("btn_DeviceCon"));
+    QVERIFY(!m_window->findChild<QListWidget*>(QStringLiteral("RecentProject"))->isEnabled());
+    QVERIFY(!m_window->acceptDrops());
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("ZOLVA系统 -- ") + lower);
+    auto* recent = m_window->findChild<QListWidget*>(QStringLiteral("RecentProject"));
+    QCOMPARE(recent->count(), 1);
+    QCOMPARE(recent->item(0)->text(), lower);
+}
+
+void tst_MainWindow::pointNumberSurvivesFocusChanges()
+{
+    // The acquisition panel takes entries only while the units are connected.
+    SimUnitPair units;
+    QVERIFY(units.Listen(QHostAddress(TransmitterAddress), QHostAddress(ReceiverAddress)));
+    makeWindow();
+    m_window->findChild<ZOLVA_Collector*>(QStringLiteral("m_ZOLVA_Collector"))->SetWifiQuery([] { return -1; });
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    m_nextFile = m_dir->filePath(QStringLiteral("points.ZOLVA"));
+    m_window->findChild<QPushButton*>(QStringLiteral("pushButton_Project_New"))->click();
+    auto* model = m_window->findChild<QObject*>(QStringLiteral("DataModel"));
+    auto* point = m_window->findChild<QLineEdit*>(QStringLiteral("PointNo"));
+    QTRY_VERIFY_WITH_TIMEOUT(point->isEnabled(), 10000);
+    // Leaving the line number would ask for that line's next point instead.
+    auto* other = m_window->findChild<QLineEdit*>(QStringLiteral("ParamPeriod"));
+
+    for (const QString& typed : {QStringLiteral("123456.7"), QStringLiteral("1234567"), QStringLiteral("-99999.5")}) {
+        point->setFocus();
+        point->selectAll();
+        QTest::keyClicks(point, typed);
+        other->setFocus();
+        QCOMPARE(point->text(), typed);
+        point->setFocus();
+        other->setFocus();
+        QCOMPARE(model->property("PointNo").toDouble(), typed.toDouble());
+        QCOMPARE(point->text(), typed);
+    }
 }
 
 void tst_MainWindow::onlyTitleBarCloseWritesConfig()
