@@ -11,7 +11,14 @@ class HSignalTransition : public QSignalTransition
     Q_OBJECT
 
 public:
-    HSignalTransition(const QObject* sender, const char* signal, std::function<bool()> guard);
+    // The signal as a member pointer, so a misspelt one does not compile.
+    template <typename Signal>
+    HSignalTransition(const typename QtPrivate::FunctionPointer<Signal>::Object* sender, Signal signal,
+                      std::function<bool()> guard)
+        : QSignalTransition(sender, signal)
+        , guard(std::move(guard))
+    {
+    }
 
 protected:
     bool eventTest(QEvent* event) override;

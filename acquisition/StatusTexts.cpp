@@ -18,6 +18,31 @@ QString translated(const char* text)
 
 namespace StatusTexts {
 
+QString disconnected()
+{
+    return QStringLiteral("<p style='color:red;'>未连接</p>");
+}
+
+QString initialising()
+{
+    return QStringLiteral("<p style='color:red;'>初始化连接</p>");
+}
+
+QString invalidAddress()
+{
+    return QStringLiteral("<p style='color:red;'>IP不合规</p>");
+}
+
+QString retrying()
+{
+    return QStringLiteral("<p style='color:red;'>重试</p>");
+}
+
+QString online()
+{
+    return QStringLiteral("<p style='color:green;'>已连接</p>");
+}
+
 QString connecting(bool sendLinked, bool recvLinked)
 {
     return translated("正在连接 <span style='color:%1;'>发 </span><span style='color:%2;'>收</span>")

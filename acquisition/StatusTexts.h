@@ -2,9 +2,14 @@
 
 #include <QString>
 
-// The link status texts that carry values; they are rich text for the
-// status panel's label.
+// The link status texts, rich text for the status panel's label.
 namespace StatusTexts {
+
+QString disconnected();
+QString initialising();
+QString invalidAddress();
+QString retrying();
+QString online();
 
 // 发 (transmitter) and 收 (receiver) in green when their link is up, else red.
 QString connecting(bool sendLinked, bool recvLinked);

@@ -27,15 +27,15 @@ int clampToInt(double v)
     return int(std::clamp(std::trunc(v), double(INT_MIN), double(INT_MAX)));
 }
 
-const char* const kDisconnected = "<p style='color:red;'>未连接</p>";
-
 }
+
+using namespace CollectorState;
 
 ZOLVA_Collector::ZOLVA_Collector(QObject* parent)
     : HCollector(parent)
     , recvLink(new ILibRecv_VRX2208(this))
     , sendLink(new iLibSend(this))
-    , StatusConnect(QString::fromUtf8(kDisconnected))
+    , StatusConnect(StatusTexts::disconnected())
     , wifiQuery(&ZOLVA_Collector::queryWifiSignalQuality)
 {
     qRegisterMetaType<ZOLVA_Data>("ZOLVA_Data");
@@ -47,10 +47,10 @@ ZOLVA_Collector::ZOLVA_Collector(QObject* parent)
 
     // The replies only pace the sequence; their values are not looked at,
     // except a refused time-channel request (see onAutoChannelReply).
-    connect(recvLink, SIGNAL(onRecvAutoChannel(bool)), this, SLOT(onAutoChannelReply(bool)));
-    connect(recvLink, SIGNAL(onRecvConfiged(bool)), this, SIGNAL(cmdConfigSend()));
-    connect(sendLink, SIGNAL(TEM_Configed(uint)), this, SIGNAL(deviceConfiged()));
-    connect(sendLink, SIGNAL(TEM_Strated(bool)), this, SIGNAL(deviceStarted()));
+    connect(recvLink, &ILibRecv_VRX2208::onRecvAutoChannel, this, &ZOLVA_Collector::onAutoChannelReply);
+    connect(recvLink, &ILibRecv_VRX2208::onRecvConfiged, this, &ZOLVA_Collector::cmdConfigSend);
+    connect(sendLink, &iLibSend::TEM_Configed, this, &ZOLVA_Collector::deviceConfiged);
+    connect(sendLink, &iLibSend::TEM_Strated, this, &ZOLVA_Collector::deviceStarted);
 
     connect(sendLink, &iLibSend::TEM_NewSendData, this, &ZOLVA_Collector::onDeviceData_Send);
     connect(sendLink, &iLibSend::TEM_SendMonitor, this, &ZOLVA_Collector::onDeviceData_Monitor);
@@ -70,78 +70,107 @@ ZOLVA_Collector::~ZOLVA_Collector()
 
 void ZOLVA_Collector::buildMachine()
 {
-    const auto on = [this](const char* signal) { return new QSignalTransition(this, signal); };
+    const auto on = [this](auto signal) { return new QSignalTransition(this, signal); };
 
-    for (const char* name : {"DeviceWaitSet", "DeviceInit", "DeviceConnecting", "DeviceOnline"})
+    for (const char* name : {DeviceWaitSet, DeviceInit, DeviceConnecting, DeviceOnline})
         addState(QString::fromLatin1(name));
-    setStateEntryMethod(QStringLiteral("DeviceWaitSet"), this, QStringLiteral("OnEntry_DeviceWait()"));
-    setStateEntryMethod(QStringLiteral("DeviceInit"), this, QStringLiteral("OnEntry_DeviceInit()"));
-    setStateEntryMethod(QStringLiteral("DeviceConnecting"), this, QStringLiteral("OnEntry_DeviceConnecting()"));
-    setStateExitMethod(QStringLiteral("DeviceConnecting"), this, QStringLiteral("OnExit_DeviceConnecting()"));
-    setStateEntryMethod(QStringLiteral("DeviceOnline"), this, QStringLiteral("OnEntry_DeviceOnline()"));
+    bindEntry(DeviceWaitSet, "OnEntry_DeviceWait()");
+    bindEntry(DeviceInit, "OnEntry_DeviceInit()");
+    bindEntry(DeviceConnecting, "OnEntry_DeviceConnecting()");
+    bindExit(DeviceConnecting, "OnExit_DeviceConnecting()");
+    bindEntry(DeviceOnline, "OnEntry_DeviceOnline()");
 
-    addTransition(QStringLiteral("DeviceWaitSet"), QStringLiteral("DeviceInit"), on(SIGNAL(onBtnConnect())));
-    addTransition(QStringLiteral("DeviceInit"), QStringLiteral("DeviceWaitSet"), on(SIGNAL(onBtnDisconn())));
-    addTransition(QStringLiteral("DeviceInit"), QStringLiteral("DeviceConnecting"), on(SIGNAL(tryConnect())));
-    addTransition(QStringLiteral("DeviceConnecting"), QStringLiteral("DeviceWaitSet"), on(SIGNAL(onBtnDisconn())));
-    addTransition(QStringLiteral("DeviceConnecting"), QStringLiteral("DeviceInit"), on(SIGNAL(deviceDisconnect())));
-    addTransition(QStringLiteral("DeviceConnecting"), QStringLiteral("DeviceOnline"), on(SIGNAL(deviceConnected())));
-    addTransition(QStringLiteral("DeviceOnline"), QStringLiteral("DeviceWaitSet"), on(SIGNAL(onBtnDisconn())));
-    addTransition(QStringLiteral("DeviceOnline"), QStringLiteral("DeviceInit"), on(SIGNAL(deviceDisconnect())));
-    addTimeoutTransition(QStringLiteral("DeviceConnecting"), QStringLiteral("DeviceInit"), ConnectTimeoutMs);
+    transition(DeviceWaitSet, DeviceInit, on(&ZOLVA_Collector::onBtnConnect));
+    transition(DeviceInit, DeviceWaitSet, on(&ZOLVA_Collector::onBtnDisconn));
+    transition(DeviceInit, DeviceConnecting, on(&ZOLVA_Collector::tryConnect));
+    transition(DeviceConnecting, DeviceWaitSet, on(&ZOLVA_Collector::onBtnDisconn));
+    transition(DeviceConnecting, DeviceInit, on(&ZOLVA_Collector::deviceDisconnect));
+    transition(DeviceConnecting, DeviceOnline, on(&ZOLVA_Collector::deviceConnected));
+    transition(DeviceOnline, DeviceWaitSet, on(&ZOLVA_Collector::onBtnDisconn));
+    transition(DeviceOnline, DeviceInit, on(&ZOLVA_Collector::deviceDisconnect));
+    addTimeoutTransition(QString::fromLatin1(DeviceConnecting), QString::fromLatin1(DeviceInit), ConnectTimeoutMs);
 
-    WorkInit(QStringLiteral("DeviceWaitSet"));
+    if (!WorkInit(QString::fromLatin1(DeviceWaitSet)))
+        qFatal("Collector machine: no initial state %s", DeviceWaitSet);
 
-    addChildState(QStringLiteral("SampleWaitParam"), QStringLiteral("DeviceOnline"), true);
-    for (const char* name : {"SampleSetParam", "SampleDataUpload", "SampleWaitSave", "SampleDataSave"})
-        addChildState(QString::fromLatin1(name), QStringLiteral("DeviceOnline"), false);
-    setStateEntryMethod(QStringLiteral("SampleWaitParam"), this, QStringLiteral("OnEntry_SampleWaitParam()"));
-    setStateEntryMethod(QStringLiteral("SampleSetParam"), this, QStringLiteral("OnEntry_SampleSetParam()"));
-    setStateEntryMethod(QStringLiteral("SampleDataUpload"), this, QStringLiteral("OnEntry_SampleDataUpload()"));
-    setStateEntryMethod(QStringLiteral("SampleWaitSave"), this, QStringLiteral("OnEntry_SampleWaitSave()"));
-    setStateEntryMethod(QStringLiteral("SampleDataSave"), this, QStringLiteral("OnEntry_SampleDataSave()"));
-    setStateExitMethod(QStringLiteral("SampleDataSave"), this, QStringLiteral("OnExit_SampleDataSave()"));
+    child(SampleWaitParam, DeviceOnline, true);
+    for (const char* name : {SampleSetParam, SampleDataUpload, SampleWaitSave, SampleDataSave})
+        child(name, DeviceOnline, false);
+    bindEntry(SampleWaitParam, "OnEntry_SampleWaitParam()");
+    bindEntry(SampleSetParam, "OnEntry_SampleSetParam()");
+    bindEntry(SampleDataUpload, "OnEntry_SampleDataUpload()");
+    bindEntry(SampleWaitSave, "OnEntry_SampleWaitSave()");
+    bindEntry(SampleDataSave, "OnEntry_SampleDataSave()");
+    bindExit(SampleDataSave, "OnExit_SampleDataSave()");
 
     // Parameters that would make the units misbehave (they can come from a
     // project file) never reach them.
-    addTransition(QStringLiteral("SampleWaitParam"), QStringLiteral("SampleSetParam"),
-                  new HSignalTransition(this, SIGNAL(onBtnSampleStart()), [this] { return startParamsValid(); }));
-    addTransition(QStringLiteral("SampleSetParam"), QStringLiteral("SampleWaitParam"), on(SIGNAL(cmdSampleStop())));
-    addTransition(QStringLiteral("SampleSetParam"), QStringLiteral("SampleDataUpload"), on(SIGNAL(deviceStarted())));
-    addTransition(QStringLiteral("SampleDataUpload"), QStringLiteral("SampleWaitParam"), on(SIGNAL(cmdSampleStop())));
-    addMethodTransition(QStringLiteral("SampleDataUpload"), QStringLiteral("SampleSetParam"), this,
-                        QStringLiteral("HSample_UploadToSet(QEvent*)"));
-    addMethodTransition(QStringLiteral("SampleDataUpload"), QStringLiteral("SampleWaitSave"), this,
-                        QStringLiteral("HSample_UploadToWaitsave(QEvent*)"));
-    addTransition(QStringLiteral("SampleWaitSave"), QStringLiteral("SampleWaitParam"), on(SIGNAL(onBtnSaveCancel())));
-    addTransition(QStringLiteral("SampleWaitSave"), QStringLiteral("SampleDataSave"), on(SIGNAL(onBtnSaveOK())));
-    addTransition(QStringLiteral("SampleDataSave"), QStringLiteral("SampleWaitParam"), on(SIGNAL(cmdSaveOver())));
+    transition(SampleWaitParam, SampleSetParam,
+               new HSignalTransition(this, &ZOLVA_Collector::onBtnSampleStart, [this] { return startParamsValid(); }));
+    transition(SampleSetParam, SampleWaitParam, on(&ZOLVA_Collector::cmdSampleStop));
+    transition(SampleSetParam, SampleDataUpload, on(&ZOLVA_Collector::deviceStarted));
+    transition(SampleDataUpload, SampleWaitParam, on(&ZOLVA_Collector::cmdSampleStop));
+    guard(SampleDataUpload, SampleSetParam, "HSample_UploadToSet(QEvent*)");
+    guard(SampleDataUpload, SampleWaitSave, "HSample_UploadToWaitsave(QEvent*)");
+    transition(SampleWaitSave, SampleWaitParam, on(&ZOLVA_Collector::onBtnSaveCancel));
+    transition(SampleWaitSave, SampleDataSave, on(&ZOLVA_Collector::onBtnSaveOK));
+    transition(SampleDataSave, SampleWaitParam, on(&ZOLVA_Collector::cmdSaveOver));
 
     // A finished acquisition awaiting the save decision outlives a lost link:
     // these targetless transitions keep the machine where it is, and the
     // reconnect follows the decision (OnEntry_SampleWaitParam).
-    for (const char* name : {"SampleWaitSave", "SampleDataSave"}) {
-        QSignalTransition* keep = on(SIGNAL(deviceDisconnect()));
+    for (const char* name : {SampleWaitSave, SampleDataSave}) {
+        QSignalTransition* keep = on(&ZOLVA_Collector::deviceDisconnect);
         state(QString::fromLatin1(name))->addTransition(keep);
         connect(keep, &QAbstractTransition::triggered, this,
                 [this] { setStatus(StatusTexts::linkUpdate(sendLinked, recvLinked)); });
     }
 
-    addChildState(QStringLiteral("SetParam_ConfigChannel"), QStringLiteral("SampleSetParam"), true);
-    for (const char* name : {"SetParam_ConfigRecv", "SetParam_ConfigSend", "SetParam_Start"})
-        addChildState(QString::fromLatin1(name), QStringLiteral("SampleSetParam"), false);
-    setStateEntryMethod(QStringLiteral("SetParam_ConfigChannel"), this,
-                        QStringLiteral("OnEntry_SetParam_ConfigChannel()"));
-    setStateEntryMethod(QStringLiteral("SetParam_ConfigRecv"), this, QStringLiteral("OnEntry_SetParam_ConfigRecv()"));
-    setStateEntryMethod(QStringLiteral("SetParam_ConfigSend"), this, QStringLiteral("OnEntry_SetParam_ConfigSend()"));
-    setStateEntryMethod(QStringLiteral("SetParam_Start"), this, QStringLiteral("OnEntry_SetParam_Start()"));
+    child(SetParam_ConfigChannel, SampleSetParam, true);
+    for (const char* name : {SetParam_ConfigRecv, SetParam_ConfigSend, SetParam_Start})
+        child(name, SampleSetParam, false);
+    bindEntry(SetParam_ConfigChannel, "OnEntry_SetParam_ConfigChannel()");
+    bindEntry(SetParam_ConfigRecv, "OnEntry_SetParam_ConfigRecv()");
+    bindEntry(SetParam_ConfigSend, "OnEntry_SetParam_ConfigSend()");
+    bindEntry(SetParam_Start, "OnEntry_SetParam_Start()");
 
-    addTransition(QStringLiteral("SetParam_ConfigChannel"), QStringLiteral("SetParam_ConfigRecv"),
-                  on(SIGNAL(cmdConfigRecv())));
-    addTransition(QStringLiteral("SetParam_ConfigRecv"), QStringLiteral("SetParam_ConfigSend"),
-                  on(SIGNAL(cmdConfigSend())));
-    addTransition(QStringLiteral("SetParam_ConfigSend"), QStringLiteral("SetParam_Start"),
-                  on(SIGNAL(deviceConfiged())));
+    transition(SetParam_ConfigChannel, SetParam_ConfigRecv, on(&ZOLVA_Collector::cmdConfigRecv));
+    transition(SetParam_ConfigRecv, SetParam_ConfigSend, on(&ZOLVA_Collector::cmdConfigSend));
+    transition(SetParam_ConfigSend, SetParam_Start, on(&ZOLVA_Collector::deviceConfiged));
+}
+
+void ZOLVA_Collector::bindEntry(const char* name, const char* signature)
+{
+    if (!setStateEntryMethod(QString::fromLatin1(name), this, QString::fromLatin1(signature)))
+        qFatal("Collector machine: cannot bind %s on entering %s", signature, name);
+}
+
+void ZOLVA_Collector::bindExit(const char* name, const char* signature)
+{
+    if (!setStateExitMethod(QString::fromLatin1(name), this, QString::fromLatin1(signature)))
+        qFatal("Collector machine: cannot bind %s on leaving %s", signature, name);
+}
+
+void ZOLVA_Collector::child(const char* name, const char* parent, bool initial)
+{
+    addChildState(QString::fromLatin1(name), QString::fromLatin1(parent), initial);
+    if (!state(QString::fromLatin1(name)))
+        qFatal("Collector machine: cannot add %s under %s", name, parent);
+}
+
+void ZOLVA_Collector::transition(const char* source, const char* target, QAbstractTransition* t)
+{
+    if (!addTransition(QString::fromLatin1(source), QString::fromLatin1(target), t))
+        qFatal("Collector machine: cannot add the transition %s:%s", source, target);
+}
+
+void ZOLVA_Collector::guard(const char* source, const char* target, const char* signature)
+{
+    // A guard whose signature does not resolve would never fire.
+    if (metaObject()->indexOfMethod(signature) < 0
+        || !addMethodTransition(QString::fromLatin1(source), QString::fromLatin1(target), this,
+                                QString::fromLatin1(signature)))
+        qFatal("Collector machine: cannot guard %s:%s with %s", source, target, signature);
 }
 
 void ZOLVA_Collector::SetWifiQuery(std::function<int()> query)
@@ -161,6 +190,10 @@ void ZOLVA_Collector::onTestEvent()
 
 void ZOLVA_Collector::onBtnSampleStop()
 {
+    // A reply still due to the stopped attempt must not answer a request of
+    // the next one, nor a request of this one be resent into it.
+    recvLink->GiveUpRequests();
+    sendLink->GiveUpRequests();
     recvLink->RecvStop();
     sendLink->TEM_Stop();
     progressTimer.stop();
@@ -216,7 +249,7 @@ void ZOLVA_Collector::onLinkUp(Communication* link, bool& linked)
 {
     // An attempt started before the operator disconnected is ended as soon
     // as it completes: the units stay disconnected until connect is pressed.
-    if (isActive(QStringLiteral("DeviceWaitSet"))) {
+    if (isActive(QString::fromLatin1(DeviceWaitSet))) {
         link->Disconnect();
         return;
     }
@@ -257,7 +290,7 @@ void ZOLVA_Collector::setIntProperty(const char* name, qint64 value)
 void ZOLVA_Collector::OnEntry_DeviceWait()
 {
     SetSampleStatus(DISCONN);
-    setStatus(QString::fromUtf8(kDisconnected));
+    setStatus(StatusTexts::disconnected());
     sendLinked = false;
     recvLinked = false;
     ++linkSession;
@@ -267,9 +300,9 @@ void ZOLVA_Collector::OnEntry_DeviceWait()
 
 void ZOLVA_Collector::OnEntry_DeviceInit()
 {
-    setStatus(QStringLiteral("<p style='color:red;'>初始化连接</p>"));
+    setStatus(StatusTexts::initialising());
     if (!isIPv4Address(DeviceIP_Send) || !isIPv4Address(DeviceIP_Recv)) {
-        setStatus(QStringLiteral("<p style='color:red;'>IP不合规</p>"));
+        setStatus(StatusTexts::invalidAddress());
         return;
     }
     if (!recvLinked) {
@@ -295,12 +328,12 @@ void ZOLVA_Collector::OnEntry_DeviceConnecting()
 void ZOLVA_Collector::OnExit_DeviceConnecting()
 {
     if (!(sendLinked && recvLinked))
-        setStatus(QStringLiteral("<p style='color:red;'>重试</p>"));
+        setStatus(StatusTexts::retrying());
 }
 
 void ZOLVA_Collector::OnEntry_DeviceOnline()
 {
-    setStatus(QStringLiteral("<p style='color:green;'>已连接</p>"));
+    setStatus(StatusTexts::online());
 }
 
 bool ZOLVA_Collector::startParamsValid() const
@@ -315,22 +348,29 @@ bool ZOLVA_Collector::startParamsValid() const
 void ZOLVA_Collector::OnEntry_SampleSetParam()
 {
     SetSampleStatus(SETPARAM);
+    if (loopIndex == 0)
+        beginAcquisition();
+}
+
+void ZOLVA_Collector::beginAcquisition()
+{
+    // A stop that the units never answered is not resent into this acquisition.
+    recvLink->GiveUpRequests();
+    sendLink->GiveUpRequests();
+    run = {ParamFs, ParamPeriod, ContinueMode == Continue ? 1 : ParamRepeat, SampleMode, ContinueMode};
     // Known before the first record: it may complete before the start reply.
-    if (loopIndex == 0) {
-        recordMs = computeRecordMs();
-        const qint64 repeats = ContinueMode == Single ? ParamRepeat : 1;
-        setIntProperty("ProgressMax", qint64(recordMs) * repeats);
-    }
+    recordMs = computeRecordMs();
+    setIntProperty("ProgressMax", qint64(recordMs) * run.repeat);
 }
 
 void ZOLVA_Collector::OnEntry_SetParam_ConfigChannel()
 {
-    if (SampleMode == SelfCheck || loopIndex != 0) {
+    if (run.sampleMode == SelfCheck || loopIndex != 0) {
         emit cmdConfigRecv();
         return;
     }
     st_ConfigAutoTimeChannel_VRX2208 request;
-    request.ParamFs = float(ParamFs);
+    request.ParamFs = float(run.fs);
     request.ChannelCount = 1250;
     recvLink->RecvConfig_AutoChannel(&request);
 }
@@ -340,8 +380,8 @@ void ZOLVA_Collector::OnEntry_SetParam_ConfigChannel()
 // times. The attempt ends instead.
 void ZOLVA_Collector::onAutoChannelReply(bool ok)
 {
-    if (!ok && isActive(QStringLiteral("SetParam_ConfigChannel"))) {
-        qWarning("Receiver refused the time channels for %g Hz; acquisition stopped", ParamFs);
+    if (!ok && isActive(QString::fromLatin1(SetParam_ConfigChannel))) {
+        qWarning("Receiver refused the time channels for %g Hz; acquisition stopped", run.fs);
         onBtnSampleStop();
         return;
     }
@@ -351,10 +391,10 @@ void ZOLVA_Collector::onAutoChannelReply(bool ok)
 void ZOLVA_Collector::OnEntry_SetParam_ConfigRecv()
 {
     st_RecvParam param;
-    param.ParamFs = float(ParamFs);
-    param.ParamPeriod = ParamPeriod;
-    param.ContinueMode = ContinueMode;
-    param.SampleMode = SampleMode;
+    param.ParamFs = float(run.fs);
+    param.ParamPeriod = run.period;
+    param.ContinueMode = run.continueMode;
+    param.SampleMode = run.sampleMode;
     param.SendTime = QDateTime::currentMSecsSinceEpoch();
     param.RateCode = 0;
     recvLink->RecvConfig(&param);
@@ -363,9 +403,9 @@ void ZOLVA_Collector::OnEntry_SetParam_ConfigRecv()
 void ZOLVA_Collector::OnEntry_SetParam_ConfigSend()
 {
     st_TEMSendInfo info;
-    info.ParamFs = float(ParamFs);
-    info.ParamPeriod = ParamPeriod;
-    info.ContinueMode = ContinueMode;
+    info.ParamFs = float(run.fs);
+    info.ParamPeriod = run.period;
+    info.ContinueMode = run.continueMode;
     info.Reserved = 0;
     sendLink->TEM_Config(&info);
     wifiStatusTask();
@@ -396,7 +436,7 @@ void ZOLVA_Collector::wifiStatusTask()
 
 void ZOLVA_Collector::showWifiStatus(int quality, quint64 session)
 {
-    if (session != linkSession || !(sendLinked && recvLinked) || !isActive(QStringLiteral("DeviceOnline")))
+    if (session != linkSession || !(sendLinked && recvLinked) || !isActive(QString::fromLatin1(DeviceOnline)))
         return;
     setStatus(StatusTexts::wifi(quality));
 }
@@ -417,9 +457,11 @@ void ZOLVA_Collector::OnEntry_SampleWaitParam()
         emit deviceDisconnect();
 }
 
+// At least 1 ms: a frequency above 1000 x the periods would give records of
+// 0 ms, and the progress would run below zero.
 int ZOLVA_Collector::computeRecordMs() const
 {
-    return clampToInt(double(qint64(ParamPeriod) * 1000) / ParamFs);
+    return std::max(1, clampToInt(double(qint64(run.period) * 1000) / run.fs));
 }
 
 void ZOLVA_Collector::OnEntry_SampleDataUpload()
@@ -432,7 +474,7 @@ void ZOLVA_Collector::OnEntry_SampleDataUpload()
     if (loopIndex == 0) {
         setProperty("Progress", 0);
         progressTimer.start(200);
-    } else if (loopIndex < ParamRepeat) {
+    } else if (loopIndex < run.repeat) {
         progressTimer.start(200);
     }
 }
@@ -458,21 +500,21 @@ void ZOLVA_Collector::OnExit_SampleDataSave()
 
 bool ZOLVA_Collector::HSample_UploadToSet(QEvent* e)
 {
-    return e->type() == RecordDoneEvent && loopIndex < ParamRepeat;
+    return e->type() == RecordDoneEvent && loopIndex < run.repeat;
 }
 
 bool ZOLVA_Collector::HSample_UploadToWaitsave(QEvent* e)
 {
-    return e->type() == RecordDoneEvent && loopIndex >= ParamRepeat;
+    return e->type() == RecordDoneEvent && loopIndex >= run.repeat;
 }
 
-// Records count only while an acquisition runs; the receiver may upload
-// before the start reply, so the configuration steps take them too. Records
-// after a stop or while waiting would complete a wrong set or move the
-// repeat counter past the time-channel request of the next acquisition.
+// Records count from the moment the start request went out: the units may
+// upload before its reply arrives. A record that comes earlier, while the
+// units are being configured, was sent before they were started: it belongs
+// to a stopped attempt and would complete this one with another frequency.
 bool ZOLVA_Collector::collecting() const
 {
-    return isActive(QStringLiteral("SampleSetParam")) || isActive(QStringLiteral("SampleDataUpload"));
+    return isActive(QString::fromLatin1(SetParam_Start)) || isActive(QString::fromLatin1(SampleDataUpload));
 }
 
 void ZOLVA_Collector::onDeviceData_Send(st_TEMSendData data)
@@ -502,8 +544,7 @@ void ZOLVA_Collector::checkRecordComplete()
 {
     if (sendList.isEmpty() || recvList.isEmpty())
         return;
-    // In continuous mode every pair is an acquisition of its own.
-    const int n = ContinueMode == Continue ? 1 : ParamRepeat;
+    const int n = run.repeat;
     if (sendList.size() != recvList.size()) {
         if (n > std::min(sendList.size(), recvList.size()))
             return;
@@ -513,23 +554,22 @@ void ZOLVA_Collector::checkRecordComplete()
 
     currentData.LineNo = 0;
     currentData.PointNo = 0;
-    currentData.SampleMode = quint8(SampleMode);
-    currentData.ParamFs = float(ParamFs);
-    currentData.ParamPeriod = ParamPeriod;
+    currentData.SampleMode = quint8(run.sampleMode);
+    currentData.ParamFs = float(run.fs);
+    currentData.ParamPeriod = run.period;
     currentData.ParamRepeat = n;
-    if (ContinueMode == Continue) {
+    if (run.continueMode == Continue) {
         ParamRepeat = 1;
         emit onParamRepeatChanged();
-        currentData.ParamRepeat = 1;
     }
-    currentData.ContinueMode = quint8(ContinueMode);
+    currentData.ContinueMode = quint8(run.continueMode);
 
     ZOLVA_Data data = currentData;
     data.sends = sendList;
     data.recvs = recvList;
     emit dataUpload(data);
 
-    if (ContinueMode == Continue) {
+    if (run.continueMode == Continue) {
         emit dataSave(true);
         recvList.clear();
         sendList.clear();
@@ -542,7 +582,7 @@ void ZOLVA_Collector::checkRecordComplete()
 
     ++loopIndex;
     progressTimer.stop();
-    if (loopIndex >= ParamRepeat) {
+    if (loopIndex >= run.repeat) {
         emit repeatsDone();
         setProperty("Progress", ProgressMax);
     } else {
@@ -550,7 +590,7 @@ void ZOLVA_Collector::checkRecordComplete()
     }
     // A set completed before the start reply is moved on once collecting
     // begins: only there do the guards listen for it.
-    if (isActive(QStringLiteral("SampleDataUpload")))
+    if (isActive(QString::fromLatin1(SampleDataUpload)))
         onStateEvent(new QEvent(RecordDoneEvent), QStateMachine::NormalPriority);
     else
         recordDonePending = true;

@@ -11,7 +11,26 @@
 
 class Communication;
 class ILibRecv_VRX2208;
+class QAbstractTransition;
 class iLibSend;
+
+// The names of the collector's states, written once: the machine is built
+// from them and callers ask isActive with them.
+namespace CollectorState {
+constexpr char DeviceWaitSet[] = "DeviceWaitSet";
+constexpr char DeviceInit[] = "DeviceInit";
+constexpr char DeviceConnecting[] = "DeviceConnecting";
+constexpr char DeviceOnline[] = "DeviceOnline";
+constexpr char SampleWaitParam[] = "SampleWaitParam";
+constexpr char SampleSetParam[] = "SampleSetParam";
+constexpr char SampleDataUpload[] = "SampleDataUpload";
+constexpr char SampleWaitSave[] = "SampleWaitSave";
+constexpr char SampleDataSave[] = "SampleDataSave";
+constexpr char SetParam_ConfigChannel[] = "SetParam_ConfigChannel";
+constexpr char SetParam_ConfigRecv[] = "SetParam_ConfigRecv";
+constexpr char SetParam_ConfigSend[] = "SetParam_ConfigSend";
+constexpr char SetParam_Start[] = "SetParam_Start";
+}
 
 // Runs the acquisition: connects both units, configures and starts them,
 // gathers their records into acquisitions and reports progress, monitor
@@ -128,7 +147,27 @@ private:
     Q_INVOKABLE void OnEntry_SetParam_ConfigSend();
     Q_INVOKABLE void OnEntry_SetParam_Start();
 
+    // The parameters an acquisition started with: the fields stay editable
+    // while it runs, and a change must not reach its later repeats.
+    struct Acquisition
+    {
+        double fs = 25.0;
+        int period = 25;
+        // 1 in continuous mode: every record is an acquisition of its own.
+        int repeat = 2;
+        ZOLVASampleMode sampleMode = TEM;
+        ZOLVAContinueMode continueMode = Single;
+    };
+
     void buildMachine();
+    // Registrations that fail stop the program: a misspelt name or signature
+    // would otherwise leave a state that silently does nothing.
+    void bindEntry(const char* state, const char* signature);
+    void bindExit(const char* state, const char* signature);
+    void child(const char* state, const char* parent, bool initial);
+    void transition(const char* source, const char* target, QAbstractTransition* transition);
+    void guard(const char* source, const char* target, const char* signature);
+    void beginAcquisition();
     void onLinkUp(Communication* link, bool& linked);
     void onLinkDown(bool& linked);
     void setStatus(const QString& text);
@@ -167,6 +206,7 @@ private:
     QTimer progressTimer;
     ZOLVASampleMode SampleMode = TEM;
     ZOLVAContinueMode ContinueMode = Single;
+    Acquisition run;
 
     // Counts link losses and disconnects, so a Wi-Fi answer started on an
     // earlier connection is recognised as stale.

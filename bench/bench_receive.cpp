@@ -48,12 +48,32 @@ Stream MixedStream(qint64 size)
     return stream;
 }
 
-Stream FixedStream(qint64 size, int frameSize)
+// strayBytes: bytes of garbage in front of every frame.
+Stream FixedStream(qint64 size, int frameSize, int strayBytes = 0)
 {
     QRandomGenerator random(8);
     Stream stream;
-    while (stream.bytes.size() + frameSize <= size)
+    while (stream.bytes.size() + strayBytes + frameSize <= size) {
+        stream.bytes.append(QByteArray(strayBytes, '\x13'));
         AppendFrame(stream, frameSize, random);
+    }
+    return stream;
+}
+
+// An upload of uploadSize bytes that fails its data check, its payload laid
+// with a false sync pattern every 64 bytes, then 4 KB frames up to size.
+Stream CorruptUploadStream(qint64 size, int uploadSize)
+{
+    QRandomGenerator random(9);
+    QByteArray payload(uploadSize - FrameHeaderSize, '\0');
+    for (int i = 0; i < payload.size(); ++i)
+        payload[i] = i % 64 == 0 ? '\xAA' : i % 64 == 1 ? '\x55' : char(random.generate());
+    const std::unique_ptr<QByteArray> upload(BuildFrame(3, payload, 0));
+    (*upload)[20] = char((*upload)[20] ^ 0x01);
+    Stream stream;
+    stream.bytes = *upload;
+    while (stream.bytes.size() + 4096 <= size)
+        AppendFrame(stream, 4096, random);
     return stream;
 }
 
@@ -92,7 +112,7 @@ void Measure(const char* name, const Stream& stream, int readSize)
         }
         best = std::max(best, double(stream.bytes.size()) * 1e3 / double(ns));
     }
-    std::printf("%-34s %6.1f MiB in %6d frames, reads of %9d B: %8.0f MB/s\n", name,
+    std::printf("%-36s %6.1f MiB in %6d frames, reads of %9d B: %8.0f MB/s\n", name,
                 double(stream.bytes.size()) / (1024.0 * 1024.0), stream.frames, readSize, best);
 }
 
@@ -103,6 +123,8 @@ int main()
     const Stream mixed = MixedStream(StreamSize);
     const Stream small = FixedStream(StreamSize, 4096);
     const Stream smallQuarter = FixedStream(StreamSize / 4, 4096);
+    const Stream stray = FixedStream(StreamSize, 4096, 1);
+    const Stream corrupt = CorruptUploadStream(StreamSize, 25 * 1000 * 1000);
 
     Measure("mixed 28 B to 6 MB", mixed, 64 * 1024);
     Measure("mixed 28 B to 6 MB, one read", mixed, mixed.bytes.size());
@@ -110,5 +132,9 @@ int main()
     Measure("4 KB frames, one read", small, small.bytes.size());
     // Same rate for a quarter of the stream in one read: linear, not quadratic.
     Measure("4 KB frames, quarter, one read", smallQuarter, smallQuarter.bytes.size());
+    Measure("4 KB frames, stray byte before each", stray, 64 * 1024);
+    Measure("the same, one read", stray, stray.bytes.size());
+    Measure("corrupt 25 MB upload, false syncs", corrupt, 64 * 1024);
+    Measure("the same, one read", corrupt, corrupt.bytes.size());
     return 0;
 }

@@ -5,13 +5,11 @@
 ComBuffer_Array::ComBuffer_Array(QObject* parent)
     : QObject(parent)
 {
-    RefreshWindow();
 }
 
 void ComBuffer_Array::Append(const QByteArray& received)
 {
     QMutexLocker lock(&mutex);
-    TakeOverHolderChanges();
     if (readOffset > 0 && readOffset >= bytes.size() - readOffset) {
         bytes.remove(0, readOffset);
         readOffset = 0;
@@ -24,22 +22,20 @@ void ComBuffer_Array::Append(const QByteArray& received)
 QByteArray* ComBuffer_Array::Data()
 {
     QMutexLocker lock(&mutex);
-    TakeOverHolderChanges();
+    RefreshWindow();
     return &window;
 }
 
 int ComBuffer_Array::Size()
 {
     QMutexLocker lock(&mutex);
-    TakeOverHolderChanges();
-    return windowSize;
+    return bytes.size() - readOffset;
 }
 
 void ComBuffer_Array::Remove(int n)
 {
     QMutexLocker lock(&mutex);
-    TakeOverHolderChanges();
-    readOffset += std::clamp(n, 0, windowSize);
+    readOffset += std::clamp(n, 0, bytes.size() - readOffset);
     if (readOffset == bytes.size()) {
         bytes.clear();
         readOffset = 0;
@@ -50,27 +46,17 @@ void ComBuffer_Array::Remove(int n)
 void ComBuffer_Array::Clear()
 {
     QMutexLocker lock(&mutex);
-    TakeOverHolderChanges();
-    if (windowSize > 0)
+    if (bytes.size() > readOffset)
         changed.wakeAll();
     bytes.clear();
     readOffset = 0;
     RefreshWindow();
 }
 
-void ComBuffer_Array::TakeOverHolderChanges()
-{
-    if (window.constData() == windowBegin && window.size() == windowSize)
-        return;
-    // The holder's change detached the window into an array of its own.
-    bytes = window;
-    readOffset = 0;
-    RefreshWindow();
-}
-
+// Views bytes from readOffset without a copy; reset on every change, since
+// appending may move the bytes. setRawData reuses the window's header, so
+// dropping a false sync pattern allocates nothing.
 void ComBuffer_Array::RefreshWindow()
 {
-    window = QByteArray::fromRawData(bytes.constData() + readOffset, bytes.size() - readOffset);
-    windowBegin = window.constData();
-    windowSize = window.size();
+    window.setRawData(bytes.constData() + readOffset, uint(bytes.size() - readOffset));
 }

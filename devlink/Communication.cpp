@@ -3,7 +3,7 @@
 #include "devlink/ComDevice.h"
 #include "devlink/FrameCodec.h"
 
-#include <memory>
+#include <algorithm>
 
 Communication::Communication(QObject* parent)
     : QObject(parent)
@@ -24,7 +24,6 @@ Communication::~Communication()
     device->disconnect(this);
     timer.stop();
     device->Reset();
-    qDeleteAll(sentCommands.keys());
 }
 
 void Communication::SetAddress(const st_ComAddress& address)
@@ -34,7 +33,7 @@ void Communication::SetAddress(const st_ComAddress& address)
     device->SetAddress(address);
     connected = false;
     // A request meant for the old address must not reach a unit at the new one.
-    GiveUpAll();
+    GiveUpRequests();
     timer.start(1000);
 }
 
@@ -73,31 +72,28 @@ void Communication::Send(quint32 command, const QByteArray& payload)
 
 bool Communication::SendRequest(quint32 command, const QByteArray& payload)
 {
-    QByteArray* frame = BuildFrame(command, payload, FrameTypeRequest);
-    const Stamp stamp = NextStamp();
-    queuedCommands.insert(frame, command);
-    queuedTimes.insert(stamp, frame);
-    retryCounts.insert(frame, 0);
-    if (device->Send(frame))
-        return true;
-    queuedCommands.remove(frame);
-    queuedTimes.remove(stamp);
-    retryCounts.remove(frame);
-    delete frame;
-    return false;
+    std::unique_ptr<QByteArray> frame(BuildFrame(command, payload, FrameTypeRequest));
+    if (!Hand(frame.get()))
+        return false;
+    pending.push_back({++lastId, command, clock.elapsed(), 0, std::move(frame)});
+    return true;
+}
+
+// True when the device wrote the frame; either way it stays ours.
+bool Communication::Hand(QByteArray* frame)
+{
+    handing = frame;
+    const bool written = device->Send(frame);
+    handing = nullptr;
+    return written;
 }
 
 void Communication::OnSended(QByteArray* frame)
 {
-    if (!queuedCommands.contains(frame)) {
+    // The device passes ownership; a frame that is not the one being handed
+    // over belongs to no request.
+    if (frame != handing)
         delete frame;
-        return;
-    }
-    const quint32 command = queuedCommands.take(frame);
-    const Stamp stamp = queuedTimes.key(frame);
-    queuedTimes.remove(stamp);
-    sentCommands.insert(frame, command);
-    sentTimes.insert(stamp, frame);
 }
 
 void Communication::OnReceived(QByteArray* buffer, uint32_t* consumed)
@@ -111,17 +107,12 @@ void Communication::OnReceived(QByteArray* buffer, uint32_t* consumed)
 
     if (type == FrameTypeReply) {
         // Several requests with one command: the oldest is answered first.
-        for (auto it = sentTimes.begin(); it != sentTimes.end(); ++it) {
-            QByteArray* request = it.value();
-            if (sentCommands.value(request) != command)
-                continue;
-            sentTimes.erase(it);
-            sentCommands.remove(request);
-            retryCounts.remove(request);
-            delete request;
-            OnResponse(command, true, payload.get());
+        const auto it =
+            std::find_if(pending.begin(), pending.end(), [command](const Pending& p) { return p.command == command; });
+        if (it == pending.end())
             return;
-        }
+        pending.erase(it);
+        OnResponse(command, true, payload.get());
     } else if (type == FrameTypeRequest) {
         OnResponse(command, true, payload.get());
     }
@@ -130,43 +121,41 @@ void Communication::OnReceived(QByteArray* buffer, uint32_t* consumed)
 void Communication::OnRequestTimout()
 {
     const qint64 now = clock.elapsed();
-    // Callbacks may end, add or give up requests: walk a snapshot and look
-    // each one up again by its stamp, which is never reused.
-    QList<Stamp> expired;
-    for (auto it = sentTimes.cbegin(); it != sentTimes.cend(); ++it) {
-        if (now - it.key().first > qint64(timeout))
-            expired.append(it.key());
+    // Callbacks may end, add or give up requests: walk the ids of the
+    // expired ones and look each up again.
+    QList<quint64> expired;
+    for (const Pending& p : pending) {
+        if (now - p.sentMs > qint64(timeout))
+            expired.append(p.id);
     }
-    for (const Stamp& stamp : expired) {
-        QByteArray* frame = sentTimes.value(stamp);
-        if (!frame)
+    for (quint64 id : qAsConst(expired)) {
+        const auto it = Find(id);
+        if (it == pending.end())
             continue;
-        if (quint32(retryCounts.value(frame)) < retryMax) {
-            Resend(stamp, frame);
+        if (it->retries < retryMax) {
+            Resend(id);
             continue;
         }
-        const quint32 command = sentCommands.take(frame);
-        sentTimes.remove(stamp);
-        retryCounts.remove(frame);
-        delete frame;
+        const quint32 command = it->command;
+        pending.erase(it);
         OnResponse(command, false, nullptr);
     }
 }
 
-void Communication::Resend(const Stamp& stamp, QByteArray* frame)
+void Communication::Resend(quint64 id)
 {
-    const quint32 command = sentCommands.take(frame);
-    sentTimes.remove(stamp);
-    retryCounts[frame] += 1;
-    queuedCommands.insert(frame, command);
-    queuedTimes.insert(stamp, frame);
-    if (device->Send(frame))
+    const auto it = Find(id);
+    ++it->retries;
+    if (Hand(it->frame.get()))
         return;
-    queuedCommands.remove(frame);
-    queuedTimes.remove(stamp);
-    retryCounts.remove(frame);
-    delete frame;
+    const quint32 command = it->command;
+    pending.erase(it);
     OnResponse(command, false, nullptr);
+}
+
+std::list<Communication::Pending>::iterator Communication::Find(quint64 id)
+{
+    return std::find_if(pending.begin(), pending.end(), [id](const Pending& p) { return p.id == id; });
 }
 
 void Communication::OnDeviceConnected()
@@ -180,26 +169,16 @@ void Communication::OnDeviceClosed()
     connected = false;
     // Outstanding requests end with the connection; resending them on a
     // later one could start a unit minutes after the operator asked.
-    GiveUpAll();
+    GiveUpRequests();
     emit ComClosed();
 }
 
-Communication::Stamp Communication::NextStamp()
+void Communication::GiveUpRequests()
 {
-    return Stamp(clock.elapsed(), ++stampSerial);
-}
-
-void Communication::GiveUpAll()
-{
-    QList<QPair<quint32, QByteArray*>> given;
-    for (QByteArray* frame : qAsConst(sentTimes))
-        given.append(qMakePair(sentCommands.value(frame), frame));
-    sentTimes.clear();
-    sentCommands.clear();
-    for (const auto& request : qAsConst(given)) {
-        retryCounts.remove(request.second);
-        delete request.second;
-    }
-    for (const auto& request : qAsConst(given))
-        OnResponse(request.first, false, nullptr);
+    QList<quint32> commands;
+    for (const Pending& p : pending)
+        commands.append(p.command);
+    pending.clear();
+    for (quint32 command : qAsConst(commands))
+        OnResponse(command, false, nullptr);
 }

@@ -4,10 +4,11 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QMap>
 #include <QObject>
-#include <QPair>
 #include <QTimer>
+
+#include <list>
+#include <memory>
 
 class ComDevice;
 
@@ -28,6 +29,9 @@ public:
     bool IsConnected() const;
     void SetTimeout(quint32 ms);
     void SetRetry(quint32 count);
+    // Ends every outstanding request as failed, so that a late reply matches
+    // nothing: requests never outlive the acquisition that made them.
+    void GiveUpRequests();
 
 signals:
     void ComConnected();
@@ -52,26 +56,30 @@ private slots:
     void OnDeviceClosed();
 
 private:
-    // Milliseconds on a monotonic clock, then a serial number, so requests
-    // made in the same millisecond keep apart and stay in order.
-    using Stamp = QPair<qint64, quint64>;
+    // One request from its first transmission to its reply or its end.
+    struct Pending
+    {
+        quint64 id;
+        quint32 command;
+        // Time of the first transmission; a resend keeps it.
+        qint64 sentMs;
+        quint32 retries;
+        std::unique_ptr<QByteArray> frame;
+    };
 
-    Stamp NextStamp();
-    void GiveUpAll();
-    void Resend(const Stamp& stamp, QByteArray* frame);
+    bool Hand(QByteArray* frame);
+    void Resend(quint64 id);
+    std::list<Pending>::iterator Find(quint64 id);
 
     ComDevice* device;
     bool connected = false;
-    // Requests are queued only while their frame is being handed to the
-    // device: a write either succeeds at once or returns the frame.
-    QMap<QByteArray*, quint32> queuedCommands;
-    QMap<Stamp, QByteArray*> queuedTimes;
-    QMap<QByteArray*, quint32> sentCommands;
-    QMap<QByteArray*, int> retryCounts;
-    QMap<Stamp, QByteArray*> sentTimes;
+    // In order of first transmission. A frame is written at once or handed
+    // back by the device, so only written requests are held here.
+    std::list<Pending> pending;
+    QByteArray* handing = nullptr;
+    quint64 lastId = 0;
     QTimer timer;
     quint32 timeout = 100000;
     quint32 retryMax = 3;
     QElapsedTimer clock;
-    quint64 stampSerial = 0;
 };

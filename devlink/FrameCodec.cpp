@@ -116,7 +116,7 @@ quint32 CalcDataCheck(quint32 length, const char* bytes)
     return check ^ tail;
 }
 
-bool ParseFrame(QByteArray& buffer, QByteArray& frame, quint32& consumed)
+bool ParseFrame(const QByteArray& buffer, QByteArray& frame, quint32& consumed)
 {
     frame.clear();
     consumed = 0;
@@ -128,27 +128,27 @@ bool ParseFrame(QByteArray& buffer, QByteArray& frame, quint32& consumed)
         consumed = quint32(buffer.size() - (keepLast ? 1 : 0));
         return false;
     }
-    if (sync > 0)
-        buffer.remove(0, sync);
-    if (buffer.size() < FrameHeaderSize)
+    const char* p = buffer.constData() + sync;
+    const qint64 available = buffer.size() - sync;
+    consumed = quint32(sync);
+    if (available < FrameHeaderSize)
         return false;
 
-    const char* p = buffer.constData();
     const quint32 length = ReadField<quint32>(p, OffsetLength);
     if (ReadField<quint16>(p, OffsetMarker) != FrameMarker || ReadField<quint32>(p, OffsetHeadCheck) != HeadCheckOf(p)
         || length > FramePayloadLimit) {
-        consumed = 2;
+        consumed += 2;
         return false;
     }
     const qint64 frameSize = qint64(FrameHeaderSize) + length;
-    if (buffer.size() < frameSize)
+    if (available < frameSize)
         return false;
     if (ReadField<quint32>(p, OffsetDataCheck) != CalcDataCheck(length, p + FrameHeaderSize)) {
-        consumed = 2;
+        consumed += 2;
         return false;
     }
     // A deep copy: the buffer may be a window onto memory that changes later.
     frame = QByteArray(p, int(frameSize));
-    consumed = quint32(frameSize);
+    consumed += quint32(frameSize);
     return true;
 }

@@ -36,9 +36,11 @@ QByteArray* GetFramePayload(const QByteArray& frame);
 // XOR of the bytes as little-endian u32 words, a short tail zero-padded.
 quint32 CalcDataCheck(quint32 length, const char* bytes);
 
-// Cuts at most one frame from the start of buffer. Leading bytes in front of
-// a sync pattern are removed from buffer directly; consumed tells how many
-// bytes the caller must then remove from its front (the frame, or 2 for a
-// false sync pattern, or everything when no sync pattern can follow). True
-// when frame holds a complete frame whose checks pass.
-bool ParseFrame(QByteArray& buffer, QByteArray& frame, quint32& consumed);
+// Cuts at most one frame from the start of buffer, which it leaves as it is.
+// consumed tells how many bytes the caller must remove from its front: any
+// bytes in front of the first sync pattern, plus the frame, or plus 2 for a
+// false sync pattern; everything when no sync pattern can follow; 0 while a
+// frame at the front is incomplete. True when frame holds a complete frame
+// whose checks pass. Leading garbage goes through the caller's own front
+// removal, so a stray byte before each frame costs nothing extra.
+bool ParseFrame(const QByteArray& buffer, QByteArray& frame, quint32& consumed);

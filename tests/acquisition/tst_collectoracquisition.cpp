@@ -6,6 +6,8 @@
 
 #include <climits>
 
+using namespace CollectorState;
+
 // Acquisitions against simulated units: what goes on the wire, what reaches
 // the data model and what the status panel reads, also when units or
 // operator misbehave.
@@ -26,7 +28,7 @@ private slots:
     void singleRepeatsFollowEachReplyThenSaveOrCancel()
     {
         QFETCH(bool, selfCheck);
-        AcqUnitsRig r("127.0.0.50", "127.0.0.51");
+        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 1);
         r.units.Transmitter()->SetReplyDelay(100);
         r.units.Receiver()->SetReplyDelay(100);
         r.c.setProperty("SampleMode", int(selfCheck));
@@ -34,7 +36,7 @@ private slots:
         r.c.onLoad_Param(12.5, 10);
         QVERIFY(r.online());
         emit r.c.onBtnSampleStart();
-        QVERIFY(r.waitFor("SampleWaitSave"));
+        QVERIFY(r.waitFor(SampleWaitSave));
 
         // Time channels only in TEM mode and only for the first record.
         const QStringList run{"R1", "T1", "T2"};
@@ -68,7 +70,7 @@ private slots:
         emit r.c.cmdSaveOver();
         r.c.SetParamRepeat(1);
         emit r.c.onBtnSampleStart();
-        QVERIFY(r.waitFor("SampleWaitSave"));
+        QVERIFY(r.waitFor(SampleWaitSave));
         QCOMPARE(r.upload(3).sends.size(), 1);
         emit r.c.onBtnSaveCancel();
         QCOMPARE(r.saves, (QList<QVariantList>{{true}, {false}, {false}}));
@@ -77,27 +79,27 @@ private slots:
 
     void continuousStoresEachRecordUntilStop()
     {
-        AcqUnitsRig r("127.0.0.52", "127.0.0.53");
+        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 3);
         r.c.onLoad_Param(25.0, 25, 1);
         QVERIFY(r.online());
         r.saves.clear();
         emit r.c.onBtnSampleStart();
-        QTRY_VERIFY_WITH_TIMEOUT(r.uploads.count() >= 3, 5000);
-        QVERIFY(r.in("SampleDataUpload") && r.prop("ProgressMax") == 1000);
+        QTRY_VERIFY_WITH_TIMEOUT(r.uploads.count() >= 3, TestTimeoutMs());
+        QVERIFY(r.in(SampleDataUpload) && r.prop("ProgressMax") == 1000);
         QVERIFY(r.units.Transmitter()->Config().ContinueMode == 1 && r.units.Receiver()->Param().ContinueMode == 1);
         for (int i = 0; i < 3; ++i) {
             QVERIFY(r.upload(i).sends.size() == 1 && r.upload(i).ContinueMode == 1);
             QCOMPARE(r.saves.at(i), QVariantList{true});
         }
         r.c.onBtnSampleStop();
-        QVERIFY(r.in("SampleWaitParam"));
+        QVERIFY(r.in(SampleWaitParam));
         QVERIFY(r.sent("R2") && r.sent("T5"));
     }
 
     // From the very first record on, not only once as many as asked have come.
     void continuousMakesEachNewestPairAnAcquisition()
     {
-        AcqUnitsRig r("127.0.0.54", "127.0.0.55", AcqUnitsRig::Quiet);
+        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 5, AcqUnitsRig::Quiet);
         r.c.SetParamRepeat(3);
         r.c.onLoad_Param(25.0, 25, 1);
         QVERIFY(r.online() && r.started());
@@ -110,9 +112,16 @@ private slots:
 
     void progressStopsShortOfTheRecordAndOfTheIntRange()
     {
-        AcqUnitsRig r("127.0.0.56", "127.0.0.57", AcqUnitsRig::Quiet);
-        r.c.onLoad_Param(2.5, 25);
+        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 7, AcqUnitsRig::Quiet);
+        // Records shorter than 1 ms count as 1 ms: the bar never runs below 0.
+        r.c.onLoad_Param(2000.0, 1);
         QVERIFY(r.online() && r.started());
+        r.c.ProgressAdd();
+        QVERIFY(r.prop("Progress") == 0 && r.prop("ProgressMax") == 2);
+
+        r.c.onBtnSampleStop();
+        r.c.onLoad_Param(2.5, 25);
+        QVERIFY(r.started());
         QCOMPARE(r.prop("ProgressMax"), 20000);
         for (int tick = 0; tick < 51; ++tick)
             r.c.ProgressAdd();
@@ -123,11 +132,11 @@ private slots:
         r.c.SetParamRepeat(3);
         QVERIFY(r.started());
         QCOMPARE(r.prop("ProgressMax"), INT_MAX);
-        QSignalSpy collecting(r.c.state(QStringLiteral("SampleDataUpload")), &QState::entered);
+        QSignalSpy collecting(r.state(SampleDataUpload), &QState::entered);
         for (int record = 1; record <= 2; ++record) {
             r.feed({1}, {1});
             QCOMPARE(r.prop("Progress"), record * 999990000);
-            QVERIFY(collecting.wait(5000));
+            QVERIFY(collecting.wait(TestTimeoutMs()));
         }
         r.c.ProgressAdd();
         QCOMPARE(r.prop("Progress"), 1999980200);
@@ -137,14 +146,14 @@ private slots:
 
     void refusedTimeChannelsStopBothUnits()
     {
-        AcqUnitsRig r("127.0.0.58", "127.0.0.59");
+        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 9);
         QVERIFY(r.online());
         r.units.Receiver()->SetReplyStatusZero(true);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("refused the time channels")));
         emit r.c.onBtnSampleStart();
         QVERIFY(r.sent("R2") && r.sent("T5"));
         QCOMPARE(r.wire.size(), 3);
-        QVERIFY(r.in("SampleWaitParam") && r.prop("SampleStatus") == ZOLVA_Collector::IDLE);
+        QVERIFY(r.in(SampleWaitParam) && r.prop("SampleStatus") == ZOLVA_Collector::IDLE);
     }
 
     void unusableParametersSendNothing_data()
@@ -164,7 +173,7 @@ private slots:
         QFETCH(double, fs);
         QFETCH(int, period);
         QFETCH(int, repeat);
-        AcqUnitsRig r("127.0.0.60", "127.0.0.61");
+        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 11);
         QVERIFY(r.online());
         r.c.onLoad_Param(fs, period);
         r.c.SetParamRepeat(repeat);
@@ -178,23 +187,99 @@ private slots:
         QCOMPARE(r.wire.first(), QStringLiteral("R1001"));
     }
 
-    void recordsAfterAStopBelongToNoAcquisition()
+    // Records in flight when the operator stopped arrive while waiting or,
+    // later still, while the next acquisition configures the units: they
+    // belong to neither.
+    void recordsBeforeTheStartRequestBelongToNoAcquisition()
     {
-        AcqUnitsRig r("127.0.0.62", "127.0.0.63");
+        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 13);
         r.units.Transmitter()->SetLateMs(200);
         r.units.Receiver()->SetLateMs(200);
+        r.c.SetParamRepeat(1);
         QSignalSpy arrived(r.c.findChild<ILibRecv_VRX2208*>(), &ILibRecv_VRX2208::onRecvData);
         QSignalSpy due(&r.units, &SimUnitPair::recordSent);
         QVERIFY(r.online());
         emit r.c.onBtnSampleStart();
-        QVERIFY(due.wait(5000));
+        QVERIFY(due.wait(TestTimeoutMs()));
         r.c.onBtnSampleStop();
-        QVERIFY(arrived.wait(5000));
+        QVERIFY(arrived.wait(TestTimeoutMs()));
         QCOMPARE(r.uploads.count(), 0);
-        // The next acquisition is a first record again: it asks for channels.
+
+        r.units.SetTimeScale(AcqUnitsRig::Quiet);
+        r.units.Receiver()->SetReplyDelay(200);
+        r.c.SetParamFs(25.05);
         r.wire.clear();
         emit r.c.onBtnSampleStart();
-        QVERIFY(r.sent("R1001"));
+        QVERIFY(r.in(SetParam_ConfigChannel));
+        r.feed({25.0}, {25.0});
+        QCOMPARE(r.uploads.count(), 0);
+        // The next acquisition is a first record again: it asks for channels.
+        QVERIFY(r.waitFor(SampleDataUpload));
+        QCOMPARE(r.wire.filter(QStringLiteral("R1")).first(), QStringLiteral("R1001"));
+        r.feed({25.05}, {25.05});
+        QCOMPARE(r.uploads.count(), 1);
+        QVERIFY(r.upload(0).sends.first().SendFs == 25.05 && r.upload(0).recvs.first().SendFs == 25.05);
+    }
+
+    // A start reply still due to a stopped attempt must not move the next
+    // one past its configuration.
+    void repliesDueToAStoppedAttemptAnswerNothing()
+    {
+        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 15, AcqUnitsRig::Quiet);
+        r.units.Transmitter()->SetReplyDelay(300);
+        r.units.Receiver()->SetReplyDelay(200);
+        QVERIFY(r.online());
+        emit r.c.onBtnSampleStart();
+        QVERIFY(r.sent("T2"));
+        r.c.onBtnSampleStop();
+        r.wire.clear();
+        QStringList configured;
+        connect(r.state(SampleDataUpload), &QState::entered, [&] { configured = r.wire; });
+        emit r.c.onBtnSampleStart();
+        QVERIFY(r.waitFor(SampleDataUpload, 2 * TestTimeoutMs()));
+        configured.removeAll(QStringLiteral("R2"));
+        configured.removeAll(QStringLiteral("T5"));
+        QCOMPARE(configured, (QStringList{"R1001", "R1", "T1", "T2"}));
+    }
+
+    // Within an acquisition a request is resent; a stop the transmitter did
+    // not answer is not resent into the next acquisition.
+    void unansweredStopIsNotResentLater()
+    {
+        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 17, AcqUnitsRig::Quiet);
+        auto* transmitter = r.c.findChild<iLibSend*>();
+        transmitter->SetTimeout(50);
+        QVERIFY(r.online() && r.started());
+        r.units.Transmitter()->DropReplies(1);
+        r.c.onBtnSampleStop();
+        QVERIFY(r.sent("T5"));
+        QVERIFY(r.started());
+        QSignalSpy ticks(transmitter->findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly), &QTimer::timeout);
+        QVERIFY(QTest::qWaitFor([&] { return ticks.count() >= 2; }, 2 * TestTimeoutMs()));
+        QCOMPARE(r.wire.count(QStringLiteral("T5")), 1);
+        QVERIFY(r.in(SampleDataUpload) && r.units.IsRunning());
+    }
+
+    // The fields stay editable while sampling; the acquisition keeps the
+    // parameters it started with for all its repeats.
+    void fieldsChangedWhileSamplingWaitForTheNextAcquisition()
+    {
+        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 19, AcqUnitsRig::Quiet);
+        r.c.SetParamRepeat(2);
+        r.c.onLoad_Param(12.5, 10);
+        QVERIFY(r.online() && r.started());
+        r.c.SetParamRepeat(0);
+        r.c.onLoad_Param(50.0, 3);
+        QSignalSpy collecting(r.state(SampleDataUpload), &QState::entered);
+        r.feed({1}, {1});
+        QVERIFY(collecting.wait(TestTimeoutMs()));
+        r.feed({2}, {2});
+        QVERIFY(r.waitFor(SampleWaitSave));
+        QCOMPARE(r.uploads.count(), 2);
+        const ZOLVA_Data last = r.upload(1);
+        QVERIFY(last.ParamRepeat == 2 && last.ParamFs == 12.5f && last.ParamPeriod == 10 && last.sends.size() == 2);
+        QVERIFY(r.units.Transmitter()->Config().ParamFs == 12.5f && r.units.Receiver()->Param().ParamPeriod == 10);
+        QCOMPARE(r.prop("ProgressMax"), 1600);
     }
 };
 

@@ -1,3 +1,4 @@
+#include "acquisition/StatusTexts.h"
 #include "tests/support/AcqUnitsRig.h"
 
 #include <QSemaphore>
@@ -5,14 +6,7 @@
 #include <QThreadPool>
 #include <QtTest>
 
-namespace {
-
-const QString Online = QStringLiteral("<p style='color:green;'>已连接</p>");
-const QString Offline = QStringLiteral("<p style='color:red;'>未连接</p>");
-const QString ReceiverLost =
-    QStringLiteral("状态更新 <span style='color:green;'>发 </span><span style='color:red;'>收</span>");
-
-}
+using namespace CollectorState;
 
 // Connecting, retrying, reconnecting and the link status text.
 class TestCollectorConnection : public QObject
@@ -22,55 +16,55 @@ class TestCollectorConnection : public QObject
 private slots:
     void connectAndDisconnect()
     {
-        AcqUnitsRig r("127.0.0.40", "127.0.0.41");
+        AcqUnitsRig r(TestLoopback::CollectorConnectionTests, 1);
         QSignalSpy transmitterConnections(r.units.Transmitter(), &SimFrameServer::clientConnected);
         QSignalSpy closed(r.units.Receiver(), &SimFrameServer::clientDisconnected);
         r.c.setProperty("DeviceIP_Recv", QStringLiteral("127.0.0.300"));
-        QVERIFY(r.waitFor("DeviceWaitSet"));
+        QVERIFY(r.waitFor(DeviceWaitSet));
         emit r.c.onBtnConnect();
-        QVERIFY(r.in("DeviceInit"));
-        QCOMPARE(r.text(), QStringLiteral("<p style='color:red;'>IP不合规</p>"));
+        QVERIFY(r.in(DeviceInit));
+        QCOMPARE(r.text(), StatusTexts::invalidAddress());
         emit r.c.onBtnDisconn();
-        r.c.setProperty("DeviceIP_Recv", QStringLiteral("127.0.0.41"));
+        r.c.setProperty("DeviceIP_Recv", TestLoopback::Address(TestLoopback::CollectorConnectionTests, 2));
         QVERIFY(r.online());
         QVERIFY(transmitterConnections.count() == 1 && r.prop("SampleStatus") == ZOLVA_Collector::IDLE);
-        QCOMPARE(r.text(), Online);
+        QCOMPARE(r.text(), StatusTexts::online());
 
         emit r.c.onBtnDisconn();
-        QVERIFY(r.text() == Offline && r.prop("SampleStatus") == ZOLVA_Collector::DISCONN);
-        QVERIFY(closed.wait(5000));
+        QVERIFY(r.text() == StatusTexts::disconnected() && r.prop("SampleStatus") == ZOLVA_Collector::DISCONN);
+        QVERIFY(closed.wait(TestTimeoutMs()));
         // Attempts that complete after the operator disconnected are closed.
         emit r.c.onBtnConnect();
         emit r.c.onBtnDisconn();
-        QVERIFY(closed.wait(5000));
-        QTRY_VERIFY_WITH_TIMEOUT(!r.units.Transmitter()->IsClientConnected(), 5000);
-        QCOMPARE(r.text(), Offline);
+        QVERIFY(closed.wait(TestTimeoutMs()));
+        QTRY_VERIFY_WITH_TIMEOUT(!r.units.Transmitter()->IsClientConnected(), TestTimeoutMs());
+        QCOMPARE(r.text(), StatusTexts::disconnected());
         for (int i = 0; i < 3; ++i) {
             emit r.c.onBtnConnect();
             emit r.c.onBtnDisconn();
         }
         QVERIFY(r.online());
-        QTRY_VERIFY_WITH_TIMEOUT(r.units.Receiver()->IsClientConnected(), 5000);
-        QCOMPARE(r.text(), Online);
+        QTRY_VERIFY_WITH_TIMEOUT(r.units.Receiver()->IsClientConnected(), TestTimeoutMs());
+        QCOMPARE(r.text(), StatusTexts::online());
     }
 
     void missingUnitIsRetriedEveryTenSeconds()
     {
-        AcqUnitsRig r("127.0.0.42", "127.0.0.43");
+        AcqUnitsRig r(TestLoopback::CollectorConnectionTests, 3);
         r.units.Receiver()->SetListening(false);
         QSignalSpy transmitterConnections(r.units.Transmitter(), &SimFrameServer::clientConnected);
         QSignalSpy texts(&r.c, &ZOLVA_Collector::statusConnectChanged);
-        QVERIFY(r.waitFor("DeviceWaitSet"));
+        QVERIFY(r.waitFor(DeviceWaitSet));
         QElapsedTimer clock;
         clock.start();
         emit r.c.onBtnConnect();
-        QTRY_COMPARE_WITH_TIMEOUT(r.text(), ReceiverLost, 5000);
-        QVERIFY(r.in("DeviceConnecting"));
+        QTRY_COMPARE_WITH_TIMEOUT(r.text(), StatusTexts::linkUpdate(true, false), TestTimeoutMs());
+        QVERIFY(r.in(DeviceConnecting));
 
         r.units.Receiver()->SetListening(true);
-        QVERIFY(r.waitFor("SampleWaitParam", 15000));
+        QVERIFY(r.waitFor(SampleWaitParam, ZOLVA_Collector::ConnectTimeoutMs + TestTimeoutMs()));
         QVERIFY(clock.elapsed() >= 10000);
-        QVERIFY(texts.contains(QVariantList{QStringLiteral("<p style='color:red;'>重试</p>")}));
+        QVERIFY(texts.contains(QVariantList{StatusTexts::retrying()}));
         QCOMPARE(transmitterConnections.count(), 1);
     }
 
@@ -78,36 +72,36 @@ private slots:
     // and a Wi-Fi answer from before the loss does not hide the new link.
     void lostLinksAreMadeAgain()
     {
-        AcqUnitsRig r("127.0.0.44", "127.0.0.45");
+        AcqUnitsRig r(TestLoopback::CollectorConnectionTests, 5);
         QSemaphore answer;
-        r.c.SetWifiQuery([&answer] { return answer.tryAcquire(1, 5000) ? 85 : 95; });
+        r.c.SetWifiQuery([&answer] { return answer.tryAcquire(1, TestTimeoutMs()) ? 85 : 95; });
         r.c.SetParamRepeat(1);
         QVERIFY(r.online());
         QSignalSpy receiverConnections(r.units.Receiver(), &SimFrameServer::clientConnected);
         answer.release();
         emit r.c.onBtnSampleStart();
-        QVERIFY(r.waitFor("SampleWaitSave"));
-        QTRY_COMPARE_WITH_TIMEOUT(r.text(), QStringLiteral("<span style='color:green;'>已连接 📶中 85</span>"), 5000);
+        QVERIFY(r.waitFor(SampleWaitSave));
+        QTRY_COMPARE_WITH_TIMEOUT(r.text(), StatusTexts::wifi(85), TestTimeoutMs());
         r.units.Receiver()->CloseConnection();
-        QTRY_COMPARE_WITH_TIMEOUT(r.text(), ReceiverLost, 5000);
-        QVERIFY(r.in("SampleWaitSave"));
+        QTRY_COMPARE_WITH_TIMEOUT(r.text(), StatusTexts::linkUpdate(true, false), TestTimeoutMs());
+        QVERIFY(r.in(SampleWaitSave));
         r.saves.clear();
         emit r.c.onBtnSaveOK();
         QCOMPARE(r.saves.takeFirst(), QVariantList{true});
         emit r.c.cmdSaveOver();
-        QTRY_COMPARE_WITH_TIMEOUT(r.text(), Online, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(r.text(), StatusTexts::online(), TestTimeoutMs());
         QCOMPARE(receiverConnections.count(), 1);
 
         r.units.SetTimeScale(AcqUnitsRig::Quiet);
         QVERIFY(r.started());
-        QSignalSpy reinit(r.c.state(QStringLiteral("DeviceInit")), &QState::entered);
+        QSignalSpy reinit(r.state(DeviceInit), &QState::entered);
         r.units.Transmitter()->CloseConnection();
-        QVERIFY(reinit.wait(5000));
-        QVERIFY(r.waitFor("SampleWaitParam"));
+        QVERIFY(reinit.wait(TestTimeoutMs()));
+        QVERIFY(r.waitFor(SampleWaitParam));
         answer.release();
-        QVERIFY(QThreadPool::globalInstance()->waitForDone(5000));
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(TestTimeoutMs()));
         QCoreApplication::processEvents();
-        QVERIFY(r.text() == Online && r.prop("SampleStatus") == ZOLVA_Collector::IDLE);
+        QVERIFY(r.text() == StatusTexts::online() && r.prop("SampleStatus") == ZOLVA_Collector::IDLE);
         QVERIFY(receiverConnections.count() == 1 && r.uploads.count() == 1);
     }
 };

@@ -12,6 +12,14 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
         const QString bars = QStringLiteral("<span style='color:green;'>已连接 📶%1</span>");
+        QTest::newRow("disconnected") << StatusTexts::disconnected()
+                                      << QStringLiteral("<p style='color:red;'>未连接</p>");
+        QTest::newRow("initialising") << StatusTexts::initialising()
+                                      << QStringLiteral("<p style='color:red;'>初始化连接</p>");
+        QTest::newRow("invalid address") << StatusTexts::invalidAddress()
+                                         << QStringLiteral("<p style='color:red;'>IP不合规</p>");
+        QTest::newRow("retrying") << StatusTexts::retrying() << QStringLiteral("<p style='color:red;'>重试</p>");
+        QTest::newRow("online") << StatusTexts::online() << QStringLiteral("<p style='color:green;'>已连接</p>");
         QTest::newRow("no wifi") << StatusTexts::wifi(-1) << QStringLiteral("已连接");
         QTest::newRow("wifi 79") << StatusTexts::wifi(79) << bars.arg(QStringLiteral("弱 79"));
         QTest::newRow("wifi 80") << StatusTexts::wifi(80) << bars.arg(QStringLiteral("中 80"));

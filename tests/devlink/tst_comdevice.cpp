@@ -1,6 +1,8 @@
 #include "tests/support/LoopbackUnit.h"
 
 #include "devlink/FrameCodec.h"
+#include "tools/simunits/SimUnitAddress.h"
+#include "tools/simunits/SimUnitPair.h"
 
 #include <QTcpSocket>
 #include <QtTest>
@@ -41,7 +43,7 @@ void SendOneFrame(LoopbackUnit<ComDevice>& r)
     std::unique_ptr<QByteArray> frame(BuildFrame(2, QByteArray("abc"), 0));
     QVERIFY(r.link.Send(frame.get()));
     QCOMPARE(sended, QList<QByteArray*>{frame.get()});
-    QVERIFY(received.wait(5000));
+    QVERIFY(received.wait(TestTimeoutMs()));
     QCOMPARE(r.unit.ReceivedBytes(), *frame);
 }
 
@@ -52,54 +54,52 @@ class TestComDevice : public QObject
     Q_OBJECT
 
 private slots:
-    void statusFlags();
+    void busyBitsNeitherDeadlockNorOutliveTheConnection();
     void threeFramesAndAPartialFourthInOneRead();
     void sendWritesOnlyItsOwnFrame();
+    void unitsServeOnlyThisMachine();
 };
 
-void TestComDevice::statusFlags()
+// A re-entrant take on the holding thread must not deadlock, and a lost
+// connection must not leave a busy bit that blocks the next one.
+void TestComDevice::busyBitsNeitherDeadlockNorOutliveTheConnection()
 {
     ComStatus status;
-    QVERIFY(status.Test(0));
-    QVERIFY(!status.Acquire(COM_SENDING));
     status.Set(COM_ADDRESS | COM_CONNECTED);
-    QVERIFY(status.Acquire(COM_SENDING));
-    // Re-entry on the holding thread must not deadlock; it is refused.
-    QVERIFY(!status.Acquire(COM_SENDING));
-    QVERIFY(status.Acquire(COM_RECEIVING));
+    QVERIFY(status.Acquire(COM_SENDING) && !status.Acquire(COM_SENDING) && status.Acquire(COM_RECEIVING));
     status.Clear(COM_CONNECTED);
     QCOMPARE(status.GetStatus(), quint8(COM_ADDRESS));
-    status.Set(0);
-    QVERIFY(status.Test(0));
 }
 
 // A partial frame waits for the next read, but not for a new connection.
 void TestComDevice::threeFramesAndAPartialFourthInOneRead()
 {
-    LoopbackUnit<ComDevice> r("127.0.0.2");
+    LoopbackUnit<ComDevice> r(TestLoopback::ComDeviceTests, 1);
     FrameCutter cutter(r.link);
     QVERIFY(r.Connect());
     const QByteArray a = Frame(3, 0), b = Frame(3, 17), c = Frame(6, 400), d = Frame(240, 50);
-    r.unit.SendRaw(a + b + c + d.left(40));
-    QTRY_COMPARE_WITH_TIMEOUT(cutter.consumedCounts.size(), 4, 5000);
-    QCOMPARE(cutter.consumedCounts, (QList<quint32>{quint32(a.size()), quint32(b.size()), quint32(c.size()), 0}));
+    // Stray bytes in front of a frame leave the buffer with it.
+    r.unit.SendRaw(a + "\x01" + b + "\xAA\x02\x03" + c + d.left(40));
+    QTRY_COMPARE_WITH_TIMEOUT(cutter.consumedCounts.size(), 4, TestTimeoutMs());
+    QCOMPARE(cutter.consumedCounts,
+             (QList<quint32>{quint32(a.size()), quint32(b.size() + 1), quint32(c.size() + 3), 0}));
     QSignalSpy closed(&r.link, &ComDevice::handleClosed);
     r.unit.SendRaw(d.mid(40) + Frame(3, 1000).left(28));
-    QTRY_COMPARE_WITH_TIMEOUT(cutter.frames.size(), 4, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(cutter.frames.size(), 4, TestTimeoutMs());
     r.unit.CloseConnection();
-    QVERIFY(closed.wait(5000));
+    QVERIFY(closed.wait(TestTimeoutMs()));
 
     QVERIFY(r.Connect());
     const QByteArray reply = Frame(1, 4, 1);
     r.unit.SendRaw(reply);
-    QTRY_COMPARE_WITH_TIMEOUT(cutter.frames, (QList<QByteArray>{a, b, c, d, reply}), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(cutter.frames, (QList<QByteArray>{a, b, c, d, reply}), TestTimeoutMs());
 }
 
 // Nothing is queued while the link is down, and a write that fails leaves no
 // frame behind to go out in place of a later one.
 void TestComDevice::sendWritesOnlyItsOwnFrame()
 {
-    LoopbackUnit<ComDevice> r("127.0.0.2");
+    LoopbackUnit<ComDevice> r(TestLoopback::ComDeviceTests, 2);
     QVERIFY(!r.link.Connect());
     std::unique_ptr<QByteArray> early(BuildFrame(1, QByteArray("x"), 0));
     QVERIFY(!r.link.Send(early.get()));
@@ -115,9 +115,24 @@ void TestComDevice::sendWritesOnlyItsOwnFrame()
     QVERIFY(!r.link.Send(stale.get()));
     QSignalSpy accepted(&r.unit, &SimFrameServer::clientConnected);
     QVERIFY(r.link.Connect());
-    QVERIFY(accepted.wait(5000));
-    QTRY_COMPARE_WITH_TIMEOUT(socket->state(), QAbstractSocket::ConnectedState, 5000);
+    QVERIFY(accepted.wait(TestTimeoutMs()));
+    QTRY_COMPARE_WITH_TIMEOUT(socket->state(), QAbstractSocket::ConnectedState, TestTimeoutMs());
     SendOneFrame(r);
+}
+
+// A link is pointed only at an address its simulated unit listens on, so
+// the units' refusal keeps every test on this machine.
+void TestComDevice::unitsServeOnlyThisMachine()
+{
+    QHostAddress address;
+    QVERIFY(ParseLoopbackAddress("127.255.1.2", &address));
+    QCOMPARE(address, QHostAddress("127.255.1.2"));
+    for (const char* refused : {"128.0.0.1", "0.0.0.0", "::1", "localhost", ""})
+        QVERIFY2(!ParseLoopbackAddress(refused, &address), refused);
+    SimUnitPair units;
+    const QHostAddress own(TestLoopback::Address(TestLoopback::ComDeviceTests, 3));
+    for (const char* refused : {"0.0.0.0", "::1", "::ffff:127.0.0.1"})
+        QVERIFY2(!units.Listen(QHostAddress(refused), own), refused);
 }
 
 QTEST_GUILESS_MAIN(TestComDevice)

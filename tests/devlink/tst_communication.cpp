@@ -30,20 +30,26 @@ protected:
 
 using Rig = LoopbackUnit<RecordingLink>;
 
-// A rig whose unit answers nothing and whose requests age after 20 ms.
-std::unique_ptr<Rig> SilentRig()
+// Hosts of this file's loopback block: each case runs its unit on its own.
+enum Host { RepliesHost = 1, MatchHost, ResendHost, CloseHost, AddressHost, NobodyHost };
+
+// A rig whose unit drops the next replies and whose requests age after 20 ms.
+std::unique_ptr<Rig> SilentRig(Host host, int droppedReplies = 1000)
 {
-    auto r = std::make_unique<Rig>("127.0.0.3");
+    auto r = std::make_unique<Rig>(TestLoopback::CommunicationTests, host);
     r->link.SetTimeout(20);
-    r->unit.SetNoReply(true);
+    r->unit.DropReplies(droppedReplies);
     return r;
 }
 
 bool WaitTicks(Rig& r, int count)
 {
     QSignalSpy ticks(r.link.findChild<QTimer*>(), &QTimer::timeout);
-    return QTest::qWaitFor([&] { return ticks.count() >= count; }, 3000 * count);
+    return QTest::qWaitFor([&] { return ticks.count() >= count; }, TestTimeoutMs() * count);
 }
+
+const st_ComAddress Nobody{TestLoopback::Address(TestLoopback::CommunicationTests, NobodyHost),
+                           SimFrameServer::DefaultPort};
 
 QByteArray Reply(quint32 command)
 {
@@ -69,7 +75,7 @@ private slots:
 // one-byte writes and a late reply.
 void TestCommunication::repliesAndReports()
 {
-    Rig r("127.0.0.3");
+    Rig r(TestLoopback::CommunicationTests, RepliesHost);
     r.link.Send(7);
     QVERIFY(r.Connect());
     r.unit.SetBadCheck(true);
@@ -80,7 +86,7 @@ void TestCommunication::repliesAndReports()
     r.unit.SetReplyDelay(150);
     r.unit.SendReport(3, QByteArray("\x0a\x0b", 2));
     r.link.Send(1001, QByteArray("\x05\x06", 2));
-    QTRY_COMPARE_WITH_TIMEOUT(r.link.responses, QStringList({"3 ok 0a0b", "1001 ok 01000000"}), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(r.link.responses, QStringList({"3 ok 0a0b", "1001 ok 01000000"}), TestTimeoutMs());
     // Nothing sent while the link was down.
     QCOMPARE(r.unit.ReceivedCommands(), QList<quint32>{1001});
     QCOMPARE(r.unit.ReceivedPayloads(), QList<QByteArray>{QByteArray("\x05\x06", 2)});
@@ -90,57 +96,65 @@ void TestCommunication::repliesAndReports()
 // oldest request with its command and a stray reply ends nothing.
 void TestCommunication::repliesMatchByCommandOldestFirst()
 {
-    auto r = SilentRig();
+    auto r = SilentRig(MatchHost);
     r->link.SetRetry(1);
     QVERIFY(r->Connect());
     r->link.Send(8, "a");
     r->link.Send(9, "b");
     r->link.Send(8, "c");
-    QTRY_COMPARE_WITH_TIMEOUT(r->unit.ReceivedCommands().size(), 3, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(r->unit.ReceivedCommands().size(), 3, TestTimeoutMs());
     r->unit.SendRaw(Reply(77) + Reply(8));
-    QTRY_COMPARE_WITH_TIMEOUT(r->link.responses, QStringList({"8 ok 01000000", "9 failed", "8 failed"}), 8000);
+    QTRY_COMPARE_WITH_TIMEOUT(r->link.responses, QStringList({"8 ok 01000000", "9 failed", "8 failed"}),
+                              2 * TestTimeoutMs());
     QCOMPARE(r->unit.ReceivedPayloads(), (QList<QByteArray>{"a", "b", "c", "b", "c"}));
 }
 
 void TestCommunication::resends_data()
 {
-    QTest::addColumn<int>("answeredFrame"); // 0: never
-    QTest::addColumn<bool>("ok");
-    QTest::newRow("never answered: three resends, then failure") << 0 << false;
-    QTest::newRow("second resend answered") << 3 << true;
+    QTest::addColumn<int>("droppedReplies");
+    QTest::addColumn<bool>("givenUp");
+    QTest::addColumn<QString>("response");
+    QTest::addColumn<int>("frames");
+    QTest::newRow("never answered: three resends, then failure") << 1000 << false << "2 failed" << 4;
+    QTest::newRow("second resend answered") << 2 << false << "2 ok 01000000" << 3;
+    // Its reply, on its way already, then matches nothing.
+    QTest::newRow("given up before its reply") << 0 << true << "2 failed" << 1;
 }
 
 void TestCommunication::resends()
 {
-    QFETCH(int, answeredFrame);
-    QFETCH(bool, ok);
+    QFETCH(int, droppedReplies);
+    QFETCH(bool, givenUp);
+    QFETCH(QString, response);
+    QFETCH(int, frames);
 
-    auto r = SilentRig();
+    auto r = SilentRig(ResendHost, droppedReplies);
     QVERIFY(r->Connect());
+    QSignalSpy received(&r->unit, &SimFrameServer::requestReceived);
     r->link.Send(2, QByteArray("cfg"));
-    if (answeredFrame > 0) {
-        QTRY_COMPARE_WITH_TIMEOUT(r->unit.ReceivedFrames().size(), answeredFrame - 1, 5000);
-        r->unit.SetNoReply(false);
+    if (givenUp) {
+        r->link.GiveUpRequests();
+        QVERIFY(received.wait(TestTimeoutMs()));
     }
-    QTRY_COMPARE_WITH_TIMEOUT(r->link.responses, QStringList(ok ? "2 ok 01000000" : "2 failed"), 8000);
+    QTRY_COMPARE_WITH_TIMEOUT(r->link.responses, QStringList(response), 2 * TestTimeoutMs());
     // Later ticks neither resend nor report the request again.
     QVERIFY(WaitTicks(*r, 2));
     QCOMPARE(r->link.responses.size(), 1);
     // A resend is the same frame, sequence number included.
-    const QList<QByteArray> frames = r->unit.ReceivedFrames();
-    QCOMPARE(frames, QVector<QByteArray>(ok ? answeredFrame : 4, frames.first()).toList());
+    const QList<QByteArray> sent = r->unit.ReceivedFrames();
+    QCOMPARE(sent, QVector<QByteArray>(frames, sent.first()).toList());
 }
 
 void TestCommunication::requestOutstandingAtCloseFailsAndStaysDead()
 {
-    Rig r("127.0.0.3");
+    Rig r(TestLoopback::CommunicationTests, CloseHost);
     r.link.SetTimeout(20);
     r.unit.SetCloseAfterRequests(2);
     QVERIFY(r.Connect());
     QSignalSpy closed(&r.link, &Communication::ComClosed);
     r.link.Send(1);
     r.link.Send(5);
-    QVERIFY(closed.wait(5000));
+    QVERIFY(closed.wait(TestTimeoutMs()));
     QVERIFY(!r.link.IsConnected());
     QCOMPARE(r.link.responses, QStringList({"1 ok 01000000", "5 failed"}));
 
@@ -158,22 +172,22 @@ void TestCommunication::requestOutstandingAtCloseFailsAndStaysDead()
 // that is walking those requests.
 void TestCommunication::failureCallbackMayChangeTheAddress()
 {
-    auto r = SilentRig();
+    auto r = SilentRig(AddressHost);
     r->link.SetRetry(0);
     QVERIFY(r->Connect());
     QSignalSpy dropped(&r->unit, &SimFrameServer::clientDisconnected);
     r->link.Send(9);
-    r->link.SetAddress({QStringLiteral("127.0.0.4"), SimFrameServer::DefaultPort});
+    r->link.SetAddress(Nobody);
     QCOMPARE(r->link.responses, QStringList("9 failed"));
-    QVERIFY(dropped.wait(5000));
+    QVERIFY(dropped.wait(TestTimeoutMs()));
     QVERIFY(r->unit.ReceivedCommands().isEmpty());
     r->link.responses.clear();
     QVERIFY(r->Connect());
-    r->link.onFailure = [&r] { r->link.SetAddress({QStringLiteral("127.0.0.4"), SimFrameServer::DefaultPort}); };
+    r->link.onFailure = [&r] { r->link.SetAddress(Nobody); };
     r->link.Send(1);
     r->link.Send(2);
     r->link.Send(3);
-    QTRY_COMPARE_WITH_TIMEOUT(r->link.responses.size(), 3, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(r->link.responses.size(), 3, TestTimeoutMs());
     QVERIFY(WaitTicks(*r, 1));
     QCOMPARE(r->link.responses, QStringList({"1 failed", "2 failed", "3 failed"}));
     QVERIFY(!r->link.IsConnected());

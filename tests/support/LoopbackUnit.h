@@ -2,19 +2,21 @@
 
 #include "devlink/ComDevice.h"
 #include "devlink/Communication.h"
+#include "tests/support/TestEnvironment.h"
 #include "tools/simunits/SimFrameServer.h"
 
 #include <QSignalSpy>
 
 #include <type_traits>
 
-// A unit link (a ComDevice or a Communication) and the simulated unit it
-// talks to, on a loopback address of the calling test's own, port 12345.
+// The link rig: a unit link (a ComDevice or a Communication) and the
+// simulated unit it talks to, on the given host of the test file's loopback
+// block, port 12345.
 template <typename Link>
 struct LoopbackUnit
 {
-    explicit LoopbackUnit(const char* unitAddress)
-        : address(QString::fromLatin1(unitAddress))
+    LoopbackUnit(TestLoopback::Block block, int host)
+        : address(TestLoopback::Address(block, host))
     {
         listening = unit.Listen(address);
     }
@@ -29,7 +31,7 @@ struct LoopbackUnit
         QSignalSpy accepted(&unit, &SimFrameServer::clientConnected);
         link.SetAddress({address.toString(), SimFrameServer::DefaultPort});
         link.Connect();
-        return up.wait(5000) && (accepted.count() > 0 || accepted.wait(5000));
+        return up.wait(TestTimeoutMs()) && (accepted.count() > 0 || accepted.wait(TestTimeoutMs()));
     }
 
     static auto ConnectedSignal()

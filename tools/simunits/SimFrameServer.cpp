@@ -57,6 +57,11 @@ void SimFrameServer::SetNoReply(bool on)
     noReply = on;
 }
 
+void SimFrameServer::DropReplies(int count)
+{
+    repliesToDrop = count;
+}
+
 void SimFrameServer::SetReplyDelay(int ms)
 {
     replyDelay = ms;
@@ -147,6 +152,10 @@ void SimFrameServer::SendReply(quint32 command, const QByteArray& payload)
 {
     if (noReply)
         return;
+    if (repliesToDrop > 0) {
+        --repliesToDrop;
+        return;
+    }
     if (replyDelay <= 0) {
         SendFrame(command, payload, FrameTypeReply);
         return;

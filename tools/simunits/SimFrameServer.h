@@ -29,6 +29,8 @@ public:
 
     // Fault switches.
     void SetNoReply(bool on);
+    // The next count replies are not sent; the ones after are.
+    void DropReplies(int count);
     void SetReplyDelay(int ms);
     void SetGarbageBetweenFrames(bool on);
     void SetOneByteWrites(bool on);
@@ -58,7 +60,7 @@ protected:
     virtual void HandleRequest(quint32 command, const QByteArray& payload);
     virtual void HandleConnected();
 
-    // Replies obey the no-reply and delay switches; every frame obeys the
+    // Replies obey the no-reply, drop and delay switches; every frame obeys the
     // garbage, bad-check and one-byte switches.
     void SendReply(quint32 command, const QByteArray& payload);
     void SendReplyStatus(quint32 command, quint32 status);
@@ -81,6 +83,7 @@ private:
     quint16 listenPort = DefaultPort;
 
     bool noReply = false;
+    int repliesToDrop = 0;
     int replyDelay = 0;
     bool garbageBetweenFrames = false;
     bool oneByteWrites = false;

@@ -18,9 +18,10 @@ class SimTransmitterUnit;
 // Typical test use:
 //     SimUnitPair units;
 //     units.SetTimeScale(0.01);                      // records 100 x faster
-//     QVERIFY(units.Listen(QHostAddress("127.0.0.20"), QHostAddress("127.0.0.21")));
+//     QVERIFY(units.Listen(transmitter, receiver));  // two loopback addresses
 //     units.Receiver()->SetReplyStatusZero(true);    // faults: see the units
-// then connect the unit links to port 12345 of those addresses.
+// then connect the unit links to port 12345 of those addresses. Tests take
+// the addresses from the table in tests/support/TestEnvironment.h.
 class SimUnitPair : public QObject
 {
     Q_OBJECT
