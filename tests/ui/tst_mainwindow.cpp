@@ -1,5 +1,6 @@
 #include "acquisition/ZOLVA_Collector.h"
 #include "platform/DialogHook.h"
+#include "tests/support/TestEnvironment.h"
 #include "tools/simunits/SimUnitPair.h"
 #include "ui/MainWindow.h"
 
@@ -19,9 +20,9 @@
 
 namespace {
 
-// This file's own loopback addresses: opening a project connects at once.
-const QString TransmitterAddress = QStringLiteral("127.0.0.160");
-const QString ReceiverAddress = QStringLiteral("127.0.0.161");
+// Opening a project connects at once: to these units of the file's own.
+const QString TransmitterAddress = TestLoopback::Address(TestLoopback::MainWindowTests, 1);
+const QString ReceiverAddress = TestLoopback::Address(TestLoopback::MainWindowTests, 2);
 
 } // namespace
 
@@ -238,7 +239,7 @@ void tst_MainWindow::pointNumberSurvivesFocusChanges()
     m_window->findChild<QPushButton*>(QStringLiteral("pushButton_Project_New"))->click();
     auto* model = m_window->findChild<QObject*>(QStringLiteral("DataModel"));
     auto* point = m_window->findChild<QLineEdit*>(QStringLiteral("PointNo"));
-    QTRY_VERIFY_WITH_TIMEOUT(point->isEnabled(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(point->isEnabled(), TestTimeoutMs());
     // Leaving the line number would ask for that line's next point instead.
     auto* other = m_window->findChild<QLineEdit*>(QStringLiteral("ParamPeriod"));
 
@@ -263,7 +264,7 @@ void tst_MainWindow::onlyTitleBarCloseWritesConfig()
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     auto* collector = m_window->findChild<QObject*>(QStringLiteral("m_ZOLVA_Collector"));
     QCOMPARE(collector->property("DeviceIP_Send").toString(), TransmitterAddress);
-    collector->setProperty("DeviceIP_Send", QStringLiteral("127.0.0.162"));
+    collector->setProperty("DeviceIP_Send", TestLoopback::Address(TestLoopback::MainWindowTests, 3));
 
     m_window->close();
     QCOMPARE(config(), before);
@@ -273,7 +274,8 @@ void tst_MainWindow::onlyTitleBarCloseWritesConfig()
     QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("pushButton_Close")), Qt::LeftButton);
     QVERIFY(!m_window->isVisible());
     QSettings written(QStringLiteral("config.ini"), QSettings::IniFormat);
-    QCOMPARE(written.value(QStringLiteral("SysConf/SendIP")).toString(), QStringLiteral("127.0.0.162"));
+    QCOMPARE(written.value(QStringLiteral("SysConf/SendIP")).toString(),
+             TestLoopback::Address(TestLoopback::MainWindowTests, 3));
     QCOMPARE(written.value(QStringLiteral("SysConf/RecvIP")).toString(), ReceiverAddress);
 }
 

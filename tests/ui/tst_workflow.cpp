@@ -1,5 +1,6 @@
 #include "acquisition/ZOLVA_Collector.h"
 #include "platform/DialogHook.h"
+#include "tests/support/TestEnvironment.h"
 #include "tools/simunits/SimUnitPair.h"
 #include "ui/DeveloperAccess.h"
 #include "ui/MainWindow.h"
@@ -25,11 +26,9 @@
 
 namespace {
 
-// This file's own loopback addresses for the simulated units.
-const char* const TransmitterAddress = "127.0.0.170";
-const char* const ReceiverAddress = "127.0.0.171";
+const QString TransmitterAddress = TestLoopback::Address(TestLoopback::WorkflowTests, 1);
+const QString ReceiverAddress = TestLoopback::Address(TestLoopback::WorkflowTests, 2);
 const QDate Today(2026, 12, 6);
-constexpr int WaitMs = 15000;
 
 } // namespace
 
@@ -72,13 +71,12 @@ void tst_Workflow::init()
     QVERIFY(QDir::setCurrent(m_dir->path()));
     {
         QSettings config(QStringLiteral("config.ini"), QSettings::IniFormat);
-        config.setValue(QStringLiteral("SysConf/SendIP"), QString::fromLatin1(TransmitterAddress));
-        config.setValue(QStringLiteral("SysConf/RecvIP"), QString::fromLatin1(ReceiverAddress));
+        config.setValue(QStringLiteral("SysConf/SendIP"), TransmitterAddress);
+        config.setValue(QStringLiteral("SysConf/RecvIP"), ReceiverAddress);
     }
     m_units = std::make_unique<SimUnitPair>();
     m_units->SetTimeScale(0.01);
-    QVERIFY(m_units->Listen(QHostAddress(QString::fromLatin1(TransmitterAddress)),
-                            QHostAddress(QString::fromLatin1(ReceiverAddress))));
+    QVERIFY(m_units->Listen(QHostAddress(TransmitterAddress), QHostAddress(ReceiverAddress)));
 
     m_shown.clear();
     DialogHook::setMessageAnswer(
@@ -117,7 +115,7 @@ int tst_Workflow::status() const
 
 bool tst_Workflow::waitForStatus(ZOLVA_Collector::ZOLVASampleStatus wanted) const
 {
-    return QTest::qWaitFor([&] { return status() == wanted; }, WaitMs);
+    return QTest::qWaitFor([&] { return status() == wanted; }, TestTimeoutMs());
 }
 
 int tst_Workflow::curves(const char* graph) const
@@ -187,9 +185,11 @@ void tst_Workflow::fieldDay()
     // Selecting the point re-plots it; selecting the line draws its profile.
     QVERIFY(QMetaObject::invokeMethod(tree, "onDoubleClicked",
                                       Q_ARG(QModelIndex, tree->model()->index(0, 0, tree->model()->index(0, 0)))));
-    QTRY_COMPARE_WITH_TIMEOUT(widget<QwtPlot>("graph_Sample")->title().text(), QStringLiteral("3线 100点"), WaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(widget<QwtPlot>("graph_Sample")->title().text(), QStringLiteral("3线 100点"),
+                              TestTimeoutMs());
     QVERIFY(QMetaObject::invokeMethod(tree, "onDoubleClicked", Q_ARG(QModelIndex, tree->model()->index(0, 0))));
-    QTRY_VERIFY_WITH_TIMEOUT(widget<QwtPlot>("graph_Sample")->title().text() != QStringLiteral("3线 100点"), WaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(widget<QwtPlot>("graph_Sample")->title().text() != QStringLiteral("3线 100点"),
+                             TestTimeoutMs());
     QVERIFY(curves("graph_Sample") > 0);
 
     // Closed and reopened from the recent list, the data is there.
@@ -213,14 +213,15 @@ void tst_Workflow::fieldDay()
     mode->setFocus();
     mode->setCurrentIndex(1);
     widget<QPushButton>("pushButton_Start")->click();
-    QTRY_VERIFY_WITH_TIMEOUT(tree->topLevelItemCount() == 2 && tree->topLevelItem(1)->childCount() >= 3, WaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(tree->topLevelItemCount() == 2 && tree->topLevelItem(1)->childCount() >= 3,
+                             TestTimeoutMs());
     widget<QPushButton>("pushButton_Stop")->click();
     QVERIFY(waitForStatus(ZOLVA_Collector::IDLE));
 
     // The title-bar close writes the addresses and the recent list.
     QTest::mouseClick(widget<QPushButton>("pushButton_Close"), Qt::LeftButton);
     QSettings written(QStringLiteral("config.ini"), QSettings::IniFormat);
-    QCOMPARE(written.value(QStringLiteral("SysConf/SendIP")).toString(), QString::fromLatin1(TransmitterAddress));
+    QCOMPARE(written.value(QStringLiteral("SysConf/SendIP")).toString(), TransmitterAddress);
     QCOMPARE(written.value(QStringLiteral("ProjList/List1")).toString(), project);
 }
 
