@@ -173,7 +173,7 @@ void MainWindow::initTitleBar()
     connect(ui->pushButton_Close, &QPushButton::clicked, frameless, &FramelessHelper::triggerCloseButtonAction);
     // Only the title-bar close writes the configuration, after the window has closed.
     connect(ui->pushButton_Close, &QPushButton::clicked, this, &MainWindow::saveConfig);
-    connect(frameless, &FramelessHelper::maximizedChanged, this, &MainWindow::showMaximized);
+    connect(frameless, &FramelessHelper::maximizedChanged, this, &MainWindow::showMaximizedState);
     connect(ui->RecentProject, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem* item) { openProject(item->text()); });
 }
@@ -213,7 +213,6 @@ void MainWindow::initGraphs()
 
     m_plotMatrix = new PlotMatrix(2, 1, this);
     m_plotMatrix->setPlot(m_graphSample, 0, 0);
-    m_graphError = nullptr;
     m_plotMatrix->plotAt(1, 0)->hide();
     ui->verticalLayout_3->addWidget(m_plotMatrix);
     ui->verticalLayout_3->addWidget(m_graphLine);
@@ -496,7 +495,7 @@ void MainWindow::addRecentProject(const QString& path)
     ui->RecentProject->addItems(m_recent->entries());
 }
 
-void MainWindow::showMaximized(bool maximized)
+void MainWindow::showMaximizedState(bool maximized)
 {
     ui->pushButton_Max->setText(TitleBarGlyphs::forInstalledFonts().maximize(maximized));
     ui->pushButton_Max->setToolTip(maximized ? QStringLiteral("还原") : QStringLiteral("最大化"));

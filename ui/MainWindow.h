@@ -85,7 +85,7 @@ private:
     void loadRecentProjects();
     void saveRecentProjects();
     void addRecentProject(const QString& path);
-    void showMaximized(bool maximized);
+    void showMaximizedState(bool maximized);
 
     Ui::MainWindow* ui;
     std::unique_ptr<HViewProxyManager> m_viewProxy;
@@ -93,7 +93,6 @@ private:
     ZOLVA_Collector* m_collector = nullptr;
     Graph_Lines* m_graphLine = nullptr;
     Graph_Lines* m_graphSample = nullptr;
-    Graph_Lines* m_graphError = nullptr;
     PlotMatrix* m_plotMatrix = nullptr;
     Graph_Lines* m_graphSend = nullptr;
     Graph_Lines* m_graphOff = nullptr;
