@@ -9,11 +9,14 @@
 #include "project/Data_WorkSet.h"
 #include "project/VectorBlob.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace SyntheticProject {
 
@@ -163,6 +166,20 @@ bool write(const QString& path, const QVector<Line>& lines)
     }
     QSqlDatabase::removeDatabase(name);
     return written;
+}
+
+QString ensure(const QDir& dir, const QString& name, const QVector<Line>& lines)
+{
+    const QString path = dir.filePath(name);
+    if (QFile::exists(path))
+        return path;
+    QElapsedTimer timer;
+    timer.start();
+    if (!write(path, lines))
+        std::exit(1);
+    std::printf("generated %s: %.1f s, %.0f MB\n", qPrintable(name), timer.elapsed() / 1000.0,
+                QFileInfo(path).size() / 1e6);
+    return path;
 }
 
 } // namespace SyntheticProject

@@ -2,6 +2,7 @@
 
 #include "acquisition/ZOLVA_Data.h"
 
+#include <QDir>
 #include <QString>
 #include <QVector>
 
@@ -29,5 +30,10 @@ ZOLVA_Data acquisition(int repeats, qint64 startMs, int seed);
 // Writes a new project file with these lines (an existing file is
 // replaced). False, with the reason on stderr, when it cannot be written.
 bool write(const QString& path, const QVector<Line>& lines);
+
+// The file `name` in `dir`, written with these lines unless it is there
+// already (the time and size of a new one are printed); exits when it
+// cannot be written.
+QString ensure(const QDir& dir, const QString& name, const QVector<Line>& lines);
 
 } // namespace SyntheticProject

@@ -14,7 +14,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -51,19 +50,6 @@ double millis(F f)
     timer.start();
     f();
     return timer.nsecsElapsed() / 1e6;
-}
-
-QString ensureFile(const QDir& dir, const QString& name, const QVector<SyntheticProject::Line>& lines)
-{
-    const QString path = dir.filePath(name);
-    if (QFile::exists(path))
-        return path;
-    const double ms = millis([&] {
-        if (!SyntheticProject::write(path, lines))
-            std::exit(1);
-    });
-    std::printf("generated %s: %.1f s, %.0f MB\n", qPrintable(name), ms / 1000.0, QFileInfo(path).size() / 1e6);
-    return path;
 }
 
 void openProject(const QString& path)
@@ -157,7 +143,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QTemporaryDir temporary;
     const QDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : temporary.path());
-    const QString day = ensureFile(dir, QStringLiteral("survey-day.ZOLVA"), SyntheticProject::surveyDay());
+    const QString day =
+        SyntheticProject::ensure(dir, QStringLiteral("survey-day.ZOLVA"), SyntheticProject::surveyDay());
     openProject(day);
     // Stores go to a copy, so that the generated file can be used again.
     const QString copy = dir.filePath(QStringLiteral("store.ZOLVA"));
@@ -166,7 +153,8 @@ int main(int argc, char** argv)
     storePoints(copy);
     QFile::remove(copy);
     selectItems(day);
-    profileLines(ensureFile(dir, QStringLiteral("profiles.ZOLVA"),
-                            {SyntheticProject::Line{1.0, 0, 1000, 4}, SyntheticProject::Line{2.0, 0, 600, 4}}));
+    profileLines(
+        SyntheticProject::ensure(dir, QStringLiteral("profiles.ZOLVA"),
+                                 {SyntheticProject::Line{1.0, 0, 1000, 4}, SyntheticProject::Line{2.0, 0, 600, 4}}));
     return 0;
 }

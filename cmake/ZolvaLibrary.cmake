@@ -45,6 +45,6 @@ function(zolva_tests folder)
     add_test(NAME ${folder}/${test_name} COMMAND ${target})
     set_tests_properties(${folder}/${test_name} PROPERTIES
       TIMEOUT 300
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TZ=Asia/Shanghai;LC_ALL=C.UTF-8")
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TZ=Asia/Shanghai;LC_ALL=C.UTF-8;${ZOLVA_SANITIZER_ENVIRONMENT}")
   endforeach()
 endfunction()

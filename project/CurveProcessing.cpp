@@ -165,6 +165,48 @@ QVector<double> meanReceiverCurve(QList<st_RecvData_VRX2208> records)
     return sum;
 }
 
+void meanCurve(const QList<QVector<double>>& curves, const QList<QVector<double>>& curveTimes, QVector<double>* values,
+               QVector<double>* times)
+{
+    if (!values || !times)
+        return;
+    values->clear();
+    times->clear();
+    if (curves.size() != curveTimes.size() || curves.isEmpty())
+        return;
+
+    // Curves of different lengths are averaged over the shortest; empty
+    // ones take no part.
+    int first = -1;
+    int count = 0;
+    int m = 0;
+    for (int k = 0; k < curves.size(); ++k) {
+        if (curves.at(k).isEmpty())
+            continue;
+        if (first < 0) {
+            first = k;
+            m = curves.at(k).size();
+        }
+        m = qMin(m, curves.at(k).size());
+        ++count;
+    }
+    if (first < 0)
+        return;
+    m = qMin(m, curveTimes.at(first).size());
+
+    QVector<double> sum(m, 0.0);
+    for (const QVector<double>& curve : curves) {
+        if (curve.isEmpty())
+            continue;
+        for (int i = 0; i < m; ++i)
+            sum[i] += curve.at(i);
+    }
+    for (double& x : sum)
+        x /= count;
+    *values = sum;
+    *times = curveTimes.at(first).mid(0, m);
+}
+
 QVector<double> errorCurve(QList<st_RecvData_VRX2208> records)
 {
     if (records.isEmpty())

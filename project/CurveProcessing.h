@@ -32,6 +32,10 @@ void clampMagnitudeChecked(QVector<double>* values, double max, double min);
 double relativeStdDev(QVector<double>& values);
 double relativeStdDevOrZero(QVector<double>& values);
 QVector<double> meanReceiverCurve(QList<st_RecvData_VRX2208> records);
+// Element-wise mean of a point's processed curves, with the times of the
+// first non-empty one.
+void meanCurve(const QList<QVector<double>>& curves, const QList<QVector<double>>& curveTimes, QVector<double>* values,
+               QVector<double>* times);
 QVector<double> errorCurve(QList<st_RecvData_VRX2208> records);
 
 } // namespace CurveProcessing

@@ -10,6 +10,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QTextStream>
 #include <QTreeWidget>
 #include <QVector>
 
@@ -108,6 +109,20 @@ signals:
 public slots:
     void onNewLog(QString log);
     void onNewUse(bool use);
+    // The exports write into a stream the caller opened and never open,
+    // close or seek it. Each flushes the stream at its end and returns
+    // whether every write went through (the stream is still Ok).
+    // A report of the used lines and points; exportDep 1: one block per
+    // sample, 0: one per point, else only the headers. exportType is kept
+    // for callers and has no effect.
+    bool onExportData(QTextStream& out, int exportType, int exportDep);
+    // Every used point with samples of every used line as one sounding of
+    // a Universal Sounding Format file.
+    bool onExportData_USF(QTextStream& out);
+    // The notes of the used lines, points and samples as a tree.
+    bool onExportLog(QTextStream& out);
+    // The start time of every used point, line by line.
+    bool onExportPointTime(QTextStream& out);
     void onSetTowPoints(int num);
     void slotLineNoChanged(double line);
     void dataUpload(ZOLVA_Data data);

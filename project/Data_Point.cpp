@@ -164,7 +164,8 @@ void Data_Point::p_getRecvData(QList<QVector<double>>* values, QList<QVector<dou
     Samples reloaded;
     const orm::Status status = orm::fetchByQuery(
         orm::Query{QStringLiteral("WHERE Data_Sample.Data_PointID = ? ORDER BY ID"), {ID}}, reloaded,
-        {QStringLiteral("USE"), QStringLiteral("PERIOD"), QStringLiteral("SendFs"), QStringLiteral("Data_PointID")});
+        {QStringLiteral("USE"), QStringLiteral("PERIOD"), QStringLiteral("SendFs"), QStringLiteral("StartTime"),
+         QStringLiteral("Data_PointID")});
     if (status.isOk())
         list_Data_Sample = reloaded;
     else
@@ -175,44 +176,10 @@ void Data_Point::GetRecvData(QVector<double>* values, QVector<double>* times, bo
 {
     if (!values || !times)
         return;
-    values->clear();
-    times->clear();
     QList<QVector<double>> curves;
     QList<QVector<double>> curveTimes;
     p_getRecvData(&curves, &curveTimes, divideByCurrent);
-    if (curves.size() != curveTimes.size() || curves.isEmpty())
-        return;
-
-    // Curves of different lengths are averaged over the shortest; empty
-    // ones take no part.
-    int first = -1;
-    int count = 0;
-    int m = 0;
-    for (int k = 0; k < curves.size(); ++k) {
-        if (curves.at(k).isEmpty())
-            continue;
-        if (first < 0) {
-            first = k;
-            m = curves.at(k).size();
-        }
-        m = qMin(m, curves.at(k).size());
-        ++count;
-    }
-    if (first < 0)
-        return;
-    m = qMin(m, curveTimes.at(first).size());
-
-    QVector<double> sum(m, 0.0);
-    for (const QVector<double>& curve : qAsConst(curves)) {
-        if (curve.isEmpty())
-            continue;
-        for (int i = 0; i < m; ++i)
-            sum[i] += curve.at(i);
-    }
-    for (double& x : sum)
-        x /= count;
-    *values = sum;
-    *times = curveTimes.at(first).mid(0, m);
+    CurveProcessing::meanCurve(curves, curveTimes, values, times);
 }
 
 QVector<double> Data_Point::GetRSD()

@@ -15,7 +15,7 @@ class Data_Line;
 class Data_Sample;
 
 // A station of a line; owns its samples. In memory the samples carry only
-// ID, USE, PERIOD and SendFs: the methods fetch what else they need, sample
+// ID, USE, PERIOD, SendFs and StartTime: the methods fetch what else they need, sample
 // by sample, on the calling thread's connection, and combine the used
 // samples (USE non-zero). Not safe for use by two threads at once.
 class Data_Point
@@ -44,6 +44,8 @@ public:
     void GetRecvData(QVector<double>* values, QVector<double>* times, bool divideByCurrent);
     // Spread in percent per channel of the averaged curve.
     QVector<double> GetRSD();
+    // 1 for a self-check point, else 0; an unknown TYPE is reset to 0.
+    int sampleMode();
 
     static void ormRegister(orm::ClassDef<Data_Point>& def);
 
@@ -56,7 +58,5 @@ public:
     QVector<std::shared_ptr<Data_Sample>> list_Data_Sample;
 
 private:
-    // 1 for a self-check point, else 0; an unknown TYPE is reset to 0.
-    int sampleMode();
     QVector<std::shared_ptr<Data_Sample>> usedSamples() const;
 };
