@@ -403,6 +403,21 @@ void MainWindow::on_pushButton_Project_Close_clicked()
 
 void MainWindow::on_pushButton_Export_USF_clicked()
 {
+    const QString path =
+        DialogHook::getSaveFileName(this, tr("导出USF文件"), QDir::currentPath(), tr("USF文件 (*.usf)"));
+    if (path.isEmpty())
+        return;
+    // Success is told only once the whole file is on the disk.
+    QSaveFile file(path);
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Text);
+    if (written) {
+        QTextStream out(&file);
+        written = m_dataModel->onExportData_USF(out) && file.commit();
+    }
+    if (written)
+        DialogHook::information(this, QStringLiteral("导出USF"), QStringLiteral("导出成功"));
+    else
+        DialogHook::critical(this, QStringLiteral("导出数据"), QStringLiteral("导出文件不能打开"));
 }
 
 void MainWindow::openProject(QString projectName)

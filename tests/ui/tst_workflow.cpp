@@ -218,6 +218,23 @@ void tst_Workflow::fieldDay()
     widget<QPushButton>("pushButton_Stop")->click();
     QVERIFY(waitForStatus(ZOLVA_Collector::IDLE));
 
+    // The export holds every stored point as a sounding, and is reported
+    // only when the file was written.
+    const int towed = tree->topLevelItem(1)->childCount();
+    m_nextFile = m_dir->filePath(QStringLiteral("missing/field.usf"));
+    auto* exportButton = widget<QPushButton>("pushButton_Export_USF");
+    QVERIFY(!exportButton->isHidden());
+    exportButton->click();
+    QCOMPARE(m_shown.last(), QStringLiteral("导出数据: 导出文件不能打开"));
+    m_nextFile = m_dir->filePath(QStringLiteral("field.usf"));
+    exportButton->click();
+    QCOMPARE(m_shown.last(), QStringLiteral("导出USF: 导出成功"));
+    QFile usf(m_nextFile);
+    QVERIFY(usf.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QString text = QString::fromUtf8(usf.readAll());
+    QVERIFY(text.startsWith(QStringLiteral("//USF: Universal Sounding Format\n")));
+    QCOMPARE(text.count(QStringLiteral("/SOUNDING_NAME:")), 2 + towed);
+
     // The title-bar close writes the addresses and the recent list.
     QTest::mouseClick(widget<QPushButton>("pushButton_Close"), Qt::LeftButton);
     QSettings written(QStringLiteral("config.ini"), QSettings::IniFormat);
