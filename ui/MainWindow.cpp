@@ -223,6 +223,10 @@ void MainWindow::initGraphs()
     m_graphOff = new Graph_Lines(this);
     m_graphOff->setObjectName(QStringLiteral("graph_Off"));
     m_graphOff->addWaterMarker(QStringLiteral("关断时间"), Qt::AlignRight | Qt::AlignTop, PlotFont::font(), Qt::black);
+    // Stacked in one tab beside the panels, they must be free to shrink
+    // below their preferred size on a laptop screen.
+    for (Graph_Lines* graph : {m_graphSend, m_graphOff})
+        graph->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_sendPage = new QWidget(this);
     auto* sendLayout = new QVBoxLayout(m_sendPage);
     sendLayout->setContentsMargins(2, 4, 2, 4);
