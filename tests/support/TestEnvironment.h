@@ -24,6 +24,8 @@ enum Block : int {
     CollectorConnectionTests = 30,
     CollectorAcquisitionTests = 31,
     // tests/project: 50 to 69; tests/ui: 70 to 89; end-to-end tests: 90 to 109
+    // tests/faults: 110 to 129
+    StoringFaultTests = 110,
 };
 
 // "127.0.<block>.<host>"; host 1 to 254.
