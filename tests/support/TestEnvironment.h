@@ -28,6 +28,8 @@ enum Block : int {
     MainWindowTests = 70,
     // end-to-end tests: 90 to 109
     WorkflowTests = 90,
+    // tests/faults: 110 to 129
+    StoringFaultTests = 110,
 };
 
 // "127.0.<block>.<host>"; host 1 to 254.
