@@ -233,10 +233,15 @@ Status fetchChildren(const QVector<std::shared_ptr<P>>& parents, QVector<std::sh
             return status;
         while (query.next()) {
             const int parentId = query.value(indices.size()).toInt();
+            const std::shared_ptr<P> owner = byId.value(parentId);
+            // Only a damaged index hands out a row whose key was not asked for.
+            if (!owner)
+                return Status::failed(
+                    QStringLiteral("a row of %1 names %2 %3, which was not asked for")
+                        .arg(childDef.name(), parentDef.name(), query.value(indices.size()).toString()));
             auto child = std::make_shared<C>();
             detail::readRow(childDef, query, indices, *child);
             (*child).*parentMember = stubs.value(parentId);
-            const std::shared_ptr<P> owner = byId.value(parentId);
             ((*owner).*member).append(child);
         }
         status = detail::rowsRead(query);

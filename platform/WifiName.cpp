@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -61,7 +60,10 @@ void WifiName::setTimeout(int ms)
 
 QString WifiName::nameFromReport(const QString& report)
 {
-    const QStringList lines = report.split(QRegularExpression(QStringLiteral("[\r\n]")), Qt::SkipEmptyParts);
+    // Not split by a regular expression: it matches nothing in text that is
+    // not valid UTF-16, and the whole report would be taken for one line.
+    const QStringList lines =
+        QString(report).replace(QLatin1Char('\r'), QLatin1Char('\n')).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (const QString& raw : lines) {
         const QString line = raw.simplified();
         if (!line.startsWith(QLatin1String("SSID")))

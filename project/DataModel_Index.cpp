@@ -27,6 +27,8 @@
 #include <QtConcurrent>
 #include <QtDebug>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -46,6 +48,13 @@ bool succeeded(const orm::Status& status, const char* what)
     if (!status.isOk())
         qWarning("%s: %s", what, qPrintable(status.error().text()));
     return status.isOk();
+}
+
+// A line's number in labels: its NAME truncated to an int, within the int
+// range, since one read from a damaged file may lie beyond it.
+int lineNumberOf(double name)
+{
+    return std::isnan(name) ? 0 : static_cast<int>(std::clamp(std::trunc(name), double(INT_MIN), double(INT_MAX)));
 }
 
 // 1 for a self-check point; any TYPE outside 0..2 is taken as 0.
@@ -181,8 +190,10 @@ void DataModel_Index::SetSendOff(double v)
 
 void DataModel_Index::SetParamFs(double v)
 {
-    const int m = static_cast<int>(1000 * v);
-    const int decimals = m % 10 != 0 ? 3 : m % 100 != 0 ? 2 : m % 1000 != 0 ? 1 : 0;
+    // In doubles: thousandths of a frequency read from a damaged file, or
+    // of one above 2 MHz, do not fit an int. NaN and infinities keep 3.
+    const double m = std::trunc(1000 * v);
+    const int decimals = std::fmod(m, 10) != 0 ? 3 : std::fmod(m, 100) != 0 ? 2 : std::fmod(m, 1000) != 0 ? 1 : 0;
     SetParamFs(QString::number(v, 'f', decimals));
 }
 
@@ -810,7 +821,7 @@ void DataModel_Index::setIndex(int line, int point, int sample)
 
     if (count - 1 <= 0)
         return;
-    const int lineNumber = static_cast<int>(selected->NAME);
+    const int lineNumber = lineNumberOf(selected->NAME);
     if (count <= kLargestSynchronousProfile)
         computeLineProfile(selected, 0, count - 1, -1, lineNumber);
     else
@@ -827,7 +838,7 @@ void DataModel_Index::setIndex(int line, int point, int sample)
 
 void DataModel_Index::selectPoint(const std::shared_ptr<Data_Line>& line, int point, int sample)
 {
-    const int lineNumber = static_cast<int>(line->NAME);
+    const int lineNumber = lineNumberOf(line->NAME);
     emit onSelectPoint(line->TYPE);
     const std::shared_ptr<Data_Point> selected = line->list_Data_Point.at(point);
     if (selected->TYPE < 0 || selected->TYPE > 2)

@@ -7,6 +7,8 @@
 
 #include <QDebug>
 
+#include <algorithm>
+#include <climits>
 #include <utility>
 
 namespace {
@@ -136,7 +138,10 @@ QDateTime Data_Point::GetStartTime()
 
 int Data_Point::GetPeriod()
 {
-    return int(sumOver(usedSamples(), {QStringLiteral("PERIOD")}, [](const Data_Sample& s) { return s.PERIOD; }).first);
+    const double total =
+        sumOver(usedSamples(), {QStringLiteral("PERIOD")}, [](const Data_Sample& s) { return s.PERIOD; }).first;
+    // Periods read from a damaged file may add up beyond an int.
+    return static_cast<int>(std::clamp(total, double(INT_MIN), double(INT_MAX)));
 }
 
 void Data_Point::p_getRecvData(QList<QVector<double>>* values, QList<QVector<double>>* times, bool divideByCurrent)
@@ -162,10 +167,10 @@ void Data_Point::p_getRecvData(QList<QVector<double>>* values, QList<QVector<dou
     // does not keep every waveform of the line in memory. A failed reload
     // keeps the samples as they are rather than leave the point empty.
     Samples reloaded;
-    const orm::Status status = orm::fetchByQuery(
-        orm::Query{QStringLiteral("WHERE Data_Sample.Data_PointID = ? ORDER BY ID"), {ID}}, reloaded,
-        {QStringLiteral("USE"), QStringLiteral("PERIOD"), QStringLiteral("SendFs"), QStringLiteral("StartTime"),
-         QStringLiteral("Data_PointID")});
+    const orm::Status status =
+        orm::fetchByQuery(orm::Query{QStringLiteral("WHERE Data_Sample.Data_PointID = ? ORDER BY ID"), {ID}}, reloaded,
+                          {QStringLiteral("USE"), QStringLiteral("PERIOD"), QStringLiteral("SendFs"),
+                           QStringLiteral("StartTime"), QStringLiteral("Data_PointID")});
     if (status.isOk())
         list_Data_Sample = reloaded;
     else

@@ -22,9 +22,10 @@ QString line(double name, int points)
 
 QString loadedPoint(double name, bool selfCheck)
 {
-    const double whole = std::trunc(name);
-    const QString text =
-        std::abs(name - whole) < 0.09 ? QString::number(static_cast<qint64>(whole)) : QString::number(name, 'f', 1);
+    // Printed from the double: a name read from a damaged file may not fit
+    // an integer. Adding 0 turns -0 into 0.
+    const double whole = std::trunc(name) + 0.0;
+    const QString text = std::abs(name - whole) < 0.09 ? QString::number(whole, 'f', 0) : QString::number(name, 'f', 1);
     return text + selfCheckSuffix(selfCheck);
 }
 

@@ -46,6 +46,7 @@ Form_SampleControl::Form_SampleControl(QWidget* parent)
     connect(ui->pushButton_SaveOK, &QPushButton::clicked, this, &Form_SampleControl::clickBtnSaveOK);
     connect(ui->pushButton_Stop, &QPushButton::clicked, this, &Form_SampleControl::confirmStop);
     connect(ui->pushButton_SaveCancel, &QPushButton::clicked, this, &Form_SampleControl::confirmSaveCancel);
+    connect(ui->LineNo, &QLineEdit::textEdited, this, [this] { lineNoEdited = true; });
     connect(ui->LineNo, &QLineEdit::editingFinished, this, &Form_SampleControl::onEditingFinished);
     for (QLineEdit* field : {ui->LineNo, ui->PointNo, ui->ParamPeriod, ui->ParamRepeat})
         connect(field, &QLineEdit::textChanged, this, &Form_SampleControl::onTextChanged);
@@ -126,8 +127,14 @@ void Form_SampleControl::confirmSaveCancel()
         emit clickBtnSaveCancel();
 }
 
+// Only a line number the operator typed is announced: focus merely passing
+// through the field, or leaving it when start disables it, would otherwise
+// renumber the next point and reset the towed mode of a new line.
 void Form_SampleControl::onEditingFinished()
 {
+    if (!lineNoEdited)
+        return;
+    lineNoEdited = false;
     bool ok = false;
     const double lineNo = ui->LineNo->text().toDouble(&ok);
     if (!ok) {

@@ -46,4 +46,5 @@ private slots:
 
 private:
     Ui::Form_SampleControl* ui;
+    bool lineNoEdited = false;
 };

@@ -1,11 +1,18 @@
+#include "ui/MainWindow.h"
+
 #include <QApplication>
-#include <QMainWindow>
+#include <QIcon>
+#include <QTextCodec>
 
 int main(int argc, char* argv[])
 {
+    // The rounding policy is read when the application object is made.
+    QApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("ZOLVA"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral("ZOLVA.ico")));
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+
+    MainWindow window;
     window.show();
     return app.exec();
 }

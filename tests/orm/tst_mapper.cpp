@@ -3,6 +3,7 @@
 #include "tests/support/TestEnvironment.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -67,6 +68,7 @@ private slots:
     void everyMemberKindRoundTripsBound();
     void columnListsTouchOnlyTheirColumns();
     void rowsAsTheFileHoldsThem();
+    void childrenFromADamagedIndexFailTheFetch();
     void eachThreadHasItsOwnConnectionUntilDropped();
 
 private:
@@ -182,6 +184,44 @@ void tst_Mapper::rowsAsTheFileHoldsThem()
     const Status notDatabase = orm::createTable<Book>();
     QCOMPARE(notDatabase.kind(), Status::Failed);
     QVERIFY(notDatabase.error().databaseText().contains(QStringLiteral("not a database")));
+}
+
+// An index entry whose key was overwritten, 3 by 48, among the entries of
+// key 3: the search for shelf 3 lands on it and SQLite hands out its row.
+void tst_Mapper::childrenFromADamagedIndexFailTheFetch()
+{
+    QVector<std::shared_ptr<Shelf>> shelves;
+    for (int shelf = 1; shelf <= 6; ++shelf) {
+        shelves.append(std::make_shared<Shelf>());
+        QVERIFY(orm::insert(*shelves.last()).isOk());
+    }
+    for (int shelf : {1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 5, 6}) {
+        Book book;
+        book.ShelfID = shelves.at(shelf - 1);
+        QVERIFY(orm::insert(book).isOk());
+    }
+    QVERIFY(orm::execute(QStringLiteral("CREATE INDEX IDX_Book_ShelfID ON Book (ShelfID)")).isOk());
+    QSqlQuery q(orm::Database::connection());
+    QVERIFY(q.exec(QStringLiteral("SELECT rootpage, (SELECT page_size FROM pragma_page_size) FROM sqlite_master "
+                                  "WHERE name = 'IDX_Book_ShelfID'"))
+            && q.next());
+    const qint64 page = (q.value(0).toLongLong() - 1) * q.value(1).toLongLong();
+    const int pageSize = q.value(1).toInt();
+    q.finish();
+    const orm::ConnectionSettings settings = orm::Database::settings();
+    orm::Database::dropAll();
+
+    QFile file(settings.databaseName);
+    QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(page));
+    // The entry (key 3, row 7): record header 3, two one-byte integers.
+    const int entry = file.read(pageSize).indexOf(QByteArray("\x03\x01\x01\x03\x07", 5));
+    QVERIFY(entry > 0 && file.seek(page + entry + 3) && file.write("\x30", 1) == 1);
+    file.close();
+
+    orm::Database::setSettings(settings);
+    const Status status = orm::fetchChildren(shelves, &Shelf::list_Book);
+    QVERIFY(status.isFailed());
+    QVERIFY(status.error().text().contains(QStringLiteral("Shelf 48")));
 }
 
 void tst_Mapper::eachThreadHasItsOwnConnectionUntilDropped()

@@ -22,6 +22,9 @@ private slots:
                                                         "    BSSID                  : 00:11:22:33:44:55\r\n")
                                       << QStringLiteral("Camp 3");
         QTest::newRow("name with colons") << QStringLiteral("\tSSID: Site:A:2\r") << QStringLiteral("Site:A:2");
+        QTest::newRow("broken UTF-16 on another line")
+            << QStringLiteral("BSSID: ") + QChar(0xD800) + QStringLiteral("\n\tSSID: FieldNet\r\n\tfreq: 2437")
+            << QStringLiteral("FieldNet");
         QTest::newRow("BSSID, then an empty name")
             << QStringLiteral("BSSID: 00:11:22:33:44:55\nSSID:   \nSSID: later\n") << QStringLiteral("None");
     }

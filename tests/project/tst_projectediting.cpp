@@ -26,11 +26,11 @@ void tst_ProjectEditing::propertyTextsAndNotifications()
         m.SetSendI(v);
         texts.append(m.sendI());
     }
-    for (double v : {2.5, 0.125, 25.0, 6.25}) {
+    for (double v : {2.5, 0.125, 25.0, 6.25, 3e6, -qInf()}) {
         m.SetParamFs(v);
         texts.append(m.paramFs());
     }
-    QCOMPARE(texts, (QStringList{"0", "10", "2", "2.1", "120", "2.5", "0.125", "25", "6.25"}));
+    QCOMPARE(texts, (QStringList{"0", "10", "2", "2.1", "120", "2.5", "0.125", "25", "6.25", "3000000", "-inf"}));
 
     // The acquisition values always notify; the three numbers only on a change.
     QSignalSpy period(&m, &DataModel_Index::onParamPeriodChanged);

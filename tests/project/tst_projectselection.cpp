@@ -20,6 +20,7 @@ private slots:
     void neighbourWindows_data();
     void neighbourWindows();
     void lineProfiles();
+    void numbersBeyondTheIntegerRangesAreShown();
     void wifiNameGoesToTheProjectOpenAtConnection();
 };
 
@@ -76,6 +77,26 @@ void tst_ProjectSelection::pointsAndSamplesArePlotted()
     notes.clear();
     p.model.onDoubleClicked(QModelIndex());
     QCOMPARE(notes, (QList<QVariantList>{{QString()}}));
+}
+
+// Numbers that only a damaged file holds, beyond what an int or a qint64
+// takes: shown as near as those allow, never as whatever a cast gives.
+void tst_ProjectSelection::numbersBeyondTheIntegerRangesAreShown()
+{
+    ModelProject p;
+    Data_Calc calc;
+    p.model.setCalc(&calc);
+    QVERIFY(p.open());
+    p.sql("INSERT INTO Data_Line (NAME, TYPE, USE) VALUES (1e12, 0, 1)");
+    p.sql("INSERT INTO Data_Point (NAME, TYPE, USE, Data_LineID) VALUES (1e20, 0, 1, 1), (-0.05, 0, 1, 1)");
+    p.sql("INSERT INTO Data_Sample (USE, PERIOD, SendFs, Data_PointID) VALUES (1, 2000000000, 6.25, 1), "
+          "(1, 2000000000, 6.25, 1)");
+    QVERIFY(p.reopen());
+    QCOMPARE(p.labels(p.model.topLevelItem(0)), (QStringList{"0", "100000000000000000000"}));
+    QSignalSpy titles(&calc, &Data_Calc::setGraphTitle);
+    p.model.setIndex(0, 1, -1);
+    QCOMPARE(titles.last().first().toString() + ' ' + QString::number(p.model.paramPeriod()),
+             QStringLiteral("2147483647线 1e+20点 1073741823"));
 }
 
 void tst_ProjectSelection::neighbourWindows_data()

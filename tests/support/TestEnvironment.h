@@ -23,7 +23,13 @@ enum Block : int {
     // tests/acquisition: 30 to 49
     CollectorConnectionTests = 30,
     CollectorAcquisitionTests = 31,
-    // tests/project: 50 to 69; tests/ui: 70 to 89; end-to-end tests: 90 to 109
+    // tests/project: 50 to 69
+    // tests/ui: 70 to 89
+    MainWindowTests = 70,
+    // end-to-end tests: 90 to 109
+    WorkflowTests = 90,
+    // tests/faults: 110 to 129
+    StoringFaultTests = 110,
 };
 
 // "127.0.<block>.<host>"; host 1 to 254.

@@ -65,6 +65,11 @@ private slots:
         QTest::keyClick(child("LineNo"), Qt::Key_Return);
         QCOMPARE(lines.count(), 1);
         QCOMPARE(lines.at(0).at(0).toDouble(), -12.0);
+        // Leaving the field again, or a number set by the program, is no new line.
+        QTest::keyClick(child("LineNo"), Qt::Key_Return);
+        child<QLineEdit>("LineNo")->setText(QStringLiteral("7"));
+        QTest::keyClick(child("LineNo"), Qt::Key_Return);
+        QCOMPARE(lines.count(), 1);
     }
 
     void buttonsFollowTheStatus_data()

@@ -72,6 +72,11 @@ void SimFrameServer::SetGarbageBetweenFrames(bool on)
     garbageBetweenFrames = on;
 }
 
+void SimFrameServer::SetGarbageFlood(int count)
+{
+    floodBytes = qMax(0, count);
+}
+
 void SimFrameServer::SetOneByteWrites(bool on)
 {
     oneByteWrites = on;
@@ -180,7 +185,26 @@ void SimFrameServer::SendFrame(quint32 command, const QByteArray& payload, quint
     const std::unique_ptr<QByteArray> frame(BuildFrame(command, payload, type));
     if (badCheck)
         (*frame)[DataCheckOffset] = char((*frame)[DataCheckOffset] ^ 0x5A);
-    WriteBytes(garbageBetweenFrames ? Garbage + *frame : *frame);
+    QByteArray bytes = garbageBetweenFrames ? Garbage + *frame : *frame;
+    if (floodBytes > 0)
+        bytes.prepend(Flood(bytes));
+    WriteBytes(bytes);
+}
+
+QByteArray SimFrameServer::Flood(const QByteArray& frame)
+{
+    QByteArray noise(floodBytes, Qt::Uninitialized);
+    for (char& byte : noise)
+        byte = char(floodNoise.bounded(256));
+    // Sync and marker right, head check (almost surely) wrong.
+    const QByteArray falseSync("\xAA\x55\x00\x80", 4);
+    for (int at = 0; at + falseSync.size() <= noise.size(); at += 61)
+        noise.replace(at, falseSync.size(), falseSync);
+
+    const int claimed = qMin(frame.size(), 16);
+    const std::unique_ptr<QByteArray> fake(BuildFrame(GetFrameCommand(frame), frame.left(claimed), FrameTypeReply));
+    (*fake)[DataCheckOffset] = char((*fake)[DataCheckOffset] ^ 0x01);
+    return noise + fake->left(FrameHeaderSize);
 }
 
 void SimFrameServer::onNewConnection()

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QRandomGenerator>
 
 class QTcpServer;
 class QTcpSocket;
@@ -33,6 +34,10 @@ public:
     void DropReplies(int count);
     void SetReplyDelay(int ms);
     void SetGarbageBetweenFrames(bool on);
+    // Before every frame, count bytes of noise: false sync patterns, and last
+    // a header that passes its own check but claims the start of the real
+    // frame as a payload that fails the data check (0: none).
+    void SetGarbageFlood(int count);
     void SetOneByteWrites(bool on);
     void SetBadCheck(bool on);
     // Closes the connection on the count-th request of a connection (0: never).
@@ -74,6 +79,7 @@ private slots:
 
 private:
     void WriteBytes(const QByteArray& bytes);
+    QByteArray Flood(const QByteArray& frame);
     void HandleFrame(const QByteArray& frame);
 
     QTcpServer* server;
@@ -86,6 +92,9 @@ private:
     int repliesToDrop = 0;
     int replyDelay = 0;
     bool garbageBetweenFrames = false;
+    int floodBytes = 0;
+    // Fixed seed: a flood that upsets the reader does so again.
+    QRandomGenerator floodNoise{20240602u};
     bool oneByteWrites = false;
     bool badCheck = false;
     int closeAfterRequests = 0;

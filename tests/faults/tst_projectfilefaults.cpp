@@ -1,0 +1,204 @@
+#include "StoredAcquisition.h"
+#include "orm/Database.h"
+#include "platform/DialogHook.h"
+#include "project/DataModel_Index.h"
+#include "tests/support/ProjectWalk.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+constexpr int Repeats = 4;
+constexpr int Gates = 1024;
+
+// Line / point / sample count of every point in the tree. A towed point is
+// named by its place: its label is the time of its sample, which SQLite
+// reads as empty from a page cut short.
+QStringList contents(const DataModel_Index& model)
+{
+    QStringList found;
+    for (int i = 0; i < model.topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* line = model.topLevelItem(i);
+        const QString name = line->text(0).section(QLatin1Char(' '), 0, 0);
+        for (int j = 0; j < line->childCount(); ++j) {
+            const QString label = line->child(j)->text(0);
+            found << QStringLiteral("%1/%2/%3")
+                         .arg(name, label.contains(QLatin1Char(':')) ? QStringLiteral("#%1").arg(j) : label)
+                         .arg(line->child(j)->childCount());
+        }
+    }
+    return found;
+}
+
+QString firstValues(const QString& sql)
+{
+    QSqlQuery q(orm::Database::connection());
+    QStringList values;
+    if (!q.exec(sql))
+        return QStringLiteral("error");
+    while (q.next())
+        values.append(q.value(0).toString());
+    return values.join(QLatin1Char('|'));
+}
+
+} // namespace
+
+// A project file whose writer died, or whose bytes were damaged, is opened
+// with whole points only, or refused; never a crash.
+class TestProjectFileFaults : public QObject
+{
+    Q_OBJECT
+
+    QStringList messages;
+
+private slots:
+    void initTestCase() { qRegisterMetaType<QProcess::ExitStatus>(); }
+    void init()
+    {
+        messages.clear();
+        DialogHook::setMessageAnswer([this](const DialogHook::Message& m) { messages.append(m.text); });
+    }
+    void cleanup()
+    {
+        DialogHook::setMessageAnswer({});
+        QLoggingCategory::setFilterRules(QString());
+    }
+
+    // Each point holds all its samples with their whole curves, or is not
+    // there; every acquisition reported stored is there, and the file takes
+    // further stores after each kill.
+    void killedWhileStoringLeavesWholePoints()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("field.ZOLVA"));
+        QRandomGenerator random(20240603u);
+        int points = 0;
+        int torn = 0; // kills that left a transaction to be rolled back
+        for (int trial = 0; trial < 10; ++trial) {
+            QProcess writer;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+            writer.setProcessEnvironment(environment);
+            writer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            QSignalSpy ended(&writer, qOverload<int, QProcess::ExitStatus>(&QProcess::finished));
+            writer.start(QStringLiteral(STORELOOP),
+                         {path, QStringLiteral("0"), QString::number(Repeats), QString::number(Gates)});
+            QVERIFY2(QTest::qWaitFor([&] { return writer.canReadLine() || ended.count() > 0; }, TestTimeoutMs()),
+                     "no acquisition stored");
+            QTimer::singleShot(int(random.bounded(1, 40)), &writer, &QProcess::kill);
+            QVERIFY(ended.wait(TestTimeoutMs()));
+            QCOMPARE(writer.exitStatus(), QProcess::CrashExit);
+            const QList<QByteArray> stored = writer.readAllStandardOutput().split('\n');
+            const int reported = points + (stored.size() > 1 ? stored.at(stored.size() - 2).toInt() : 0);
+            torn += QFileInfo(path + QStringLiteral("-journal")).size() > 0 ? 1 : 0;
+
+            DataModel_Index model;
+            QVERIFY(model.openProject(path));
+            const QStringList found = contents(model);
+            QVERIFY2(found.size() == reported || found.size() == reported + 1, qPrintable(found.join(' ')));
+            for (const QString& point : found)
+                QVERIFY2(point.endsWith(QStringLiteral("/%1").arg(Repeats)), qPrintable(point));
+            QCOMPARE(firstValues(QStringLiteral("SELECT COUNT(*) FROM Data_Sample WHERE length(DATA_RECV) = %1 AND "
+                                                "length(DATA_RECV_LEN) = %1 AND length(DATA_SEND) = %2")
+                                     .arg(8 * Gates)
+                                     .arg(8 * StoredAcquisition::SendWaveSize)),
+                     QString::number(Repeats * found.size()));
+            QCOMPARE(firstValues(QStringLiteral("SELECT COUNT(*) FROM Data_Sample")),
+                     QString::number(Repeats * found.size()));
+            points = found.size();
+            model.closeProject();
+        }
+        QVERIFY(messages.isEmpty());
+        // About three kills in four land inside a store.
+        QVERIFY(torn > 0);
+    }
+
+    // Truncated anywhere, or with random bytes overwritten (a few scattered
+    // or one run): refused, with or without the damaged-file warning, or
+    // opened and usable; a truncated file shows only points it had.
+    void damagedFileIsRefusedOrOpensWhole()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("field.ZOLVA"));
+        QByteArray original;
+        QStringList intact;
+        {
+            DataModel_Index model;
+            QVERIFY(model.openProject(path));
+            for (int n = 0; n < 3; ++n) {
+                model.dataUpload(StoredAcquisition::make(n, 3, 16));
+                model.dataSave(true);
+            }
+            model.setProperty("LineNo", 11.0);
+            for (int n = 3; n < 6; ++n) {
+                model.dataUpload(StoredAcquisition::make(n, 1, 16, 1));
+                model.dataSave(true);
+            }
+            model.closeProject();
+            QVERIFY(model.openProject(path));
+            intact = contents(model);
+            model.closeProject();
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            original = file.readAll();
+        }
+        QCOMPARE(intact.size(), 6);
+
+        // The damaged files' schema updates and failed reads log a line each.
+        QLoggingCategory::setFilterRules(QStringLiteral("default.warning=false"));
+        constexpr int Trials = 100;
+        QRandomGenerator random(20240604u);
+        int refused = 0;
+        int warned = 0;
+        for (int trial = 0; trial < Trials; ++trial) {
+            QByteArray bytes = original;
+            const bool truncated = trial % 2 == 0;
+            if (truncated) {
+                bytes.truncate(int(random.bounded(bytes.size())));
+            } else if (trial % 4 == 1) {
+                for (int k = int(random.bounded(1, 9)); k > 0; --k)
+                    bytes[int(random.bounded(bytes.size()))] = char(random.bounded(256));
+            } else {
+                const int at = int(random.bounded(bytes.size()));
+                for (int i = at; i < qMin(bytes.size(), at + int(random.bounded(1, 65))); ++i)
+                    bytes[i] = char(random.bounded(256));
+            }
+            const QString damaged = dir.filePath(QStringLiteral("damaged-%1.ZOLVA").arg(trial));
+            QFile file(damaged);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+            file.close();
+
+            messages.clear();
+            DataModel_Index model;
+            const QString what = QStringLiteral("trial %1").arg(trial);
+            if (model.openProject(damaged)) {
+                QVERIFY2(messages.isEmpty(), qPrintable(what));
+                const QStringList found = contents(model);
+                for (const QString& point : found)
+                    QVERIFY2(!truncated || intact.contains(point), qPrintable(what + ' ' + point));
+                // A third of them, to keep the sanitizer build's run short.
+                if (trial % 3 == 0)
+                    walkProject(model);
+            } else {
+                ++refused;
+                warned += messages.size();
+                QVERIFY2(messages.isEmpty() || messages == QStringList{"工程文件损坏"}, qPrintable(what));
+                QVERIFY2(model.topLevelItemCount() == 0, qPrintable(what));
+            }
+            model.closeProject();
+        }
+        qInfo("%d damaged files: %d refused (%d with the warning), %d opened", Trials, refused, warned,
+              Trials - refused);
+    }
+};
+
+QTEST_MAIN(TestProjectFileFaults)
+#include "tst_projectfilefaults.moc"

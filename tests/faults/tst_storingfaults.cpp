@@ -1,0 +1,284 @@
+#include "tests/support/StoringRig.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+
+using namespace CollectorState;
+
+// Whole acquisitions stored into a project file while the units misbehave:
+// each ends in a defined state, with every acquisition stored whole and once
+// or not at all, and no request of an abandoned attempt reaching a unit later.
+class TestStoringFaults : public QObject
+{
+    Q_OBJECT
+
+    // Each run takes two hosts of its own.
+    int nextHost = 1;
+    int hosts()
+    {
+        nextHost += 2;
+        return nextHost - 2;
+    }
+
+    static SimFieldUnit* unit(StoringRig& r, char which)
+    {
+        return which == 'T' ? static_cast<SimFieldUnit*>(r.units.Transmitter()) : r.units.Receiver();
+    }
+
+    // A healthy acquisition of `repeats` after the fault, saved: exactly its
+    // requests reach the units, and it is stored as one more point. Empty
+    // when so, else what went wrong.
+    static QString healthyAcquisitionStored(StoringRig& r, int repeats, int points)
+    {
+        r.c.SetParamRepeat(repeats);
+        r.wire.clear();
+        r.uploads.clear();
+        emit r.c.onBtnSampleStart();
+        if (!r.waitFor(SampleWaitSave))
+            return QStringLiteral("not finished, requests ") + r.wire.join(' ');
+        emit r.c.onBtnSaveOK();
+        QStringList expected{"R1001"};
+        for (int i = 0; i < repeats; ++i)
+            expected << "R1"
+                     << "T1"
+                     << "T2";
+        const QList<QByteArray> kept = r.storedValues();
+        if (!r.in(SampleWaitParam) || r.count("Data_Point") != points)
+            return QStringLiteral("not saved as point %1").arg(points);
+        if (r.wire != expected)
+            return QStringLiteral("requests ") + r.wire.join(' ');
+        if (kept.mid(kept.size() - repeats) != r.values(r.upload(repeats - 1).recvs))
+            return QStringLiteral("other values stored");
+        return r.unsound();
+    }
+
+private slots:
+    void initTestCase() { qRegisterMetaType<ZOLVA_Data>(); }
+
+    void linkLostDuringAnAcquisitionStoresNothingOfIt_data()
+    {
+        QTest::addColumn<char>("which");
+        QTest::addColumn<int>("closeAt"); // the request of the connection it closes on
+        QTest::newRow("receiver, time channels") << 'R' << 1;
+        QTest::newRow("receiver, configuration") << 'R' << 2;
+        QTest::newRow("receiver, second repeat") << 'R' << 3;
+        QTest::newRow("transmitter, configuration") << 'T' << 1;
+        QTest::newRow("transmitter, start") << 'T' << 2;
+        QTest::newRow("transmitter, second repeat") << 'T' << 3;
+    }
+
+    void linkLostDuringAnAcquisitionStoresNothingOfIt()
+    {
+        QFETCH(char, which);
+        QFETCH(int, closeAt);
+        StoringRig r(TestLoopback::StoringFaultTests, hosts());
+        r.c.SetParamRepeat(2);
+        QVERIFY(r.ready());
+        QTRY_COMPARE_WITH_TIMEOUT(r.sql("SELECT SSID FROM Data_Project"), QStringLiteral("FieldNet"), TestTimeoutMs());
+        QSignalSpy back(&r.c, &ZOLVA_Collector::deviceConnected);
+        unit(r, which)->SetCloseAfterRequests(closeAt);
+        emit r.c.onBtnSampleStart();
+        QVERIFY(back.wait(TestTimeoutMs()));
+        unit(r, which)->SetCloseAfterRequests(0);
+        QVERIFY(r.in(SampleWaitParam));
+        QVERIFY(r.count("Data_Sample") == 0 && r.messages.isEmpty());
+        QCOMPARE(healthyAcquisitionStored(r, 2, 1), QString());
+    }
+
+    // Towing: each record is its own point, stored as it comes; the points
+    // stored before the loss stay, and records the transmitter goes on
+    // sending afterwards are not stored.
+    void linkLostWhileTowingKeepsWhatWasStored()
+    {
+        StoringRig r(TestLoopback::StoringFaultTests, hosts());
+        r.c.onLoad_Param(25.0, 25, 1);
+        QVERIFY(r.ready());
+        QSignalSpy back(&r.c, &ZOLVA_Collector::deviceConnected);
+        emit r.c.onBtnSampleStart();
+        QVERIFY(QTest::qWaitFor([&] { return r.uploads.count() >= 3; }, TestTimeoutMs()));
+        r.units.Receiver()->CloseConnection();
+        QVERIFY(back.wait(TestTimeoutMs()));
+        QVERIFY(r.in(SampleWaitParam));
+        const int stored = r.uploads.count();
+        r.wire.clear();
+        QSignalSpy due(&r.units, &SimUnitPair::recordSent);
+        QVERIFY(QTest::qWaitFor([&] { return due.count() >= 5; }, TestTimeoutMs()));
+
+        QList<QByteArray> expected;
+        for (int i = 0; i < stored; ++i)
+            expected += r.values(r.upload(i).recvs);
+        QCOMPARE(r.uploads.count(), stored);
+        QCOMPARE(r.storedValues(), expected);
+        QCOMPARE(r.unsound(), QString());
+        QCOMPARE(r.wire, QStringList());
+        r.c.onBtnSampleStop();
+        QVERIFY(r.sent("R2") && r.sent("T5"));
+    }
+
+    // The finished acquisition outlives the loss: the operator's decision
+    // stands, and the units are reconnected after it.
+    void linkLostWhileDecidingKeepsTheDecision_data()
+    {
+        QTest::addColumn<char>("which");
+        QTest::addColumn<bool>("save");
+        QTest::newRow("transmitter, save") << 'T' << true;
+        QTest::newRow("receiver, save") << 'R' << true;
+        QTest::newRow("transmitter, cancel") << 'T' << false;
+    }
+
+    void linkLostWhileDecidingKeepsTheDecision()
+    {
+        QFETCH(char, which);
+        QFETCH(bool, save);
+        StoringRig r(TestLoopback::StoringFaultTests, hosts());
+        r.c.SetParamRepeat(2);
+        QVERIFY(r.ready());
+        emit r.c.onBtnSampleStart();
+        QVERIFY(r.waitFor(SampleWaitSave));
+        QSignalSpy lost(&r.c, &ZOLVA_Collector::deviceDisconnect);
+        QSignalSpy back(&r.c, &ZOLVA_Collector::deviceConnected);
+        unit(r, which)->CloseConnection();
+        QVERIFY(lost.wait(TestTimeoutMs()));
+        QVERIFY(r.in(SampleWaitSave));
+
+        r.wire.clear();
+        if (save)
+            emit r.c.onBtnSaveOK();
+        else
+            emit r.c.onBtnSaveCancel();
+        QVERIFY(back.wait(TestTimeoutMs()));
+        QVERIFY(r.in(SampleWaitParam) && r.wire.isEmpty());
+        QCOMPARE(r.storedValues(), save ? r.values(r.upload(1).recvs) : QList<QByteArray>());
+        QCOMPARE(healthyAcquisitionStored(r, 2, save ? 2 : 1), QString());
+    }
+
+    // The request is resent on time-out, and given up for good by the stop:
+    // none of it reaches the unit once it answers again.
+    void unitThatNeverRepliesIsLeftByStop_data()
+    {
+        QTest::addColumn<char>("which");
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<QString>("step");
+        QTest::newRow("receiver") << 'R' << "R1001" << SetParam_ConfigChannel;
+        QTest::newRow("transmitter") << 'T' << "T1" << SetParam_ConfigSend;
+    }
+
+    void unitThatNeverRepliesIsLeftByStop()
+    {
+        QFETCH(char, which);
+        QFETCH(QString, request);
+        QFETCH(QString, step);
+        StoringRig r(TestLoopback::StoringFaultTests, hosts());
+        Communication* link =
+            which == 'T' ? static_cast<Communication*>(r.c.findChild<iLibSend*>()) : r.c.findChild<ILibRecv_VRX2208*>();
+        link->SetTimeout(50);
+        r.c.SetParamRepeat(1);
+        QVERIFY(r.ready());
+        unit(r, which)->SetNoReply(true);
+        emit r.c.onBtnSampleStart();
+        QVERIFY(QTest::qWaitFor([&] { return r.wire.count(request) == 2; }, 2 * TestTimeoutMs()));
+        QVERIFY(r.c.isActive(step));
+        unit(r, which)->SetNoReply(false);
+        r.c.onBtnSampleStop();
+        QVERIFY(r.in(SampleWaitParam) && r.sent("R2") && r.sent("T5"));
+
+        QCOMPARE(healthyAcquisitionStored(r, 1, 1), QString());
+        // A stale request would be resent on the next tick of the link's
+        // time-out check and have arrived by the one after.
+        QSignalSpy ticks(link->findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly), &QTimer::timeout);
+        QVERIFY(QTest::qWaitFor([&] { return ticks.count() >= 2; }, 2 * TestTimeoutMs()));
+        QCOMPARE(r.wire.count(request), 1);
+        QCOMPARE(r.count("Data_Sample"), 1);
+    }
+
+    // A refused time-channel request ends the attempt at once; a transmitter
+    // that refuses is taken at its word of having started and never
+    // uploads: the progress halts short of the record until the stop.
+    void refusingUnitStoresNothing_data()
+    {
+        QTest::addColumn<char>("which");
+        QTest::newRow("receiver") << 'R';
+        QTest::newRow("transmitter") << 'T';
+    }
+
+    void refusingUnitStoresNothing()
+    {
+        QFETCH(char, which);
+        StoringRig r(TestLoopback::StoringFaultTests, hosts());
+        r.c.SetParamRepeat(2);
+        r.c.onLoad_Param(250.0, 25);
+        QVERIFY(r.ready());
+        unit(r, which)->SetReplyStatusZero(true);
+        if (which == 'R') {
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("refused the time channels")));
+            emit r.c.onBtnSampleStart();
+            QVERIFY(r.sent("T5"));
+        } else {
+            emit r.c.onBtnSampleStart();
+            QVERIFY(QTest::qWaitFor([&] { return r.prop("Progress") == 99; }, TestTimeoutMs()));
+            QVERIFY(r.in(SampleDataUpload) && r.uploads.isEmpty());
+            r.c.onBtnSampleStop();
+            QVERIFY(r.sent("T5"));
+        }
+        QVERIFY(r.in(SampleWaitParam));
+        QVERIFY(r.count("Data_Sample") == 0 && r.messages.isEmpty());
+        unit(r, which)->SetReplyStatusZero(false);
+        QCOMPARE(healthyAcquisitionStored(r, 2, 1), QString());
+    }
+
+    void garbageFloodBetweenFramesLosesNothing()
+    {
+        StoringRig r(TestLoopback::StoringFaultTests, hosts());
+        r.units.Transmitter()->SetGarbageFlood(4096);
+        r.units.Receiver()->SetGarbageFlood(4096);
+        QVERIFY(r.ready());
+        QCOMPARE(healthyAcquisitionStored(r, 3, 1), QString());
+
+        r.c.onLoad_Param(25.0, 25, 1);
+        r.uploads.clear();
+        emit r.c.onBtnSampleStart();
+        QVERIFY(QTest::qWaitFor([&] { return r.uploads.count() >= 10; }, TestTimeoutMs()));
+        r.c.onBtnSampleStop();
+        QList<QByteArray> towed;
+        for (int i = 0; i < r.uploads.count(); ++i)
+            towed += r.values(r.upload(i).recvs);
+        QCOMPARE(r.storedValues().mid(3), towed);
+        QCOMPARE(r.unsound(), QString());
+    }
+
+    // Every due record comes with nine copies, each millisecond: a backlog
+    // the program works through record by record, each in a transaction
+    // that waits for the disk. Records that find no partner are dropped by
+    // the collector, never stored half.
+    void recordsFasterThanStoredAreStoredWholeAndOnce()
+    {
+        constexpr int Records = 500;
+        StoringRig r(TestLoopback::StoringFaultTests, hosts(), 0.001);
+        r.units.Transmitter()->SetExtraRecords(9);
+        r.units.Receiver()->SetExtraRecords(9);
+        r.c.onLoad_Param(25.0, 25, 1);
+        QVERIFY(r.ready());
+        QSignalSpy due(&r.units, &SimUnitPair::recordSent);
+        QElapsedTimer clock;
+        clock.start();
+        emit r.c.onBtnSampleStart();
+        // Waiting on the spy keeps the event loop running; qWaitFor would
+        // pause it between its looks.
+        while (r.uploads.count() < Records)
+            QVERIFY(r.uploads.wait(TestTimeoutMs()));
+        r.c.onBtnSampleStop();
+        QVERIFY(r.in(SampleWaitParam));
+        qInfo("%d records sent, %d stored in %lld ms", 10 * due.count(), r.uploads.count(), clock.elapsed());
+
+        QList<QByteArray> expected;
+        for (int i = 0; i < r.uploads.count(); ++i)
+            expected += r.values(r.upload(i).recvs);
+        QCOMPARE(r.storedValues(), expected);
+        QCOMPARE(r.count("Data_Point"), r.uploads.count());
+        QCOMPARE(r.unsound(), QString());
+        QVERIFY(r.messages.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestStoringFaults)
+#include "tst_storingfaults.moc"
