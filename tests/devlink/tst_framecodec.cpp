@@ -59,24 +59,15 @@ private slots:
         QTest::addColumn<quint32>("consumed");
         QTest::addColumn<QByteArray>("frame"); // empty: no frame
 
+        // Each case here is one the stream below meets only in passing.
         const QByteArray valid = Build(40, 6, QByteArray::fromHex("090807060504"));
-        const QByteArray empty = Build(41, 2, QByteArray());
-        QByteArray alteredPayload = valid;
-        alteredPayload[30] = char(alteredPayload[30] ^ 0x10);
         QByteArray alteredHead = valid;
         alteredHead[16] = char(alteredHead[16] + 1);
-        const quint32 validSize = quint32(valid.size());
-
-        QTest::newRow("empty payload") << empty << quint32(28) << empty;
         // Leading garbage is counted in, never cut from the buffer in place.
-        QTest::newRow("stray AA bytes first") << QByteArray::fromHex("aa00aa") + valid << 3 + validSize << valid;
-        QTest::newRow("stray bytes, frame incomplete") << "\x01\x02" + valid.left(30) << quint32(2) << QByteArray();
-        QTest::newRow("27 bytes wait") << empty.left(27) << quint32(0) << QByteArray();
-        QTest::newRow("stray byte, wrong marker")
-            << "\x07" + QByteArray::fromHex("aa55ffff") + empty.mid(4) << quint32(3) << QByteArray();
-        QTest::newRow("payload altered") << alteredPayload << quint32(2) << QByteArray();
+        QTest::newRow("stray AA bytes first")
+            << QByteArray::fromHex("aa00aa") + valid << quint32(3 + valid.size()) << valid;
         QTest::newRow("head check altered") << alteredHead << quint32(2) << QByteArray();
-        QTest::newRow("no sync at all") << QByteArray::fromHex("55aa0013") << quint32(4) << QByteArray();
+        QTest::newRow("wrong marker") << QByteArray::fromHex("aa55ffff") + valid.mid(4) << quint32(2) << QByteArray();
         // TCP may split a frame right after its first byte: the AA must survive.
         QTest::newRow("lone trailing AA kept") << QByteArray::fromHex("0155aa") << quint32(2) << QByteArray();
         // A length past the bound is a false sync pattern, not a reason to wait
