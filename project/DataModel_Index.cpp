@@ -663,6 +663,29 @@ void DataModel_Index::saveData(const ZOLVA_Data& record)
     emit isNewLineChanged(false);
 }
 
+std::shared_ptr<Data_Line> DataModel_Index::insertLine(double name, int type)
+{
+    auto line = std::make_shared<Data_Line>();
+    line->NAME = name;
+    line->TYPE = type;
+    line->USE = 1;
+    if (!succeeded(orm::insert(*line, database), "line cannot be stored"))
+        return nullptr;
+    return line;
+}
+
+QTreeWidgetItem* DataModel_Index::adoptLine(const std::shared_ptr<Data_Line>& newLine, int lineRow,
+                                            std::shared_ptr<Data_Line>& line)
+{
+    if (!newLine)
+        return topLevelItem(lineRow);
+    line = newLine;
+    lines.append(line);
+    QTreeWidgetItem* item = newItem(TreeLabels::line(line->NAME, 0));
+    addTopLevelItem(item);
+    return item;
+}
+
 void DataModel_Index::addPoint(const StoreHeader& header, const QList<st_SampleData_Send>& sends,
                                const QList<st_RecvData_VRX2208>& recvs, int sampleMode)
 {
@@ -685,14 +708,8 @@ void DataModel_Index::addPoint(const StoreHeader& header, const QList<st_SampleD
     std::shared_ptr<Data_Point> newPoint;
     QVector<std::shared_ptr<Data_Sample>> stored;
     const bool committed = inTransaction([&] {
-        if (!line) {
-            newLine = std::make_shared<Data_Line>();
-            newLine->NAME = header.LineNo;
-            newLine->TYPE = 0;
-            newLine->USE = 1;
-            if (!succeeded(orm::insert(*newLine, database), "line cannot be stored"))
-                return false;
-        }
+        if (!line && !(newLine = insertLine(header.LineNo, 0)))
+            return false;
         int pointId = 0;
         if (pointRow >= 0) {
             pointId = line->list_Data_Point.at(pointRow)->ID;
@@ -718,16 +735,7 @@ void DataModel_Index::addPoint(const StoreHeader& header, const QList<st_SampleD
         DialogHook::warning(this, QStringLiteral("警告"), QStringLiteral("数据添加失败,可能是工程文件损坏"));
         return;
     }
-
-    QTreeWidgetItem* lineItem = nullptr;
-    if (newLine) {
-        line = newLine;
-        lines.append(line);
-        lineItem = newItem(TreeLabels::line(line->NAME, 0));
-        addTopLevelItem(lineItem);
-    } else {
-        lineItem = topLevelItem(lineRow);
-    }
+    QTreeWidgetItem* lineItem = adoptLine(newLine, lineRow, line);
     std::shared_ptr<Data_Point> point;
     QTreeWidgetItem* pointItem = nullptr;
     if (newPoint) {
@@ -760,14 +768,8 @@ void DataModel_Index::addPointTimed(const StoreHeader& header, const st_SampleDa
     auto point = std::make_shared<Data_Point>();
     std::shared_ptr<Data_Sample> stored;
     const bool committed = inTransaction([&] {
-        if (!line) {
-            newLine = std::make_shared<Data_Line>();
-            newLine->NAME = header.LineNo;
-            newLine->TYPE = 1;
-            newLine->USE = 1;
-            if (!succeeded(orm::insert(*newLine, database), "line cannot be stored"))
-                return false;
-        }
+        if (!line && !(newLine = insertLine(header.LineNo, 1)))
+            return false;
         // Towed points are numbered by arrival.
         point->Data_LineID = std::make_shared<Data_Line>(line ? line->ID : newLine->ID);
         point->NAME = line ? line->list_Data_Point.size() : 0;
@@ -785,16 +787,7 @@ void DataModel_Index::addPointTimed(const StoreHeader& header, const st_SampleDa
         DialogHook::warning(this, QStringLiteral("警告"), QStringLiteral("数据添加失败,可能是工程文件损坏"));
         return;
     }
-
-    QTreeWidgetItem* lineItem = nullptr;
-    if (newLine) {
-        line = newLine;
-        lines.append(line);
-        lineItem = newItem(TreeLabels::line(line->NAME, 0));
-        addTopLevelItem(lineItem);
-    } else {
-        lineItem = topLevelItem(lineRow);
-    }
+    QTreeWidgetItem* lineItem = adoptLine(newLine, lineRow, line);
     point->list_Data_Sample.append(stored);
     line->list_Data_Point.append(point);
     lineItem->addChild(newItem(TreeLabels::timedPoint(recv.StartTime)));

@@ -172,6 +172,12 @@ private:
     void addPoint(const StoreHeader& header, const QList<st_SampleData_Send>& sends,
                   const QList<st_RecvData_VRX2208>& recvs, int sampleMode);
     void addPointTimed(const StoreHeader& header, const st_SampleData_Send& send, const st_RecvData_VRX2208& recv);
+    // A new line row, inside the store's transaction; null when it fails.
+    std::shared_ptr<Data_Line> insertLine(double name, int type);
+    // After the commit: the tree item of the stored line, which becomes
+    // `line` and gets an item of its own when it is new.
+    QTreeWidgetItem* adoptLine(const std::shared_ptr<Data_Line>& newLine, int lineRow,
+                               std::shared_ptr<Data_Line>& line);
     void selectPoint(const std::shared_ptr<Data_Line>& line, int point, int sample);
     void computeLineProfile(const std::shared_ptr<Data_Line>& line, int first, int last, int cursor, int lineNumber);
     void startLineProfile(const std::shared_ptr<Data_Line>& line, int lineNumber);
