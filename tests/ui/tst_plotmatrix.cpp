@@ -1,3 +1,4 @@
+#include "tests/support/TestEnvironment.h"
 #include "ui/PlotMatrix.h"
 #include "ui/QwtCompat.h"
 
@@ -35,95 +36,82 @@ class tst_PlotMatrix : public QObject
     Q_OBJECT
 
 private slots:
-    void outerPlotsCarryLabels();
-    void xLabelsFollowLastVisibleRow();
-    void scalesAreSharedAlongRowsAndColumns();
-    void setPlotReplacesOnlyValidCells();
+    void outerPlotsCarryLabels()
+    {
+        PlotMatrix matrix(2, 3);
+        QVERIFY(!matrix.plotAt(2, 0));
+        QCOMPARE(labels(matrix, QwtCompat::YLeft), QStringLiteral("100100"));
+        QCOMPARE(labels(matrix, QwtCompat::XBottom), QStringLiteral("000111"));
+        QCOMPARE(labels(matrix, QwtCompat::YRight), QStringLiteral("000000"));
+        QCOMPARE(labels(matrix, QwtCompat::XTop), QStringLiteral("000000"));
+        matrix.enableAxis(QwtCompat::AxisCount, true);
+        matrix.enableAxis(QwtCompat::YRight, true);
+        QCOMPARE(labels(matrix, QwtCompat::YRight), QStringLiteral("001001"));
+    }
+
+    void xLabelsFollowLastVisibleRow()
+    {
+        PlotMatrix matrix(2, 1);
+        QwtPlot* hidden = matrix.plotAt(1, 0);
+        hidden->hide();
+        matrix.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&matrix, TestTimeoutMs()));
+        matrix.setAxisScale(QwtCompat::XBottom, 0, 0, 50);
+        QTRY_COMPARE_WITH_TIMEOUT(upper(hidden, QwtCompat::XBottom), 50.0, TestTimeoutMs());
+        QCOMPARE(labels(matrix, QwtCompat::XBottom), QStringLiteral("10"));
+
+        // A hidden plot never drives the others.
+        hidden->setAxisScale(QwtCompat::XBottom, 0, 999);
+        hidden->updateAxes();
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(upper(matrix.plotAt(0, 0), QwtCompat::XBottom), 50.0);
+
+        hidden->show();
+        matrix.setAxisScale(QwtCompat::XBottom, 0, 0, 60);
+        QTRY_COMPARE_WITH_TIMEOUT(labels(matrix, QwtCompat::XBottom), QStringLiteral("01"), TestTimeoutMs());
+    }
+
+    void scalesAreSharedAlongRowsAndColumns()
+    {
+        PlotMatrix matrix(2, 2);
+        matrix.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&matrix, TestTimeoutMs()));
+
+        matrix.setAxisScale(QwtCompat::XBottom, 1, 10, 20, 5);
+        QTRY_COMPARE_WITH_TIMEOUT(upper(matrix.plotAt(1, 1), QwtCompat::XBottom), 20.0, TestTimeoutMs());
+        QCOMPARE(matrix.plotAt(1, 1)->axisScaleDiv(QwtCompat::XBottom).lowerBound(), 10.0);
+        QVERIFY(upper(matrix.plotAt(1, 0), QwtCompat::XBottom) != 20.0);
+
+        matrix.setAxisScale(QwtCompat::YLeft, 1, -3, 3, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(upper(matrix.plotAt(1, 1), QwtCompat::YLeft), 3.0, TestTimeoutMs());
+        QVERIFY(upper(matrix.plotAt(0, 1), QwtCompat::YLeft) != 3.0);
+    }
+
+    void setPlotReplacesOnlyValidCells()
+    {
+        PlotMatrix matrix(2, 1);
+        QPointer<QwtPlot> original = matrix.plotAt(0, 0);
+        QPointer<QwtPlot> replacement = new QwtPlot;
+        matrix.setPlot(original, 0, 0);
+        matrix.setPlot(replacement, 2, 0);
+        matrix.setPlot(replacement, 0, 1);
+        QVERIFY(original && matrix.plotAt(0, 0) == original);
+
+        // The matrix deletes a plot it owns, and only releases one owned elsewhere.
+        matrix.setPlot(replacement, 0, 0);
+        QVERIFY(!original && replacement->parentWidget() == &matrix);
+        QWidget elsewhere;
+        replacement->setParent(&elsewhere);
+        matrix.setPlot(new QwtPlot, 0, 0);
+        QVERIFY(replacement);
+
+        // The new plot's scale changes reach the others in its column.
+        matrix.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&matrix, TestTimeoutMs()));
+        matrix.setAxisScale(QwtCompat::XBottom, 0, 0, 70);
+        QTRY_COMPARE_WITH_TIMEOUT(upper(matrix.plotAt(1, 0), QwtCompat::XBottom), 70.0, TestTimeoutMs());
+    }
 };
-
-void tst_PlotMatrix::outerPlotsCarryLabels()
-{
-    PlotMatrix matrix(2, 3);
-    QCOMPARE(matrix.numRows(), 2);
-    QCOMPARE(matrix.numColumns(), 3);
-    QVERIFY(!matrix.plotAt(2, 0));
-    QCOMPARE(labels(matrix, QwtCompat::YLeft), QStringLiteral("100100"));
-    QCOMPARE(labels(matrix, QwtCompat::XBottom), QStringLiteral("000111"));
-    QCOMPARE(labels(matrix, QwtCompat::YRight), QStringLiteral("000000"));
-    QCOMPARE(labels(matrix, QwtCompat::XTop), QStringLiteral("000000"));
-    for (int axis = 0; axis < QwtCompat::AxisCount; ++axis)
-        QVERIFY(QwtCompat::isAxisVisible(matrix.plotAt(0, 1), axis));
-
-    QVERIFY(!matrix.axisEnabled(4));
-    matrix.enableAxis(4, true);
-    QVERIFY(!matrix.axisEnabled(4));
-    matrix.enableAxis(QwtCompat::YRight, true);
-    QVERIFY(matrix.axisEnabled(QwtCompat::YRight));
-    QCOMPARE(labels(matrix, QwtCompat::YRight), QStringLiteral("001001"));
-}
-
-void tst_PlotMatrix::xLabelsFollowLastVisibleRow()
-{
-    PlotMatrix matrix(2, 1);
-    QwtPlot* hidden = matrix.plotAt(1, 0);
-    hidden->hide();
-    matrix.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&matrix));
-    matrix.setAxisScale(QwtCompat::XBottom, 0, 0, 50);
-    QTRY_COMPARE_WITH_TIMEOUT(upper(hidden, QwtCompat::XBottom), 50.0, 2000);
-    QCOMPARE(labels(matrix, QwtCompat::XBottom), QStringLiteral("10"));
-
-    // A hidden plot never drives the others.
-    hidden->setAxisScale(QwtCompat::XBottom, 0, 999);
-    hidden->updateAxes();
-    QCoreApplication::sendPostedEvents();
-    QCOMPARE(upper(matrix.plotAt(0, 0), QwtCompat::XBottom), 50.0);
-
-    hidden->show();
-    matrix.setAxisScale(QwtCompat::XBottom, 0, 0, 60);
-    QTRY_COMPARE_WITH_TIMEOUT(labels(matrix, QwtCompat::XBottom), QStringLiteral("01"), 2000);
-}
-
-void tst_PlotMatrix::scalesAreSharedAlongRowsAndColumns()
-{
-    PlotMatrix matrix(2, 2);
-    matrix.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&matrix));
-
-    matrix.setAxisScale(QwtCompat::XBottom, 1, 10, 20, 5);
-    QTRY_COMPARE_WITH_TIMEOUT(upper(matrix.plotAt(1, 1), QwtCompat::XBottom), 20.0, 2000);
-    QCOMPARE(matrix.plotAt(1, 1)->axisScaleDiv(QwtCompat::XBottom).lowerBound(), 10.0);
-    QVERIFY(upper(matrix.plotAt(1, 0), QwtCompat::XBottom) != 20.0);
-
-    matrix.setAxisScale(QwtCompat::YLeft, 1, -3, 3, 1);
-    QTRY_COMPARE_WITH_TIMEOUT(upper(matrix.plotAt(1, 1), QwtCompat::YLeft), 3.0, 2000);
-    QVERIFY(upper(matrix.plotAt(0, 1), QwtCompat::YLeft) != 3.0);
-}
-
-void tst_PlotMatrix::setPlotReplacesOnlyValidCells()
-{
-    PlotMatrix matrix(2, 1);
-    QPointer<QwtPlot> original = matrix.plotAt(0, 0);
-    QPointer<QwtPlot> replacement = new QwtPlot;
-    matrix.setPlot(original, 0, 0);
-    matrix.setPlot(replacement, 2, 0);
-    matrix.setPlot(replacement, 0, 1);
-    QVERIFY(original && matrix.plotAt(0, 0) == original);
-
-    // The matrix deletes a plot it owns, and only releases one owned elsewhere.
-    matrix.setPlot(replacement, 0, 0);
-    QVERIFY(!original && replacement->parentWidget() == &matrix);
-    QWidget elsewhere;
-    replacement->setParent(&elsewhere);
-    matrix.setPlot(new QwtPlot, 0, 0);
-    QVERIFY(replacement);
-
-    // The new plot's scale changes reach the others in its column.
-    matrix.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&matrix));
-    matrix.setAxisScale(QwtCompat::XBottom, 0, 0, 70);
-    QTRY_COMPARE_WITH_TIMEOUT(upper(matrix.plotAt(1, 0), QwtCompat::XBottom), 70.0, 2000);
-}
 
 QTEST_MAIN(tst_PlotMatrix)
 #include "tst_plotmatrix.moc"

@@ -2,6 +2,7 @@
 
 #include "platform/DialogHook.h"
 #include "project/CurveProcessing.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -18,7 +19,6 @@ class tst_ViewSetting : public QObject
 {
     Q_OBJECT
 
-    static constexpr int Timeout = 10000;
     QTemporaryDir dir;
     std::unique_ptr<View_Setting> page;
 
@@ -113,11 +113,11 @@ private slots:
         button()->click();
         for (int run = 1; run <= 2; ++run) {
             // The X was read with the first two bytes of the character.
-            QVERIFY(QTest::qWaitFor([&] { return output().count('X') == run; }, Timeout));
+            QVERIFY(QTest::qWaitFor([&] { return output().count('X') == run; }, TestTimeoutMs()));
             QVERIFY(!button()->isEnabled());
             ping->write("\n");
         }
-        QVERIFY(QTest::qWaitFor([&] { return button()->isEnabled(); }, Timeout));
+        QVERIFY(QTest::qWaitFor([&] { return button()->isEnabled(); }, TestTimeoutMs()));
         const QString run = QStringLiteral("-n -c 4 -W 1 127.0.0.1 X你Y\n");
         QCOMPARE(output(), QStringLiteral("测试结果:\n") + run + run);
     }
@@ -147,7 +147,7 @@ private slots:
         setUp(installed ? QByteArray("echo ran\n") : QByteArray(), send, recv);
         for (int press = 1; press <= 2; ++press) {
             button()->click();
-            QVERIFY(QTest::qWaitFor([&] { return button()->isEnabled(); }, Timeout));
+            QVERIFY(QTest::qWaitFor([&] { return button()->isEnabled(); }, TestTimeoutMs()));
             QTEST(int(output().count(QStringLiteral("ran"))), "runs");
             if (reason.isNull())
                 reason = page->findChild<QProcess*>()->errorString();
@@ -160,7 +160,7 @@ private slots:
     {
         setUp(splitOutput(), "127.0.0.1", "127.0.0.1");
         button()->click();
-        QVERIFY(QTest::qWaitFor([&] { return output().contains('X'); }, Timeout));
+        QVERIFY(QTest::qWaitFor([&] { return output().contains('X'); }, TestTimeoutMs()));
         page.reset();
     }
 };

