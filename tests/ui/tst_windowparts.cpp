@@ -38,10 +38,18 @@ class tst_WindowParts : public QObject
 private slots:
     void init()
     {
+        cleanup();
         m_dir = std::make_unique<QTemporaryDir>();
         m_settings = std::make_unique<QSettings>(m_dir->filePath("config.ini"), QSettings::IniFormat);
         for (int n = 1; n <= 12; ++n)
             QVERIFY(QFile(project(n)).open(QIODevice::WriteOnly));
+    }
+
+    // The settings write back when destroyed: before their folder goes.
+    void cleanup()
+    {
+        m_settings.reset();
+        m_dir.reset();
     }
 
     void scaledSizes_data()
