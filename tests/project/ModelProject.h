@@ -1,14 +1,9 @@
 #pragma once
 
 #include "acquisition/ZOLVA_Data.h"
-#include "orm/Dao.h"
 #include "orm/Database.h"
 #include "platform/DialogHook.h"
 #include "project/DataModel_Index.h"
-#include "project/Data_Line.h"
-#include "project/Data_Point.h"
-#include "project/Data_Sample.h"
-#include "project/VectorBlob.h"
 
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -53,33 +48,19 @@ public:
     }
 
     // Writes a line of points named 0, 1, 2, ... with one sample each
-    // straight into the file; reopening loads it.
-    static bool addLine(double name, int type, int points)
+    // ({1e-3, 5e-4} at {100, 200} µs) straight into the file; reopening
+    // loads it.
+    static void addLine(double name, int type, int points)
     {
-        QSqlDatabase db = orm::Database::connection();
-        bool ok = db.transaction();
-        Data_Line line;
-        line.NAME = name;
-        line.TYPE = type;
-        line.USE = 1;
-        ok = ok && orm::insert(line).isOk();
-        for (int j = 0; ok && j < points; ++j) {
-            Data_Point point;
-            point.NAME = j;
-            point.USE = 1;
-            point.Data_LineID = std::make_shared<Data_Line>(line.ID);
-            Data_Sample s;
-            s.USE = 1;
-            s.PERIOD = 128;
-            s.SendFs = 6.25;
-            s.StartTime = Q_INT64_C(1700000000000) + 1000 * j;
-            s.DATA_RECV = vectorToBlob({1e-3 * (j + 1), 5e-4});
-            s.DATA_RECV_POS = vectorToBlob({100.0, 200.0});
-            ok = orm::insert(point).isOk();
-            s.Data_PointID = std::make_shared<Data_Point>(point.ID);
-            ok = ok && orm::insert(s).isOk();
-        }
-        return ok && db.commit();
+        sql(QStringLiteral("INSERT INTO Data_Line (NAME, TYPE, USE) VALUES (%1, %2, 1)").arg(name).arg(type));
+        sql(QStringLiteral("INSERT INTO Data_Point (NAME, TYPE, USE, Data_LineID) WITH RECURSIVE k(j) AS "
+                           "(SELECT 0 UNION ALL SELECT j + 1 FROM k WHERE j + 1 < %1) "
+                           "SELECT j, 0, 1, (SELECT MAX(ID) FROM Data_Line) FROM k")
+                .arg(points));
+        sql(QStringLiteral("INSERT INTO Data_Sample (USE, PERIOD, SendFs, StartTime, DATA_RECV, DATA_RECV_POS, "
+                           "Data_PointID) SELECT 1, 128, 6.25, 1700000000000 + 1000 * NAME, "
+                           "X'3F50624DD2F1A9FC3F40624DD2F1A9FC', X'40590000000000004069000000000000', ID "
+                           "FROM Data_Point WHERE Data_LineID = (SELECT MAX(ID) FROM Data_Line)"));
     }
 
     // Labels of the children of `item`, or of the top level.

@@ -1,6 +1,11 @@
 #include "ModelProject.h"
 
+#include "orm/Dao.h"
 #include "project/Data_Calc.h"
+#include "project/Data_Line.h"
+#include "project/Data_Point.h"
+#include "project/Data_Sample.h"
+#include "project/VectorBlob.h"
 
 #include <QBuffer>
 #include <QSignalSpy>

@@ -17,11 +17,18 @@ class tst_ProjectSelection : public QObject
 
 private slots:
     void pointsAndSamplesArePlotted();
+    void numbersBeyondTheIntegerRangesAreShown();
     void neighbourWindows_data();
     void neighbourWindows();
     void lineProfiles();
-    void numbersBeyondTheIntegerRangesAreShown();
     void wifiNameGoesToTheProjectOpenAtConnection();
+};
+
+// A project whose selections are drawn by a curve processor.
+struct PlottedProject : ModelProject
+{
+    PlottedProject() { model.setCalc(&calc); }
+    Data_Calc calc;
 };
 
 // Pool tasks finished and their queued results handled.
@@ -34,9 +41,7 @@ static bool settle()
 
 void tst_ProjectSelection::pointsAndSamplesArePlotted()
 {
-    ModelProject p;
-    Data_Calc calc;
-    p.model.setCalc(&calc);
+    PlottedProject p;
     QVERIFY(p.open());
     for (double line : {10.0, 11.0}) {
         p.model.setProperty("LineNo", line);
@@ -45,7 +50,7 @@ void tst_ProjectSelection::pointsAndSamplesArePlotted()
         p.model.dataSave(true);
     }
     p.model.show();
-    QSignalSpy titles(&calc, &Data_Calc::setGraphTitle);
+    QSignalSpy titles(&p.calc, &Data_Calc::setGraphTitle);
     QSignalSpy notes(&p.model, &DataModel_Index::onLoadLog);
     auto shown = [&] {
         return QStringList{titles.last().first().toString(), p.model.sendI(), p.model.paramFs(),
@@ -83,9 +88,7 @@ void tst_ProjectSelection::pointsAndSamplesArePlotted()
 // takes: shown as near as those allow, never as whatever a cast gives.
 void tst_ProjectSelection::numbersBeyondTheIntegerRangesAreShown()
 {
-    ModelProject p;
-    Data_Calc calc;
-    p.model.setCalc(&calc);
+    PlottedProject p;
     QVERIFY(p.open());
     p.sql("INSERT INTO Data_Line (NAME, TYPE, USE) VALUES (1e12, 0, 1)");
     p.sql("INSERT INTO Data_Point (NAME, TYPE, USE, Data_LineID) VALUES (1e20, 0, 1, 1), (-0.05, 0, 1, 1)");
@@ -93,7 +96,7 @@ void tst_ProjectSelection::numbersBeyondTheIntegerRangesAreShown()
           "(1, 2000000000, 6.25, 1)");
     QVERIFY(p.reopen());
     QCOMPARE(p.labels(p.model.topLevelItem(0)), (QStringList{"0", "100000000000000000000"}));
-    QSignalSpy titles(&calc, &Data_Calc::setGraphTitle);
+    QSignalSpy titles(&p.calc, &Data_Calc::setGraphTitle);
     p.model.setIndex(0, 1, -1);
     QCOMPARE(titles.last().first().toString() + ' ' + QString::number(p.model.paramPeriod()),
              QStringLiteral("2147483647线 1e+20点 1073741823"));
@@ -113,11 +116,9 @@ void tst_ProjectSelection::neighbourWindows_data()
 void tst_ProjectSelection::neighbourWindows()
 {
     QFETCH(int, point);
-    ModelProject p;
-    Data_Calc calc;
-    p.model.setCalc(&calc);
+    PlottedProject p;
     QVERIFY(p.open());
-    QVERIFY(p.addLine(3, 1, 100));
+    p.addLine(3, 1, 100);
     QVERIFY(p.reopen());
     QSignalSpy profiles(&p.model, &DataModel_Index::onData_Recv_Line);
     p.model.setIndex(0, point, -1);
@@ -131,12 +132,10 @@ void tst_ProjectSelection::neighbourWindows()
 
 void tst_ProjectSelection::lineProfiles()
 {
-    ModelProject p;
-    Data_Calc calc;
-    p.model.setCalc(&calc);
+    PlottedProject p;
     QVERIFY(p.open());
-    QVERIFY(p.addLine(1, 0, 600));
-    QVERIFY(p.addLine(2, 0, 601));
+    p.addLine(1, 0, 600);
+    p.addLine(2, 0, 601);
     QVERIFY(p.reopen());
     QSignalSpy profiles(&p.model, &DataModel_Index::onData_Recv_Line);
 
