@@ -111,7 +111,6 @@ void tst_ProjectEditing::renameStartsFromTheStoredNumber()
     p.model.expandAll();
     QTreeWidgetItem* line = p.model.topLevelItem(0);
     QTreeWidgetItem* point = line->child(0);
-    QCOMPARE(p.labels(line), (QStringList{"12", "22(自检)"}));
 
     QList<DialogHook::InputRequest> asked;
     QVariant answer = 12.5;
@@ -129,10 +128,8 @@ void tst_ProjectEditing::renameStartsFromTheStoredNumber()
     rightClick(point->child(0));
     QVERIFY(asked.isEmpty());
     rightClick(point);
-    QCOMPARE(asked.size(), 1);
-    QCOMPARE(asked.first().value.toDouble(), 12.05);
-    QCOMPARE(p.sql("SELECT NAME FROM Data_Point WHERE TYPE = 0"), QStringLiteral("12.5"));
-    QCOMPARE(point->text(0), QStringLiteral("12.5"));
+    QVERIFY(asked.size() == 1 && asked.first().value.toDouble() == 12.05);
+    QCOMPARE(p.sql("SELECT NAME FROM Data_Point WHERE TYPE = 0") + ' ' + point->text(0), QStringLiteral("12.5 12.5"));
 
     // Unchanged or cancelled writes nothing; a failed write keeps the old number.
     p.sql("CREATE TRIGGER locked BEFORE UPDATE ON Data_Point BEGIN SELECT RAISE(ABORT, 'locked'); END");

@@ -2,7 +2,6 @@
 
 #include "orm/Dao.h"
 #include "project/Data_Calc.h"
-#include "project/Data_Line.h"
 #include "project/Data_Point.h"
 #include "project/Data_Sample.h"
 #include "project/VectorBlob.h"
@@ -32,12 +31,12 @@ public:
     }
     int line(double name, int use, int type = 0, const QString& note = {})
     {
-        return row<Data_Line>(name, use, type, note, [](Data_Line&) {});
+        return row(QStringLiteral("Data_Line (NAME, USE, TYPE, NOTE) VALUES (?, ?, ?, ?)"), {name, use, type, note});
     }
     int point(int line, double name, int use, int type = 0, const QString& note = {})
     {
-        return row<Data_Point>(name, use, type, note,
-                               [line](Data_Point& p) { p.Data_LineID = std::make_shared<Data_Line>(line); });
+        return row(QStringLiteral("Data_Point (NAME, USE, TYPE, NOTE, Data_LineID) VALUES (?, ?, ?, ?, ?)"),
+                   {name, use, type, note, line});
     }
     // A current of 10 A and a turn-off of 1 µs.
     int sample(int point, int use, const Curve& values, const Curve& times, qint64 start = kStart,
@@ -64,17 +63,10 @@ public:
     bool ok = false;
 
 private:
-    template <class T, class F>
-    int row(double name, int use, int type, const QString& note, F parent)
+    int row(const QString& into, const QVariantList& values)
     {
-        T r;
-        r.NAME = name;
-        r.USE = use;
-        r.TYPE = type;
-        r.NOTE = note;
-        parent(r);
-        ok = orm::insert(r).isOk() && ok;
-        return r.ID;
+        ok = orm::execute(QStringLiteral("INSERT INTO ") + into, values).isOk() && ok;
+        return sql(QStringLiteral("SELECT last_insert_rowid()")).toInt();
     }
 };
 
