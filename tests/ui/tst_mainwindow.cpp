@@ -1,22 +1,15 @@
-#include "acquisition/ZOLVA_Collector.h"
-#include "platform/DialogHook.h"
+#include "WindowRig.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/simunits/SimUnitPair.h"
-#include "ui/MainWindow.h"
 
-#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
-#include <QSettings>
 #include <QTabBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
-
-#include <memory>
 
 namespace {
 
@@ -27,41 +20,31 @@ const QString OpenFailed = QStringLiteral("错误: 打开或创建工程文件�
 
 } // namespace
 
-// The window in a working directory of its own whose "config.ini" names
-// loopback units; every message and question is answered here.
 class tst_MainWindow : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_previousDir;
-    std::unique_ptr<MainWindow> m_window;
-    QStringList m_shown;
+    std::unique_ptr<WindowRig> m_rig;
     QStringList m_asked;
     QString m_password;
-    QString m_nextFile;
 
     template <class T = QWidget>
     T* widget(const char* name) const
     {
-        return m_window->findChild<T*>(QLatin1String(name));
+        return m_rig->widget<T>(name);
     }
 
-    void makeWindow(const QDate& today = QDate(2026, 12, 6))
-    {
-        m_window = std::make_unique<MainWindow>();
-        m_window->setDateSource([today] { return today; });
-    }
+    void makeWindow(const QDate& today = QDate(2026, 12, 6)) { m_rig->makeWindow(today); }
 
     QString writeFile(const QString& name, const QByteArray& content = QByteArray()) const
     {
-        QFile file(m_dir->filePath(name));
+        QFile file(m_rig->dir.filePath(name));
         return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() ? file.fileName() : QString();
     }
 
     QString config() const
     {
-        QFile file(m_dir->filePath(QStringLiteral("config.ini")));
+        QFile file(m_rig->dir.filePath(QStringLiteral("config.ini")));
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
@@ -69,9 +52,9 @@ class tst_MainWindow : public QObject
     bool drop(const QMimeData& data)
     {
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(m_window.get(), &enter);
+        QApplication::sendEvent(m_rig->window.get(), &enter);
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        return enter.isAccepted() && QApplication::sendEvent(m_window.get(), &drop);
+        return enter.isAccepted() && QApplication::sendEvent(m_rig->window.get(), &drop);
     }
 
     bool dropFile(const QString& path)
@@ -96,7 +79,7 @@ class tst_MainWindow : public QObject
         }
         if (widget("RecentProject")->isEnabled())
             state << QStringLiteral("recent");
-        if (m_window->acceptDrops())
+        if (m_rig->window->acceptDrops())
             state << QStringLiteral("drops");
         return state.join(QLatin1Char(' '));
     }
@@ -104,35 +87,16 @@ class tst_MainWindow : public QObject
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_previousDir = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(m_dir->path()));
-        QSettings config(QStringLiteral("config.ini"), QSettings::IniFormat);
-        config.setValue(QStringLiteral("SysConf/SendIP"), TransmitterAddress);
-        config.setValue(QStringLiteral("SysConf/RecvIP"), ReceiverAddress);
-        config.sync();
-        m_shown.clear();
+        m_rig = std::make_unique<WindowRig>(TransmitterAddress, ReceiverAddress);
+        QVERIFY(m_rig->entered);
         m_asked.clear();
-        DialogHook::setMessageAnswer(
-            [this](const DialogHook::Message& message) { m_shown << message.title + ": " + message.text; });
-        DialogHook::setQuestionAnswer([](const DialogHook::Message&) { return true; });
-        DialogHook::setFileAnswer([this](const DialogHook::FileRequest&) { return m_nextFile; });
         DialogHook::setInputAnswer([this](const DialogHook::InputRequest& request) {
             m_asked << request.title + " " + request.label;
             return QVariant(m_password);
         });
     }
 
-    void cleanup()
-    {
-        m_window.reset();
-        DialogHook::setMessageAnswer({});
-        DialogHook::setQuestionAnswer({});
-        DialogHook::setInputAnswer({});
-        DialogHook::setFileAnswer({});
-        QDir::setCurrent(m_previousDir);
-        m_dir.reset();
-    }
+    void cleanup() { m_rig.reset(); }
 
     void pageStateAndDrops()
     {
@@ -144,21 +108,21 @@ private slots:
         text.setText(QStringLiteral("no files"));
         QVERIFY(!drop(text));
         QVERIFY(dropFile(writeFile(QStringLiteral("notes.txt"))));
-        QCOMPARE(m_shown, QStringList{QStringLiteral("错误: 请拖入正确的工程文件")});
+        QCOMPARE(m_rig->shown, QStringList{QStringLiteral("错误: 请拖入正确的工程文件")});
 
-        m_nextFile = m_dir->filePath(QStringLiteral("site"));
+        m_rig->nextFile = m_rig->dir.filePath(QStringLiteral("site"));
         widget<QPushButton>("pushButton_Project_New")->click();
-        const QString made = m_dir->filePath(QStringLiteral("site.ZOLVA"));
+        const QString made = m_rig->dir.filePath(QStringLiteral("site.ZOLVA"));
         QCOMPARE(pagesShown(), open);
-        QCOMPARE(m_window->windowTitle(), QStringLiteral("ZOLVA系统 -- ") + made);
+        QCOMPARE(m_rig->window->windowTitle(), QStringLiteral("ZOLVA系统 -- ") + made);
         widget<QPushButton>("pushButton_Project_Close")->click();
         QCOMPARE(pagesShown(), closed);
 
         // A dropped project file is recognised whatever the case of its suffix.
-        const QString lower = m_dir->filePath(QStringLiteral("site.zolva"));
+        const QString lower = m_rig->dir.filePath(QStringLiteral("site.zolva"));
         QVERIFY(QFile::rename(made, lower));
         QVERIFY(dropFile(lower));
-        QCOMPARE(m_shown.size(), 1);
+        QCOMPARE(m_rig->shown.size(), 1);
         QCOMPARE(pagesShown(), open);
         QCOMPARE(widget<QListWidget>("RecentProject")->item(0)->text(), lower);
     }
@@ -174,17 +138,17 @@ private slots:
         auto* recent = widget<QListWidget>("RecentProject");
         QCOMPARE(recent->count(), 1);
 
-        QVERIFY(QMetaObject::invokeMethod(m_window.get(), "openProject", Q_ARG(QString, readOnly)));
-        QCOMPARE(m_shown, QStringList{QStringLiteral("错误: 工程文件属性为 *只读* ，请修改")});
+        QVERIFY(QMetaObject::invokeMethod(m_rig->window.get(), "openProject", Q_ARG(QString, readOnly)));
+        QCOMPARE(m_rig->shown, QStringList{QStringLiteral("错误: 工程文件属性为 *只读* ，请修改")});
         const QString broken = writeFile(QStringLiteral("broken.ZOLVA"), QByteArray(4096, 'x'));
-        QVERIFY(QMetaObject::invokeMethod(m_window.get(), "openProject", Q_ARG(QString, broken)));
-        QCOMPARE(m_shown.last(), OpenFailed);
+        QVERIFY(QMetaObject::invokeMethod(m_rig->window.get(), "openProject", Q_ARG(QString, broken)));
+        QCOMPARE(m_rig->shown.last(), OpenFailed);
         QCOMPARE(recent->count(), 1);
 
         // A recent entry whose file has gone is not made again as an empty project.
         QVERIFY(QFile::remove(vanishing));
         emit recent->itemDoubleClicked(recent->item(0));
-        QCOMPARE(m_shown, (QStringList{m_shown.first(), OpenFailed, OpenFailed}));
+        QCOMPARE(m_rig->shown, (QStringList{m_rig->shown.first(), OpenFailed, OpenFailed}));
         QVERIFY(!QFile::exists(vanishing));
         QCOMPARE(recent->count(), 0);
         QVERIFY(!widget<QTabBar>("tabBar")->isTabEnabled(1));
@@ -196,10 +160,9 @@ private slots:
         SimUnitPair units;
         QVERIFY(units.Listen(QHostAddress(TransmitterAddress), QHostAddress(ReceiverAddress)));
         makeWindow();
-        widget<ZOLVA_Collector>("m_ZOLVA_Collector")->SetWifiQuery([] { return -1; });
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get(), TestTimeoutMs()));
-        m_nextFile = m_dir->filePath(QStringLiteral("points.ZOLVA"));
+        m_rig->window->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_rig->window.get(), TestTimeoutMs()));
+        m_rig->nextFile = m_rig->dir.filePath(QStringLiteral("points.ZOLVA"));
         widget<QPushButton>("pushButton_Project_New")->click();
         auto* point = widget<QLineEdit>("PointNo");
         QTRY_VERIFY_WITH_TIMEOUT(point->isEnabled(), TestTimeoutMs());
@@ -223,17 +186,17 @@ private slots:
     {
         const QString before = config();
         makeWindow();
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get(), TestTimeoutMs()));
+        m_rig->window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_rig->window.get(), TestTimeoutMs()));
         const QString moved = TestLoopback::Address(TestLoopback::MainWindowTests, 3);
         widget<QObject>("m_ZOLVA_Collector")->setProperty("DeviceIP_Send", moved);
-        m_window->close();
+        m_rig->window->close();
         QCOMPARE(config(), before);
 
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get(), TestTimeoutMs()));
+        m_rig->window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_rig->window.get(), TestTimeoutMs()));
         QTest::mouseClick(widget("pushButton_Close"), Qt::LeftButton);
-        QVERIFY(!m_window->isVisible());
+        QVERIFY(!m_rig->window->isVisible());
         QVERIFY2(config().contains("SendIP=" + moved) && config().contains("RecvIP=" + ReceiverAddress),
                  qPrintable(config()));
     }
