@@ -36,7 +36,7 @@ class tst_PlotMatrix : public QObject
     Q_OBJECT
 
 private slots:
-    void outerPlotsCarryLabels()
+    void outerPlotsCarryLabelsAndScalesAreShared()
     {
         PlotMatrix matrix(2, 3);
         QVERIFY(!matrix.plotAt(2, 0));
@@ -47,6 +47,16 @@ private slots:
         matrix.enableAxis(QwtCompat::AxisCount, true);
         matrix.enableAxis(QwtCompat::YRight, true);
         QCOMPARE(labels(matrix, QwtCompat::YRight), QStringLiteral("001001"));
+
+        matrix.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&matrix, TestTimeoutMs()));
+        matrix.setAxisScale(QwtCompat::XBottom, 1, 10, 20, 5);
+        QTRY_COMPARE_WITH_TIMEOUT(upper(matrix.plotAt(1, 1), QwtCompat::XBottom), 20.0, TestTimeoutMs());
+        QCOMPARE(matrix.plotAt(1, 1)->axisScaleDiv(QwtCompat::XBottom).lowerBound(), 10.0);
+        QVERIFY(upper(matrix.plotAt(1, 0), QwtCompat::XBottom) != 20.0);
+        matrix.setAxisScale(QwtCompat::YLeft, 1, -3, 3, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(upper(matrix.plotAt(1, 1), QwtCompat::YLeft), 3.0, TestTimeoutMs());
+        QVERIFY(upper(matrix.plotAt(0, 1), QwtCompat::YLeft) != 3.0);
     }
 
     void xLabelsFollowLastVisibleRow()
@@ -69,22 +79,6 @@ private slots:
         hidden->show();
         matrix.setAxisScale(QwtCompat::XBottom, 0, 0, 60);
         QTRY_COMPARE_WITH_TIMEOUT(labels(matrix, QwtCompat::XBottom), QStringLiteral("01"), TestTimeoutMs());
-    }
-
-    void scalesAreSharedAlongRowsAndColumns()
-    {
-        PlotMatrix matrix(2, 2);
-        matrix.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&matrix, TestTimeoutMs()));
-
-        matrix.setAxisScale(QwtCompat::XBottom, 1, 10, 20, 5);
-        QTRY_COMPARE_WITH_TIMEOUT(upper(matrix.plotAt(1, 1), QwtCompat::XBottom), 20.0, TestTimeoutMs());
-        QCOMPARE(matrix.plotAt(1, 1)->axisScaleDiv(QwtCompat::XBottom).lowerBound(), 10.0);
-        QVERIFY(upper(matrix.plotAt(1, 0), QwtCompat::XBottom) != 20.0);
-
-        matrix.setAxisScale(QwtCompat::YLeft, 1, -3, 3, 1);
-        QTRY_COMPARE_WITH_TIMEOUT(upper(matrix.plotAt(1, 1), QwtCompat::YLeft), 3.0, TestTimeoutMs());
-        QVERIFY(upper(matrix.plotAt(0, 1), QwtCompat::YLeft) != 3.0);
     }
 
     void setPlotReplacesOnlyValidCells()
