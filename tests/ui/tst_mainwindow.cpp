@@ -1,4 +1,4 @@
-#include "WindowRig.h"
+#include "WindowTest.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/simunits/SimUnitPair.h"
 
@@ -20,31 +20,24 @@ const QString OpenFailed = QStringLiteral("错误: 打开或创建工程文件�
 
 } // namespace
 
-class tst_MainWindow : public QObject
+class tst_MainWindow : public WindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<WindowRig> m_rig;
     QStringList m_asked;
     QString m_password;
 
-    template <class T = QWidget>
-    T* widget(const char* name) const
-    {
-        return m_rig->widget<T>(name);
-    }
-
-    void makeWindow(const QDate& today = QDate(2026, 12, 6)) { m_rig->makeWindow(today); }
+    void makeWindow(const QDate& today = QDate(2026, 12, 6)) { WindowTest::makeWindow(today); }
 
     QString writeFile(const QString& name, const QByteArray& content = QByteArray()) const
     {
-        QFile file(m_rig->dir.filePath(name));
+        QFile file(path(name));
         return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() ? file.fileName() : QString();
     }
 
     QString config() const
     {
-        QFile file(m_rig->dir.filePath(QStringLiteral("config.ini")));
+        QFile file(path(QStringLiteral("config.ini")));
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
@@ -52,9 +45,9 @@ class tst_MainWindow : public QObject
     bool drop(const QMimeData& data)
     {
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(m_rig->window.get(), &enter);
+        QApplication::sendEvent(m_window.get(), &enter);
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        return enter.isAccepted() && QApplication::sendEvent(m_rig->window.get(), &drop);
+        return enter.isAccepted() && QApplication::sendEvent(m_window.get(), &drop);
     }
 
     bool dropFile(const QString& path)
@@ -79,7 +72,7 @@ class tst_MainWindow : public QObject
         }
         if (widget("RecentProject")->isEnabled())
             state << QStringLiteral("recent");
-        if (m_rig->window->acceptDrops())
+        if (m_window->acceptDrops())
             state << QStringLiteral("drops");
         return state.join(QLatin1Char(' '));
     }
@@ -87,8 +80,7 @@ class tst_MainWindow : public QObject
 private slots:
     void init()
     {
-        m_rig = std::make_unique<WindowRig>(TransmitterAddress, ReceiverAddress);
-        QVERIFY(m_rig->entered);
+        QVERIFY(setUp(TransmitterAddress, ReceiverAddress));
         m_asked.clear();
         DialogHook::setInputAnswer([this](const DialogHook::InputRequest& request) {
             m_asked << request.title + " " + request.label;
@@ -96,7 +88,7 @@ private slots:
         });
     }
 
-    void cleanup() { m_rig.reset(); }
+    void cleanup() { tearDown(); }
 
     void pageStateAndDrops()
     {
@@ -108,21 +100,21 @@ private slots:
         text.setText(QStringLiteral("no files"));
         QVERIFY(!drop(text));
         QVERIFY(dropFile(writeFile(QStringLiteral("notes.txt"))));
-        QCOMPARE(m_rig->shown, QStringList{QStringLiteral("错误: 请拖入正确的工程文件")});
+        QCOMPARE(m_shown, QStringList{QStringLiteral("错误: 请拖入正确的工程文件")});
 
-        m_rig->nextFile = m_rig->dir.filePath(QStringLiteral("site"));
+        m_nextFile = path(QStringLiteral("site"));
         widget<QPushButton>("pushButton_Project_New")->click();
-        const QString made = m_rig->dir.filePath(QStringLiteral("site.ZOLVA"));
+        const QString made = path(QStringLiteral("site.ZOLVA"));
         QCOMPARE(pagesShown(), open);
-        QCOMPARE(m_rig->window->windowTitle(), QStringLiteral("ZOLVA系统 -- ") + made);
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("ZOLVA系统 -- ") + made);
         widget<QPushButton>("pushButton_Project_Close")->click();
         QCOMPARE(pagesShown(), closed);
 
         // A dropped project file is recognised whatever the case of its suffix.
-        const QString lower = m_rig->dir.filePath(QStringLiteral("site.zolva"));
+        const QString lower = path(QStringLiteral("site.zolva"));
         QVERIFY(QFile::rename(made, lower));
         QVERIFY(dropFile(lower));
-        QCOMPARE(m_rig->shown.size(), 1);
+        QCOMPARE(m_shown.size(), 1);
         QCOMPARE(pagesShown(), open);
         QCOMPARE(widget<QListWidget>("RecentProject")->item(0)->text(), lower);
     }
@@ -138,17 +130,17 @@ private slots:
         auto* recent = widget<QListWidget>("RecentProject");
         QCOMPARE(recent->count(), 1);
 
-        QVERIFY(QMetaObject::invokeMethod(m_rig->window.get(), "openProject", Q_ARG(QString, readOnly)));
-        QCOMPARE(m_rig->shown, QStringList{QStringLiteral("错误: 工程文件属性为 *只读* ，请修改")});
+        QVERIFY(QMetaObject::invokeMethod(m_window.get(), "openProject", Q_ARG(QString, readOnly)));
+        QCOMPARE(m_shown, QStringList{QStringLiteral("错误: 工程文件属性为 *只读* ，请修改")});
         const QString broken = writeFile(QStringLiteral("broken.ZOLVA"), QByteArray(4096, 'x'));
-        QVERIFY(QMetaObject::invokeMethod(m_rig->window.get(), "openProject", Q_ARG(QString, broken)));
-        QCOMPARE(m_rig->shown.last(), OpenFailed);
+        QVERIFY(QMetaObject::invokeMethod(m_window.get(), "openProject", Q_ARG(QString, broken)));
+        QCOMPARE(m_shown.last(), OpenFailed);
         QCOMPARE(recent->count(), 1);
 
         // A recent entry whose file has gone is not made again as an empty project.
         QVERIFY(QFile::remove(vanishing));
         emit recent->itemDoubleClicked(recent->item(0));
-        QCOMPARE(m_rig->shown, (QStringList{m_rig->shown.first(), OpenFailed, OpenFailed}));
+        QCOMPARE(m_shown, (QStringList{m_shown.first(), OpenFailed, OpenFailed}));
         QVERIFY(!QFile::exists(vanishing));
         QCOMPARE(recent->count(), 0);
         QVERIFY(!widget<QTabBar>("tabBar")->isTabEnabled(1));
@@ -160,9 +152,9 @@ private slots:
         SimUnitPair units;
         QVERIFY(units.Listen(QHostAddress(TransmitterAddress), QHostAddress(ReceiverAddress)));
         makeWindow();
-        m_rig->window->show();
-        QVERIFY(QTest::qWaitForWindowActive(m_rig->window.get(), TestTimeoutMs()));
-        m_rig->nextFile = m_rig->dir.filePath(QStringLiteral("points.ZOLVA"));
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get(), TestTimeoutMs()));
+        m_nextFile = path(QStringLiteral("points.ZOLVA"));
         widget<QPushButton>("pushButton_Project_New")->click();
         auto* point = widget<QLineEdit>("PointNo");
         QTRY_VERIFY_WITH_TIMEOUT(point->isEnabled(), TestTimeoutMs());
@@ -186,17 +178,17 @@ private slots:
     {
         const QString before = config();
         makeWindow();
-        m_rig->window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_rig->window.get(), TestTimeoutMs()));
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get(), TestTimeoutMs()));
         const QString moved = TestLoopback::Address(TestLoopback::MainWindowTests, 3);
         widget<QObject>("m_ZOLVA_Collector")->setProperty("DeviceIP_Send", moved);
-        m_rig->window->close();
+        m_window->close();
         QCOMPARE(config(), before);
 
-        m_rig->window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_rig->window.get(), TestTimeoutMs()));
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get(), TestTimeoutMs()));
         QTest::mouseClick(widget("pushButton_Close"), Qt::LeftButton);
-        QVERIFY(!m_rig->window->isVisible());
+        QVERIFY(!m_window->isVisible());
         QVERIFY2(config().contains("SendIP=" + moved) && config().contains("RecvIP=" + ReceiverAddress),
                  qPrintable(config()));
     }

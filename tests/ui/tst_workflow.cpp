@@ -1,4 +1,4 @@
-#include "WindowRig.h"
+#include "WindowTest.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/simunits/SimUnitPair.h"
 #include "ui/DeveloperAccess.h"
@@ -15,8 +15,6 @@
 #include <qwt_plot.h>
 #include <qwt_plot_curve.h>
 
-#include <memory>
-
 namespace {
 
 const QString TransmitterAddress = TestLoopback::Address(TestLoopback::WorkflowTests, 1);
@@ -27,37 +25,36 @@ const QDate Today(2026, 12, 6);
 
 // The whole field workflow through the real window, against simulated units
 // on loopback, in a working directory of its own.
-class tst_Workflow : public QObject
+class tst_Workflow : public WindowTest
 {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        m_rig = std::make_unique<WindowRig>(TransmitterAddress, ReceiverAddress);
-        QVERIFY(m_rig->entered);
+        QVERIFY(setUp(TransmitterAddress, ReceiverAddress));
         DialogHook::setInputAnswer(
             [](const DialogHook::InputRequest&) { return QVariant(DeveloperAccess::passwordFor(Today)); });
         m_units = std::make_unique<SimUnitPair>();
         m_units->SetTimeScale(0.01);
         QVERIFY(m_units->Listen(QHostAddress(TransmitterAddress), QHostAddress(ReceiverAddress)));
-        m_rig->makeWindow(Today);
-        m_rig->window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_rig->window.get(), TestTimeoutMs()));
+        makeWindow(Today);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get(), TestTimeoutMs()));
     }
 
     void cleanup()
     {
-        m_rig.reset();
+        tearDown();
         m_units.reset();
     }
 
     void fieldDay()
     {
-        const QString project = m_rig->dir.filePath(QStringLiteral("field.ZOLVA"));
+        const QString project = path(QStringLiteral("field.ZOLVA"));
 
         // A new project connects at once.
-        m_rig->nextFile = m_rig->dir.filePath(QStringLiteral("field"));
+        m_nextFile = path(QStringLiteral("field"));
         widget<QPushButton>("pushButton_Project_New")->click();
         QVERIFY(QFile::exists(project));
         QCOMPARE(widget<QTabBar>("tabBar")->currentIndex(), 1);
@@ -124,15 +121,15 @@ private slots:
         // The export holds every stored point as a sounding, and is reported
         // only when the file was written.
         const int towed = tree->topLevelItem(1)->childCount();
-        m_rig->nextFile = m_rig->dir.filePath(QStringLiteral("missing/field.usf"));
+        m_nextFile = path(QStringLiteral("missing/field.usf"));
         auto* exportButton = widget<QPushButton>("pushButton_Export_USF");
         QVERIFY(!exportButton->isHidden());
         exportButton->click();
-        QCOMPARE(m_rig->shown.last(), QStringLiteral("导出数据: 导出文件不能打开"));
-        m_rig->nextFile = m_rig->dir.filePath(QStringLiteral("field.usf"));
+        QCOMPARE(m_shown.last(), QStringLiteral("导出数据: 导出文件不能打开"));
+        m_nextFile = path(QStringLiteral("field.usf"));
         exportButton->click();
-        QCOMPARE(m_rig->shown.last(), QStringLiteral("导出USF: 导出成功"));
-        QFile usf(m_rig->nextFile);
+        QCOMPARE(m_shown.last(), QStringLiteral("导出USF: 导出成功"));
+        QFile usf(m_nextFile);
         QVERIFY(usf.open(QIODevice::ReadOnly | QIODevice::Text));
         const QString text = QString::fromUtf8(usf.readAll());
         QVERIFY(text.startsWith(QStringLiteral("//USF: Universal Sounding Format\n")));
@@ -140,12 +137,6 @@ private slots:
     }
 
 private:
-    template <class T = QWidget>
-    T* widget(const char* name) const
-    {
-        return m_rig->widget<T>(name);
-    }
-
     bool waitForStatus(ZOLVA_Collector::ZOLVASampleStatus wanted) const
     {
         const QObject* collector = widget<QObject>("m_ZOLVA_Collector");
@@ -163,7 +154,6 @@ private:
         QTest::keyClick(edit, Qt::Key_Return);
     }
 
-    std::unique_ptr<WindowRig> m_rig;
     std::unique_ptr<SimUnitPair> m_units;
 };
 
