@@ -41,7 +41,7 @@ protected:
     }
 
     // The signal query answers "no wireless" rather than asking the machine.
-    void makeWindow(const QDate& today)
+    void makeWindow(const QDate& today = QDate(2026, 12, 6))
     {
         m_window = std::make_unique<MainWindow>();
         m_window->setDateSource([today] { return today; });

@@ -27,8 +27,6 @@ class tst_MainWindow : public WindowTest
     QStringList m_asked;
     QString m_password;
 
-    void makeWindow(const QDate& today = QDate(2026, 12, 6)) { WindowTest::makeWindow(today); }
-
     QString writeFile(const QString& name, const QByteArray& content = QByteArray()) const
     {
         QFile file(path(name));
