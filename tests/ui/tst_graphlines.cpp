@@ -1,14 +1,13 @@
-#include "platform/DialogHook.h"
+#include "WorkingDirectory.h"
+#include "tests/support/DialogAnswers.h"
 #include "ui/Graph_Lines.h"
 #include "ui/QwtCompat.h"
 #include "ui/SciScaleDraw.h"
 #include "ui/SimpleScaleDraw.h"
 #include "ui/TimeScaleDraw.h"
 
-#include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <qwt_legend.h>
@@ -60,24 +59,21 @@ class tst_GraphLines : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_previousDir;
+    std::unique_ptr<WorkingDirectory> m_dir;
     QStringList m_shown;
 
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_previousDir = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(m_dir->path()));
+        m_dir = std::make_unique<WorkingDirectory>();
+        QVERIFY(m_dir->entered);
         m_shown.clear();
         DialogHook::setMessageAnswer([this](const DialogHook::Message& message) { m_shown.append(shown(message)); });
     }
 
     void cleanup()
     {
-        DialogHook::setMessageAnswer({});
-        QDir::setCurrent(m_previousDir);
+        resetDialogAnswers();
         m_dir.reset();
     }
 
@@ -243,33 +239,30 @@ private slots:
         QVERIFY(blue > 10);
     }
 
-    void csvTakesFirstCurveNamedLikeTitle()
+    void refusedAndFailedExports()
     {
         Graph_Lines graph;
         graph.setGraphTitle(QStringLiteral("p"));
         graph.newGraph_Lines({{1.0, 2.0}}, {1.0, 2.0}, {10.0});
         graph.exportToTxt();
         QVERIFY(!QFile::exists(QStringLiteral("p.csv")));
-        QCOMPARE(m_shown, QStringList{QStringLiteral("0 导出数据: 导出失败，无数据或非点数据")});
 
+        // The data are those of the first curve named like the title.
         graph.newLine(QStringLiteral("other"), {1.0, 2.0}, {3.0, 4.0});
         graph.newLine(QStringLiteral("p"), {1.0, 2.0, 3.0, 4.0}, {5.0, 6.0});
         graph.newLine(QStringLiteral("p"), {7.0, 8.0}, {9.0, 10.0});
         graph.exportToTxt();
         QCOMPARE(readAll(QStringLiteral("p.csv")), QStringLiteral("Time/us,Data/v\n1,5\n2,6\n"));
-    }
 
-    void unwritableFilesAreReported()
-    {
-        QVERIFY(QDir().mkdir(QStringLiteral("grabImg.png")));
-        QVERIFY(QDir().mkdir(QStringLiteral("grabData.csv")));
-        Graph_Lines graph;
-        graph.newLine(QString(), {1.0, 2.0}, {3.0, 4.0});
+        QVERIFY(QFile::remove(QStringLiteral("p.csv")) && QDir().mkdir(QStringLiteral("p.csv")));
+        QVERIFY(QDir().mkdir(QStringLiteral("p.png")));
         graph.exportToPng();
         graph.exportToTxt();
         QCOMPARE(
             m_shown,
-            (QStringList{QStringLiteral("2 截图: 导出文件不能打开"), QStringLiteral("2 导出数据: 导出文件不能打开")}));
+            (QStringList{QStringLiteral("0 导出数据: 导出失败，无数据或非点数据"),
+                         success(QStringLiteral("导出数据"), QStringLiteral("p.csv")),
+                         QStringLiteral("2 截图: 导出文件不能打开"), QStringLiteral("2 导出数据: 导出文件不能打开")}));
     }
 };
 

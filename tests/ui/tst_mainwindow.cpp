@@ -1,22 +1,15 @@
-#include "acquisition/ZOLVA_Collector.h"
-#include "platform/DialogHook.h"
+#include "WindowTest.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/simunits/SimUnitPair.h"
-#include "ui/MainWindow.h"
 
-#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
-#include <QSettings>
 #include <QTabBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
-
-#include <memory>
 
 namespace {
 
@@ -27,41 +20,22 @@ const QString OpenFailed = QStringLiteral("错误: 打开或创建工程文件�
 
 } // namespace
 
-// The window in a working directory of its own whose "config.ini" names
-// loopback units; every message and question is answered here.
-class tst_MainWindow : public QObject
+class tst_MainWindow : public WindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_previousDir;
-    std::unique_ptr<MainWindow> m_window;
-    QStringList m_shown;
     QStringList m_asked;
     QString m_password;
-    QString m_nextFile;
-
-    template <class T = QWidget>
-    T* widget(const char* name) const
-    {
-        return m_window->findChild<T*>(QLatin1String(name));
-    }
-
-    void makeWindow(const QDate& today = QDate(2026, 12, 6))
-    {
-        m_window = std::make_unique<MainWindow>();
-        m_window->setDateSource([today] { return today; });
-    }
 
     QString writeFile(const QString& name, const QByteArray& content = QByteArray()) const
     {
-        QFile file(m_dir->filePath(name));
+        QFile file(path(name));
         return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() ? file.fileName() : QString();
     }
 
     QString config() const
     {
-        QFile file(m_dir->filePath(QStringLiteral("config.ini")));
+        QFile file(path(QStringLiteral("config.ini")));
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
@@ -104,35 +78,15 @@ class tst_MainWindow : public QObject
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_previousDir = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(m_dir->path()));
-        QSettings config(QStringLiteral("config.ini"), QSettings::IniFormat);
-        config.setValue(QStringLiteral("SysConf/SendIP"), TransmitterAddress);
-        config.setValue(QStringLiteral("SysConf/RecvIP"), ReceiverAddress);
-        config.sync();
-        m_shown.clear();
+        QVERIFY(setUp(TransmitterAddress, ReceiverAddress));
         m_asked.clear();
-        DialogHook::setMessageAnswer(
-            [this](const DialogHook::Message& message) { m_shown << message.title + ": " + message.text; });
-        DialogHook::setQuestionAnswer([](const DialogHook::Message&) { return true; });
-        DialogHook::setFileAnswer([this](const DialogHook::FileRequest&) { return m_nextFile; });
         DialogHook::setInputAnswer([this](const DialogHook::InputRequest& request) {
             m_asked << request.title + " " + request.label;
             return QVariant(m_password);
         });
     }
 
-    void cleanup()
-    {
-        m_window.reset();
-        DialogHook::setMessageAnswer({});
-        DialogHook::setQuestionAnswer({});
-        DialogHook::setInputAnswer({});
-        DialogHook::setFileAnswer({});
-        QDir::setCurrent(m_previousDir);
-        m_dir.reset();
-    }
+    void cleanup() { tearDown(); }
 
     void pageStateAndDrops()
     {
@@ -146,16 +100,16 @@ private slots:
         QVERIFY(dropFile(writeFile(QStringLiteral("notes.txt"))));
         QCOMPARE(m_shown, QStringList{QStringLiteral("错误: 请拖入正确的工程文件")});
 
-        m_nextFile = m_dir->filePath(QStringLiteral("site"));
+        m_nextFile = path(QStringLiteral("site"));
         widget<QPushButton>("pushButton_Project_New")->click();
-        const QString made = m_dir->filePath(QStringLiteral("site.ZOLVA"));
+        const QString made = path(QStringLiteral("site.ZOLVA"));
         QCOMPARE(pagesShown(), open);
         QCOMPARE(m_window->windowTitle(), QStringLiteral("ZOLVA系统 -- ") + made);
         widget<QPushButton>("pushButton_Project_Close")->click();
         QCOMPARE(pagesShown(), closed);
 
         // A dropped project file is recognised whatever the case of its suffix.
-        const QString lower = m_dir->filePath(QStringLiteral("site.zolva"));
+        const QString lower = path(QStringLiteral("site.zolva"));
         QVERIFY(QFile::rename(made, lower));
         QVERIFY(dropFile(lower));
         QCOMPARE(m_shown.size(), 1);
@@ -196,10 +150,9 @@ private slots:
         SimUnitPair units;
         QVERIFY(units.Listen(QHostAddress(TransmitterAddress), QHostAddress(ReceiverAddress)));
         makeWindow();
-        widget<ZOLVA_Collector>("m_ZOLVA_Collector")->SetWifiQuery([] { return -1; });
         m_window->show();
         QVERIFY(QTest::qWaitForWindowActive(m_window.get(), TestTimeoutMs()));
-        m_nextFile = m_dir->filePath(QStringLiteral("points.ZOLVA"));
+        m_nextFile = path(QStringLiteral("points.ZOLVA"));
         widget<QPushButton>("pushButton_Project_New")->click();
         auto* point = widget<QLineEdit>("PointNo");
         QTRY_VERIFY_WITH_TIMEOUT(point->isEnabled(), TestTimeoutMs());

@@ -1,8 +1,7 @@
+#include "WorkingDirectory.h"
 #include "ui/MessageLog.h"
 
-#include <QDir>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstdio>
@@ -26,9 +25,9 @@ private slots:
 
     void installedHandlerWritesFileAndStandardOutput()
     {
-        QTemporaryDir dir;
-        const QString previous = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(dir.path()));
+        const WorkingDirectory work;
+        QVERIFY(work.entered);
+        const QTemporaryDir& dir = work.dir;
         const QString printedPath = dir.filePath("stdout.txt");
         std::fflush(stdout);
         const int savedStdout = dup(STDOUT_FILENO);
@@ -45,7 +44,6 @@ private slots:
         std::fflush(stdout);
         dup2(savedStdout, STDOUT_FILENO);
         close(savedStdout);
-        QVERIFY(QDir::setCurrent(previous));
 
         const QStringList files = QDir(dir.filePath("log")).entryList(QDir::Files);
         QCOMPARE(files.size(), 1);

@@ -36,7 +36,7 @@ class tst_PlotMatrix : public QObject
     Q_OBJECT
 
 private slots:
-    void outerPlotsCarryLabels()
+    void outerPlotsCarryLabelsAndScalesAreShared()
     {
         PlotMatrix matrix(2, 3);
         QVERIFY(!matrix.plotAt(2, 0));
@@ -47,47 +47,20 @@ private slots:
         matrix.enableAxis(QwtCompat::AxisCount, true);
         matrix.enableAxis(QwtCompat::YRight, true);
         QCOMPARE(labels(matrix, QwtCompat::YRight), QStringLiteral("001001"));
-    }
 
-    void xLabelsFollowLastVisibleRow()
-    {
-        PlotMatrix matrix(2, 1);
-        QwtPlot* hidden = matrix.plotAt(1, 0);
-        hidden->hide();
         matrix.show();
         QVERIFY(QTest::qWaitForWindowExposed(&matrix, TestTimeoutMs()));
-        matrix.setAxisScale(QwtCompat::XBottom, 0, 0, 50);
-        QTRY_COMPARE_WITH_TIMEOUT(upper(hidden, QwtCompat::XBottom), 50.0, TestTimeoutMs());
-        QCOMPARE(labels(matrix, QwtCompat::XBottom), QStringLiteral("10"));
-
-        // A hidden plot never drives the others.
-        hidden->setAxisScale(QwtCompat::XBottom, 0, 999);
-        hidden->updateAxes();
-        QCoreApplication::sendPostedEvents();
-        QCOMPARE(upper(matrix.plotAt(0, 0), QwtCompat::XBottom), 50.0);
-
-        hidden->show();
-        matrix.setAxisScale(QwtCompat::XBottom, 0, 0, 60);
-        QTRY_COMPARE_WITH_TIMEOUT(labels(matrix, QwtCompat::XBottom), QStringLiteral("01"), TestTimeoutMs());
-    }
-
-    void scalesAreSharedAlongRowsAndColumns()
-    {
-        PlotMatrix matrix(2, 2);
-        matrix.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&matrix, TestTimeoutMs()));
-
         matrix.setAxisScale(QwtCompat::XBottom, 1, 10, 20, 5);
         QTRY_COMPARE_WITH_TIMEOUT(upper(matrix.plotAt(1, 1), QwtCompat::XBottom), 20.0, TestTimeoutMs());
         QCOMPARE(matrix.plotAt(1, 1)->axisScaleDiv(QwtCompat::XBottom).lowerBound(), 10.0);
         QVERIFY(upper(matrix.plotAt(1, 0), QwtCompat::XBottom) != 20.0);
-
         matrix.setAxisScale(QwtCompat::YLeft, 1, -3, 3, 1);
         QTRY_COMPARE_WITH_TIMEOUT(upper(matrix.plotAt(1, 1), QwtCompat::YLeft), 3.0, TestTimeoutMs());
         QVERIFY(upper(matrix.plotAt(0, 1), QwtCompat::YLeft) != 3.0);
     }
 
-    void setPlotReplacesOnlyValidCells()
+    // Shaped as the window uses it: its own plot on top, the row below hidden.
+    void replacedPlotAboveAHiddenRow()
     {
         PlotMatrix matrix(2, 1);
         QPointer<QwtPlot> original = matrix.plotAt(0, 0);
@@ -105,11 +78,25 @@ private slots:
         matrix.setPlot(new QwtPlot, 0, 0);
         QVERIFY(replacement);
 
-        // The new plot's scale changes reach the others in its column.
+        // The new plot's scale reaches the hidden one; the labels stay on the
+        // last visible row.
+        QwtPlot* hidden = matrix.plotAt(1, 0);
+        hidden->hide();
         matrix.show();
         QVERIFY(QTest::qWaitForWindowExposed(&matrix, TestTimeoutMs()));
-        matrix.setAxisScale(QwtCompat::XBottom, 0, 0, 70);
-        QTRY_COMPARE_WITH_TIMEOUT(upper(matrix.plotAt(1, 0), QwtCompat::XBottom), 70.0, TestTimeoutMs());
+        matrix.setAxisScale(QwtCompat::XBottom, 0, 0, 50);
+        QTRY_COMPARE_WITH_TIMEOUT(upper(hidden, QwtCompat::XBottom), 50.0, TestTimeoutMs());
+        QCOMPARE(labels(matrix, QwtCompat::XBottom), QStringLiteral("10"));
+
+        // A hidden plot never drives the others.
+        hidden->setAxisScale(QwtCompat::XBottom, 0, 999);
+        hidden->updateAxes();
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(upper(matrix.plotAt(0, 0), QwtCompat::XBottom), 50.0);
+
+        hidden->show();
+        matrix.setAxisScale(QwtCompat::XBottom, 0, 0, 60);
+        QTRY_COMPARE_WITH_TIMEOUT(labels(matrix, QwtCompat::XBottom), QStringLiteral("01"), TestTimeoutMs());
     }
 };
 

@@ -1,7 +1,7 @@
 #include "ui/View_Setting.h"
 
-#include "platform/DialogHook.h"
 #include "project/CurveProcessing.h"
+#include "tests/support/DialogAnswers.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QLabel>
@@ -22,13 +22,6 @@ class tst_ViewSetting : public QObject
     QTemporaryDir dir;
     std::unique_ptr<View_Setting> page;
 
-    // Prints its arguments, then a character split over two writes, the
-    // second held back until the test writes a line.
-    static QByteArray splitOutput()
-    {
-        return "printf '%s ' \"$@\"; printf 'X\\344\\275'; read go; printf '\\240Y\\n'\n";
-    }
-
     // A null script leaves no program to run.
     void setUp(const QByteArray& script, const QString& send, const QString& recv)
     {
@@ -41,11 +34,17 @@ class tst_ViewSetting : public QObject
             QVERIFY(file.setPermissions(file.permissions() | QFile::ExeOwner));
         }
         page->setPingCommand(PingCommand(PingCommand::IpUtils, program));
-        page->findChild<QLineEdit*>(QStringLiteral("DeviceIP_Send"))->setText(send);
-        page->findChild<QLineEdit*>(QStringLiteral("DeviceIP_Recv"))->setText(recv);
+        find("DeviceIP_Send")->setText(send);
+        find("DeviceIP_Recv")->setText(recv);
     }
-    QPushButton* button() { return page->findChild<QPushButton*>(QStringLiteral("btn_Ping")); }
-    QString output() { return page->findChild<QLabel*>(QStringLiteral("label_PingOutput"))->text(); }
+
+    template <class T = QLineEdit>
+    T* find(const char* name)
+    {
+        return page->findChild<T*>(QLatin1String(name));
+    }
+    QPushButton* button() { return find<QPushButton>("btn_Ping"); }
+    QString output() { return find<QLabel>("label_PingOutput")->text(); }
 
 private slots:
     void init() { page = std::make_unique<View_Setting>(); }
@@ -55,7 +54,7 @@ private slots:
         page.reset();
         QFile::remove(dir.filePath(QStringLiteral("ping")));
         CurveProcessing::startTime = 80;
-        DialogHook::setMessageAnswer({});
+        resetDialogAnswers();
     }
 
     void startTimeIsClamped_data()
@@ -73,7 +72,7 @@ private slots:
     {
         QFETCH(QString, typed);
         QFETCH(int, applied);
-        auto* field = page->findChild<QLineEdit*>(QStringLiteral("StartTime"));
+        auto* field = find("StartTime");
         QCOMPARE(field->text(), QStringLiteral("80"));
         field->setText(typed);
         QTest::keyClick(field, Qt::Key_Return);
@@ -91,7 +90,7 @@ private slots:
         config.LineNoStart = 7.0;
         config.PointNoStep = 10.0;
         page->loadProjectConfig(config);
-        auto* step = page->findChild<QLineEdit*>(QStringLiteral("PointNoStep"));
+        auto* step = find("PointNoStep");
         QCOMPARE(step->text(), QStringLiteral("10"));
 
         step->clear();
@@ -108,7 +107,9 @@ private slots:
 
     void networkTestPingsBothUnitsInTurn()
     {
-        setUp(splitOutput(), "127.0.0.1", "127.0.0.1");
+        // The stand-in prints its arguments, then a character split over two
+        // writes, the second held back until the test writes a line.
+        setUp("printf '%s ' \"$@\"; printf 'X\\344\\275'; read go; printf '\\240Y\\n'\n", "127.0.0.1", "127.0.0.1");
         auto* ping = page->findChild<QProcess*>();
         button()->click();
         for (int run = 1; run <= 2; ++run) {
@@ -120,6 +121,11 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return button()->isEnabled(); }, TestTimeoutMs()));
         const QString run = QStringLiteral("-n -c 4 -W 1 127.0.0.1 X你Y\n");
         QCOMPARE(output(), QStringLiteral("测试结果:\n") + run + run);
+
+        // Closing the page while a ping runs.
+        button()->click();
+        QVERIFY(QTest::qWaitFor([&] { return output().contains('X'); }, TestTimeoutMs()));
+        page.reset();
     }
 
     void networkTestResetsWhenAPingCannotRun_data()
@@ -129,12 +135,10 @@ private slots:
         QTest::addColumn<bool>("installed");
         QTest::addColumn<int>("runs");
         QTest::addColumn<QString>("reason"); // null: the process's own error text
-        QTest::newRow("transmitter not IPv4") << "unit-1"
-                                              << "127.0.0.1" << true << 0 << "unit-1";
-        QTest::newRow("receiver an option") << "127.0.0.1"
-                                            << "-c 9" << true << 1 << "-c 9";
-        QTest::newRow("no program") << "127.0.0.1"
-                                    << "127.0.0.1" << false << 0 << QString();
+        const QString loopback = QStringLiteral("127.0.0.1");
+        QTest::newRow("transmitter not IPv4") << "unit-1" << loopback << true << 0 << "unit-1";
+        QTest::newRow("receiver an option") << loopback << "-c 9" << true << 1 << "-c 9";
+        QTest::newRow("no program") << loopback << loopback << false << 0 << QString();
     }
 
     // A second press runs the whole test again: nothing was left half done.
@@ -154,14 +158,6 @@ private slots:
             QVERIFY2(output().startsWith(QStringLiteral("测试结果:")) && output().contains(reason),
                      qPrintable(output()));
         }
-    }
-
-    void closingDuringAPing()
-    {
-        setUp(splitOutput(), "127.0.0.1", "127.0.0.1");
-        button()->click();
-        QVERIFY(QTest::qWaitFor([&] { return output().contains('X'); }, TestTimeoutMs()));
-        page.reset();
     }
 };
 

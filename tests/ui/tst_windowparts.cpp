@@ -85,12 +85,11 @@ private slots:
         QVERIFY(BuildTime::compiled().isValid());
     }
 
-    void sendCurveSpansOnePeriod()
+    void sendCurveSpansOnePeriodAtUsableRates()
     {
         QVector<double> data(500);
         for (int i = 0; i < data.size(); ++i)
             data[i] = i < 250 ? 12.0 : -8.0;
-
         TransmitCurves::Curve curve;
         QVERIFY(TransmitCurves::sendCurve(25.0, data, &curve));
         QCOMPARE(curve.x.size(), 500);
@@ -98,11 +97,7 @@ private slots:
         QCOMPARE(curve.x.last(), 40.0);
         QCOMPARE(curve.y.first(), 10.0);
         QCOMPARE(curve.y.last(), -10.0);
-    }
 
-    void unusableRatesDrawNothing()
-    {
-        TransmitCurves::Curve curve;
         for (double fs : {0.0, -25.0, std::nan(""), std::numeric_limits<double>::infinity()}) {
             QVERIFY2(!TransmitCurves::sendCurve(fs, {1, 2, 3}, &curve), qPrintable(QString::number(fs)));
             QVERIFY2(!TransmitCurves::offCurve(fs, {1, 2, 3}, &curve), qPrintable(QString::number(fs)));
@@ -190,38 +185,27 @@ private slots:
         QCOMPARE(reread.entries(), paths);
     }
 
-    void loadDropsVanishedAndRepeatedEntries()
+    void loadDropsVanishedAndRepeatedEntriesSaveBlanksThem()
     {
-        m_settings->beginGroup("ProjList");
-        m_settings->setValue("List1", project(1));
-        m_settings->setValue("List2", project(2));
-        m_settings->setValue("List3", m_dir->filePath("deleted.ZOLVA"));
-        m_settings->setValue("List4", project(1));
-        m_settings->setValue("List5", "");
-        m_settings->setValue("List10", project(4));
-        m_settings->setValue("List11", project(5));
-        m_settings->endGroup();
-
+        const QStringList stored{project(1), project(2), m_dir->filePath("deleted.ZOLVA"),
+                                 project(1), "",         project(6),
+                                 project(7), project(8), project(9),
+                                 project(4), project(5)};
+        for (int i = 0; i < stored.size(); ++i)
+            m_settings->setValue(QStringLiteral("ProjList/List%1").arg(i + 1), stored.at(i));
         RecentProjectList list(m_settings.get());
         list.load();
-        QCOMPARE(list.entries(), (QStringList{project(1), project(2), project(4)}));
-        QCOMPARE(
-            keys(),
-            (QStringList{"List1=p1.ZOLVA", "List10=p4.ZOLVA", "List11=p5.ZOLVA", "List2=p2.ZOLVA", "List4=p1.ZOLVA"}));
-    }
+        QCOMPARE(list.entries(),
+                 (QStringList{project(1), project(2), project(6), project(7), project(8), project(9), project(4)}));
 
-    void saveBlanksVanishedFilesAndLeavesLaterKeys()
-    {
-        RecentProjectList list(m_settings.get());
-        for (int n : {6, 5, 4, 3, 2, 1})
-            list.add(project(n));
+        // Saving writes the kept entries in order, blanks a vanished file
+        // and leaves the keys after them alone.
         QVERIFY(QFile::remove(project(2)));
-        m_settings->setValue("ProjList/List9", project(9));
-
         list.save();
         QCOMPARE(keys(),
-                 (QStringList{"List1=p1.ZOLVA", "List2=", "List3=p3.ZOLVA", "List4=p4.ZOLVA", "List5=p5.ZOLVA",
-                              "List6=p6.ZOLVA", "List9=p9.ZOLVA"}));
+                 (QStringList{"List1=p1.ZOLVA", "List10=p4.ZOLVA", "List11=p5.ZOLVA", "List2=", "List3=p6.ZOLVA",
+                              "List4=p7.ZOLVA", "List5=p8.ZOLVA", "List6=p9.ZOLVA", "List7=p4.ZOLVA", "List8=p8.ZOLVA",
+                              "List9=p9.ZOLVA"}));
         list.load();
         QCOMPARE(list.entries().size(), 6);
         QVERIFY(!list.entries().contains(project(2)));

@@ -1,26 +1,19 @@
-#include "acquisition/ZOLVA_Collector.h"
-#include "platform/DialogHook.h"
+#include "WindowTest.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/simunits/SimUnitPair.h"
 #include "ui/DeveloperAccess.h"
-#include "ui/MainWindow.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSettings>
 #include <QTabBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
 #include <qwt_plot.h>
 #include <qwt_plot_curve.h>
-
-#include <memory>
 
 namespace {
 
@@ -32,53 +25,36 @@ const QDate Today(2026, 12, 6);
 
 // The whole field workflow through the real window, against simulated units
 // on loopback, in a working directory of its own.
-class tst_Workflow : public QObject
+class tst_Workflow : public WindowTest
 {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_previousDir = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(m_dir->path()));
-        {
-            QSettings config(QStringLiteral("config.ini"), QSettings::IniFormat);
-            config.setValue(QStringLiteral("SysConf/SendIP"), TransmitterAddress);
-            config.setValue(QStringLiteral("SysConf/RecvIP"), ReceiverAddress);
-        }
+        QVERIFY(setUp(TransmitterAddress, ReceiverAddress));
+        DialogHook::setInputAnswer(
+            [](const DialogHook::InputRequest&) { return QVariant(DeveloperAccess::passwordFor(Today)); });
         m_units = std::make_unique<SimUnitPair>();
         m_units->SetTimeScale(0.01);
         QVERIFY(m_units->Listen(QHostAddress(TransmitterAddress), QHostAddress(ReceiverAddress)));
-
-        m_shown.clear();
-        DialogHook::setMessageAnswer(
-            [this](const DialogHook::Message& message) { m_shown << message.title + ": " + message.text; });
-        DialogHook::setQuestionAnswer([](const DialogHook::Message&) { return true; });
-        DialogHook::setFileAnswer([this](const DialogHook::FileRequest&) { return m_nextFile; });
-        DialogHook::setInputAnswer(
-            [](const DialogHook::InputRequest&) { return QVariant(DeveloperAccess::passwordFor(Today)); });
+        makeWindow(Today);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get(), TestTimeoutMs()));
     }
 
     void cleanup()
     {
-        m_window.reset();
+        tearDown();
         m_units.reset();
-        DialogHook::setMessageAnswer({});
-        DialogHook::setQuestionAnswer({});
-        DialogHook::setFileAnswer({});
-        DialogHook::setInputAnswer({});
-        QDir::setCurrent(m_previousDir);
-        m_dir.reset();
     }
 
     void fieldDay()
     {
-        makeWindow();
-        const QString project = m_dir->filePath(QStringLiteral("field.ZOLVA"));
+        const QString project = path(QStringLiteral("field.ZOLVA"));
 
         // A new project connects at once.
-        m_nextFile = m_dir->filePath(QStringLiteral("field"));
+        m_nextFile = path(QStringLiteral("field"));
         widget<QPushButton>("pushButton_Project_New")->click();
         QVERIFY(QFile::exists(project));
         QCOMPARE(widget<QTabBar>("tabBar")->currentIndex(), 1);
@@ -145,12 +121,12 @@ private slots:
         // The export holds every stored point as a sounding, and is reported
         // only when the file was written.
         const int towed = tree->topLevelItem(1)->childCount();
-        m_nextFile = m_dir->filePath(QStringLiteral("missing/field.usf"));
+        m_nextFile = path(QStringLiteral("missing/field.usf"));
         auto* exportButton = widget<QPushButton>("pushButton_Export_USF");
         QVERIFY(!exportButton->isHidden());
         exportButton->click();
         QCOMPARE(m_shown.last(), QStringLiteral("导出数据: 导出文件不能打开"));
-        m_nextFile = m_dir->filePath(QStringLiteral("field.usf"));
+        m_nextFile = path(QStringLiteral("field.usf"));
         exportButton->click();
         QCOMPARE(m_shown.last(), QStringLiteral("导出USF: 导出成功"));
         QFile usf(m_nextFile);
@@ -161,21 +137,6 @@ private slots:
     }
 
 private:
-    void makeWindow()
-    {
-        m_window = std::make_unique<MainWindow>();
-        m_window->setDateSource([] { return Today; });
-        widget<ZOLVA_Collector>("m_ZOLVA_Collector")->SetWifiQuery([] { return -1; });
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get(), TestTimeoutMs()));
-    }
-
-    template <class T = QWidget>
-    T* widget(const char* name) const
-    {
-        return m_window->findChild<T*>(QString::fromLatin1(name));
-    }
-
     bool waitForStatus(ZOLVA_Collector::ZOLVASampleStatus wanted) const
     {
         const QObject* collector = widget<QObject>("m_ZOLVA_Collector");
@@ -193,12 +154,7 @@ private:
         QTest::keyClick(edit, Qt::Key_Return);
     }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_previousDir;
     std::unique_ptr<SimUnitPair> m_units;
-    std::unique_ptr<MainWindow> m_window;
-    QStringList m_shown;
-    QString m_nextFile;
 };
 
 QTEST_MAIN(tst_Workflow)

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "platform/DialogHook.h"
+
+// Gives every dialog back to the person at the screen; a cleanup calls it so
+// no answer of one case reaches the next.
+inline void resetDialogAnswers()
+{
+    DialogHook::setMessageAnswer({});
+    DialogHook::setQuestionAnswer({});
+    DialogHook::setFileAnswer({});
+    DialogHook::setInputAnswer({});
+}

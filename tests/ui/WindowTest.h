@@ -1,0 +1,58 @@
+#pragma once
+
+#include "WorkingDirectory.h"
+#include "acquisition/ZOLVA_Collector.h"
+#include "tests/support/DialogAnswers.h"
+#include "ui/MainWindow.h"
+
+#include <QSettings>
+
+#include <memory>
+
+// The main window in a working directory of its own whose "config.ini" names
+// the given loopback units. Messages are recorded in m_shown as
+// "title: text", questions answered Yes, file dialogs with m_nextFile.
+class WindowTest : public QObject
+{
+protected:
+    std::unique_ptr<WorkingDirectory> m_dir;
+    std::unique_ptr<MainWindow> m_window;
+    QStringList m_shown;
+    QString m_nextFile;
+
+    bool setUp(const QString& transmitter, const QString& receiver)
+    {
+        m_dir = std::make_unique<WorkingDirectory>();
+        QSettings config(QStringLiteral("config.ini"), QSettings::IniFormat);
+        config.setValue(QStringLiteral("SysConf/SendIP"), transmitter);
+        config.setValue(QStringLiteral("SysConf/RecvIP"), receiver);
+        m_shown.clear();
+        DialogHook::setMessageAnswer([this](const DialogHook::Message& m) { m_shown << m.title + ": " + m.text; });
+        DialogHook::setQuestionAnswer([](const DialogHook::Message&) { return true; });
+        DialogHook::setFileAnswer([this](const DialogHook::FileRequest&) { return m_nextFile; });
+        return m_dir->entered;
+    }
+
+    void tearDown()
+    {
+        m_window.reset();
+        resetDialogAnswers();
+        m_dir.reset();
+    }
+
+    // The signal query answers "no wireless" rather than asking the machine.
+    void makeWindow(const QDate& today = QDate(2026, 12, 6))
+    {
+        m_window = std::make_unique<MainWindow>();
+        m_window->setDateSource([today] { return today; });
+        widget<ZOLVA_Collector>("m_ZOLVA_Collector")->SetWifiQuery([] { return -1; });
+    }
+
+    QString path(const QString& name) const { return m_dir->dir.filePath(name); }
+
+    template <class T = QWidget>
+    T* widget(const char* name) const
+    {
+        return m_window->findChild<T*>(QLatin1String(name));
+    }
+};
