@@ -51,12 +51,12 @@ private slots:
     {
         QTest::addColumn<char>("which");
         QTest::addColumn<int>("closeAt"); // the request of the connection it closes on
-        // The receiver's requests: time channels, configuration, second repeat;
-        // the transmitter's: configuration, start, second repeat.
-        for (char which : {'R', 'T'}) {
-            for (int closeAt = 1; closeAt <= 3; ++closeAt)
-                QTest::addRow("%c, request %d", which, closeAt) << which << closeAt;
-        }
+        QTest::newRow("receiver, time channels") << 'R' << 1;
+        QTest::newRow("receiver, configuration") << 'R' << 2;
+        QTest::newRow("receiver, second repeat") << 'R' << 3;
+        QTest::newRow("transmitter, configuration") << 'T' << 1;
+        QTest::newRow("transmitter, start") << 'T' << 2;
+        QTest::newRow("transmitter, second repeat") << 'T' << 3;
     }
 
     void linkLostDuringAnAcquisitionStoresNothingOfIt()
