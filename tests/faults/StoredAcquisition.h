@@ -2,15 +2,12 @@
 
 #include "acquisition/ZOLVA_Data.h"
 
-// Acquisition `number` of `repeats` gated records with `values` gates each,
-// as the collector hands it on; every curve differs from those of other
-// numbers. The stored point has `repeats` samples whose receiver BLOBs are
-// 8 x values bytes and whose transmitter BLOBs are 8 x SendWaveSize and
-// 8 x OffWaveSize bytes.
+// Acquisition `number` of `repeats` records with `values` gates each, its
+// curves unlike those of other numbers: a stored point of `repeats` samples
+// with 8 x values receiver bytes and 8 x SendWaveSize transmitter bytes.
 struct StoredAcquisition
 {
     static constexpr int SendWaveSize = 64;
-    static constexpr int OffWaveSize = 16;
 
     static ZOLVA_Data make(int number, int repeats, int values, quint8 continueMode = 0)
     {
@@ -25,7 +22,7 @@ struct StoredAcquisition
             send.SampleSendFs = 1e5;
             send.SendWave = QVector<double>(SendWaveSize, 10.0 + number);
             send.SampleOffFs = 2e6;
-            send.OffWave = QVector<double>(OffWaveSize, 1.0);
+            send.OffWave = QVector<double>(16, 1.0);
             d.sends.append(send);
             st_RecvData_VRX2208 recv;
             recv.TYPE = 1;

@@ -1,8 +1,7 @@
 // Stores acquisitions into a project file one after another, as the field
-// program does when the operator saves, and prints the count stored so far
-// after each one that committed. The killed-while-storing test runs it and
-// kills it at a random moment; it also makes the project files that seed
-// the project-file fuzz target.
+// program does when the operator saves, and prints the count stored after
+// each commit. The killed-while-storing test kills it at a random moment; it
+// also makes the seed files of the project-file fuzz target.
 //
 //     faults_storeloop <project file> <acquisitions, 0: until killed> <repeats> <gates>
 //
@@ -22,14 +21,12 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     bool ok[3] = {};
-    const int acquisitions = args.value(2).toInt(&ok[0]);
-    const int repeats = args.value(3).toInt(&ok[1]);
-    const int gates = args.value(4).toInt(&ok[2]);
+    const int acquisitions = args.value(2).toInt(&ok[0]), repeats = args.value(3).toInt(&ok[1]),
+              gates = args.value(4).toInt(&ok[2]);
     if (args.size() != 5 || !ok[0] || !ok[1] || !ok[2] || acquisitions < 0 || repeats < 1 || gates < 1) {
         std::fprintf(stderr, "usage: faults_storeloop <project file> <acquisitions> <repeats> <gates>\n");
         return 1;
     }
-
     bool failed = false;
     DialogHook::setMessageAnswer([&failed](const DialogHook::Message& m) {
         std::fprintf(stderr, "%s\n", qUtf8Printable(m.text));

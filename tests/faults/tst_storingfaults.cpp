@@ -1,6 +1,5 @@
 #include "tests/support/StoringRig.h"
 
-#include <QElapsedTimer>
 #include <QtTest>
 
 using namespace CollectorState;
@@ -14,15 +13,13 @@ class TestStoringFaults : public QObject
 
     // Each run takes two hosts of its own.
     int nextHost = 1;
-    int hosts()
-    {
-        nextHost += 2;
-        return nextHost - 2;
-    }
+    int hosts() { return (nextHost += 2) - 2; }
 
-    static SimFieldUnit* unit(StoringRig& r, char which)
+    static void eachUnit()
     {
-        return which == 'T' ? static_cast<SimFieldUnit*>(r.units.Transmitter()) : r.units.Receiver();
+        QTest::addColumn<char>("which");
+        QTest::newRow("receiver") << 'R';
+        QTest::newRow("transmitter") << 'T';
     }
 
     // A healthy acquisition of `repeats` after the fault, saved: exactly its
@@ -37,17 +34,12 @@ class TestStoringFaults : public QObject
         if (!r.waitFor(SampleWaitSave))
             return QStringLiteral("not finished, requests ") + r.wire.join(' ');
         emit r.c.onBtnSaveOK();
-        QStringList expected{"R1001"};
-        for (int i = 0; i < repeats; ++i)
-            expected << "R1"
-                     << "T1"
-                     << "T2";
         const QList<QByteArray> kept = r.storedValues();
         if (!r.in(SampleWaitParam) || r.count("Data_Point") != points)
             return QStringLiteral("not saved as point %1").arg(points);
-        if (r.wire != expected)
+        if (r.wire.join(' ') != QStringLiteral("R1001") + QStringLiteral(" R1 T1 T2").repeated(repeats))
             return QStringLiteral("requests ") + r.wire.join(' ');
-        if (kept.mid(kept.size() - repeats) != r.values(r.upload(repeats - 1).recvs))
+        if (kept.mid(kept.size() - repeats) != r.uploadedValues(r.uploads.count() - 1))
             return QStringLiteral("other values stored");
         return r.unsound();
     }
@@ -76,10 +68,10 @@ private slots:
         QVERIFY(r.ready());
         QTRY_COMPARE_WITH_TIMEOUT(r.sql("SELECT SSID FROM Data_Project"), QStringLiteral("FieldNet"), TestTimeoutMs());
         QSignalSpy back(&r.c, &ZOLVA_Collector::deviceConnected);
-        unit(r, which)->SetCloseAfterRequests(closeAt);
+        r.unit(which)->SetCloseAfterRequests(closeAt);
         emit r.c.onBtnSampleStart();
         QVERIFY(back.wait(TestTimeoutMs()));
-        unit(r, which)->SetCloseAfterRequests(0);
+        r.unit(which)->SetCloseAfterRequests(0);
         QVERIFY(r.in(SampleWaitParam));
         QVERIFY(r.count("Data_Sample") == 0 && r.messages.isEmpty());
         QCOMPARE(healthyAcquisitionStored(r, 2, 1), QString());
@@ -103,12 +95,8 @@ private slots:
         r.wire.clear();
         QSignalSpy due(&r.units, &SimUnitPair::recordSent);
         QVERIFY(QTest::qWaitFor([&] { return due.count() >= 5; }, TestTimeoutMs()));
-
-        QList<QByteArray> expected;
-        for (int i = 0; i < stored; ++i)
-            expected += r.values(r.upload(i).recvs);
         QCOMPARE(r.uploads.count(), stored);
-        QCOMPARE(r.storedValues(), expected);
+        QCOMPARE(r.storedValues(), r.uploadedValues());
         QCOMPARE(r.unsound(), QString());
         QCOMPARE(r.wire, QStringList());
         r.c.onBtnSampleStop();
@@ -137,7 +125,7 @@ private slots:
         QVERIFY(r.waitFor(SampleWaitSave));
         QSignalSpy lost(&r.c, &ZOLVA_Collector::deviceDisconnect);
         QSignalSpy back(&r.c, &ZOLVA_Collector::deviceConnected);
-        unit(r, which)->CloseConnection();
+        r.unit(which)->CloseConnection();
         QVERIFY(lost.wait(TestTimeoutMs()));
         QVERIFY(r.in(SampleWaitSave));
 
@@ -148,37 +136,29 @@ private slots:
             emit r.c.onBtnSaveCancel();
         QVERIFY(back.wait(TestTimeoutMs()));
         QVERIFY(r.in(SampleWaitParam) && r.wire.isEmpty());
-        QCOMPARE(r.storedValues(), save ? r.values(r.upload(1).recvs) : QList<QByteArray>());
+        QCOMPARE(r.storedValues(), save ? r.uploadedValues(1) : QList<QByteArray>());
         QCOMPARE(healthyAcquisitionStored(r, 2, save ? 2 : 1), QString());
     }
 
     // The request is resent on time-out, and given up for good by the stop:
     // none of it reaches the unit once it answers again.
-    void unitThatNeverRepliesIsLeftByStop_data()
-    {
-        QTest::addColumn<char>("which");
-        QTest::addColumn<QString>("request");
-        QTest::addColumn<QString>("step");
-        QTest::newRow("receiver") << 'R' << "R1001" << SetParam_ConfigChannel;
-        QTest::newRow("transmitter") << 'T' << "T1" << SetParam_ConfigSend;
-    }
-
+    void unitThatNeverRepliesIsLeftByStop_data() { eachUnit(); }
     void unitThatNeverRepliesIsLeftByStop()
     {
         QFETCH(char, which);
-        QFETCH(QString, request);
-        QFETCH(QString, step);
+        const bool t = which == 'T';
+        const QString request = t ? QStringLiteral("T1") : QStringLiteral("R1001");
         StoringRig r(TestLoopback::StoringFaultTests, hosts());
         Communication* link =
-            which == 'T' ? static_cast<Communication*>(r.c.findChild<iLibSend*>()) : r.c.findChild<ILibRecv_VRX2208*>();
+            t ? static_cast<Communication*>(r.c.findChild<iLibSend*>()) : r.c.findChild<ILibRecv_VRX2208*>();
         link->SetTimeout(50);
         r.c.SetParamRepeat(1);
         QVERIFY(r.ready());
-        unit(r, which)->SetNoReply(true);
+        r.unit(which)->SetNoReply(true);
         emit r.c.onBtnSampleStart();
         QVERIFY(QTest::qWaitFor([&] { return r.wire.count(request) == 2; }, 2 * TestTimeoutMs()));
-        QVERIFY(r.c.isActive(step));
-        unit(r, which)->SetNoReply(false);
+        QVERIFY(r.in(t ? SetParam_ConfigSend : SetParam_ConfigChannel));
+        r.unit(which)->SetNoReply(false);
         r.c.onBtnSampleStop();
         QVERIFY(r.in(SampleWaitParam) && r.sent("R2") && r.sent("T5"));
 
@@ -194,13 +174,7 @@ private slots:
     // A refused time-channel request ends the attempt at once; a transmitter
     // that refuses is taken at its word of having started and never
     // uploads: the progress halts short of the record until the stop.
-    void refusingUnitStoresNothing_data()
-    {
-        QTest::addColumn<char>("which");
-        QTest::newRow("receiver") << 'R';
-        QTest::newRow("transmitter") << 'T';
-    }
-
+    void refusingUnitStoresNothing_data() { eachUnit(); }
     void refusingUnitStoresNothing()
     {
         QFETCH(char, which);
@@ -208,21 +182,18 @@ private slots:
         r.c.SetParamRepeat(2);
         r.c.onLoad_Param(250.0, 25);
         QVERIFY(r.ready());
-        unit(r, which)->SetReplyStatusZero(true);
-        if (which == 'R') {
+        r.unit(which)->SetReplyStatusZero(true);
+        if (which == 'R')
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("refused the time channels")));
-            emit r.c.onBtnSampleStart();
-            QVERIFY(r.sent("T5"));
-        } else {
-            emit r.c.onBtnSampleStart();
+        emit r.c.onBtnSampleStart();
+        if (which == 'T') {
             QVERIFY(QTest::qWaitFor([&] { return r.prop("Progress") == 99; }, TestTimeoutMs()));
             QVERIFY(r.in(SampleDataUpload) && r.uploads.isEmpty());
             r.c.onBtnSampleStop();
-            QVERIFY(r.sent("T5"));
         }
-        QVERIFY(r.in(SampleWaitParam));
+        QVERIFY(r.sent("T5") && r.in(SampleWaitParam));
         QVERIFY(r.count("Data_Sample") == 0 && r.messages.isEmpty());
-        unit(r, which)->SetReplyStatusZero(false);
+        r.unit(which)->SetReplyStatusZero(false);
         QCOMPARE(healthyAcquisitionStored(r, 2, 1), QString());
     }
 
@@ -239,10 +210,7 @@ private slots:
         emit r.c.onBtnSampleStart();
         QVERIFY(QTest::qWaitFor([&] { return r.uploads.count() >= 10; }, TestTimeoutMs()));
         r.c.onBtnSampleStop();
-        QList<QByteArray> towed;
-        for (int i = 0; i < r.uploads.count(); ++i)
-            towed += r.values(r.upload(i).recvs);
-        QCOMPARE(r.storedValues().mid(3), towed);
+        QCOMPARE(r.storedValues().mid(3), r.uploadedValues());
         QCOMPARE(r.unsound(), QString());
     }
 
@@ -259,8 +227,7 @@ private slots:
         r.c.onLoad_Param(25.0, 25, 1);
         QVERIFY(r.ready());
         QSignalSpy due(&r.units, &SimUnitPair::recordSent);
-        QElapsedTimer clock;
-        clock.start();
+        r.clock.restart();
         emit r.c.onBtnSampleStart();
         // Waiting on the spy keeps the event loop running; qWaitFor would
         // pause it between its looks.
@@ -268,12 +235,9 @@ private slots:
             QVERIFY(r.uploads.wait(TestTimeoutMs()));
         r.c.onBtnSampleStop();
         QVERIFY(r.in(SampleWaitParam));
-        qInfo("%d records sent, %d stored in %lld ms", 10 * due.count(), r.uploads.count(), clock.elapsed());
+        qInfo("%d records sent, %d stored in %lld ms", 10 * due.count(), r.uploads.count(), r.clock.elapsed());
 
-        QList<QByteArray> expected;
-        for (int i = 0; i < r.uploads.count(); ++i)
-            expected += r.values(r.upload(i).recvs);
-        QCOMPARE(r.storedValues(), expected);
+        QCOMPARE(r.storedValues(), r.uploadedValues());
         QCOMPARE(r.count("Data_Point"), r.uploads.count());
         QCOMPARE(r.unsound(), QString());
         QVERIFY(r.messages.isEmpty());

@@ -62,206 +62,180 @@ class tst_Mapper : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup() { orm::Database::dropAll(); }
-    void everyMemberKindRoundTripsBound();
-    void columnListsTouchOnlyTheirColumns();
-    void rowsAsTheFileHoldsThem();
-    void childrenFromADamagedIndexFailTheFetch();
-    void eachThreadHasItsOwnConnectionUntilDropped();
-
-private:
     QTemporaryDir m_dir;
-};
 
-void tst_Mapper::init()
-{
-    orm::ConnectionSettings settings;
-    settings.databaseName = m_dir.filePath(QStringLiteral("rows.db"));
-    QFile::remove(settings.databaseName);
-    orm::Database::setSettings(settings);
-    QVERIFY(orm::createTable<Shelf>().isOk());
-    QVERIFY(orm::createTable<Book>().isOk());
-}
+private slots:
+    void cleanup() { orm::Database::dropAll(); }
 
-void tst_Mapper::everyMemberKindRoundTripsBound()
-{
-    Shelf shelf;
-    QVERIFY(orm::insert(shelf).isOk());
-    QCOMPARE(shelf.ID, 1);
-    Book book;
-    book.ShelfID = std::make_shared<Shelf>(shelf);
-    book.Title = 2.25;
-    book.Pages = 300;
-    book.Stamp = Q_INT64_C(1700000000123);
-    book.Text = QStringLiteral("线 7 O'Brien \"x\"; DROP TABLE Book; --");
-    book.Blob = QByteArray("\x00\x01\xff", 3);
-    QVERIFY(orm::insert(book).isOk());
-    Book second;
-    QVERIFY(orm::insert(second).isOk());
-    QCOMPARE(second.ID, 2);
-
-    QVector<std::shared_ptr<Book>> found;
-    QVERIFY(orm::fetchByQuery(orm::Query{QStringLiteral("WHERE Text = ?"), {book.Text}}, found).isOk());
-    QCOMPARE(found.size(), 1);
-    Book& back = *found.first();
-    QCOMPARE((QVariantList{back.ID, back.Title, back.Pages, back.Stamp, back.Text, back.Blob, back.ShelfID->ID}),
-             (QVariantList{1, 2.25, 300, Q_INT64_C(1700000000123), book.Text, book.Blob, 1}));
-
-    back.ShelfID.reset();
-    QVERIFY(orm::update(back, {QStringLiteral("ShelfID")}).isOk());
-    QVERIFY(orm::fetchById(book).isOk());
-    QVERIFY(!book.ShelfID);
-    QVERIFY(orm::execute(QStringLiteral("UPDATE Book SET Text = ? WHERE ID = ?"), {back.Text + back.Text, 1}).isOk());
-    QVERIFY(orm::fetchById(book, {QStringLiteral("Text")}).isOk());
-    QCOMPARE(book.Text, back.Text + back.Text);
-}
-
-void tst_Mapper::columnListsTouchOnlyTheirColumns()
-{
-    Book book;
-    book.Title = 5.0;
-    QVERIFY(orm::insert(book).isOk());
-    book.Title = 6.0;
-    book.Pages = 60;
-    QVERIFY(orm::update(book, {QStringLiteral("Pages")}).isOk());
-
-    Book partial;
-    partial.ID = book.ID;
-    partial.Text = QStringLiteral("untouched");
-    QVERIFY(orm::fetchById(partial, {QStringLiteral("Title"), QStringLiteral("Pages")}).isOk());
-    QCOMPARE(partial.Title, 5.0);
-    QCOMPARE(partial.Pages, 60);
-    QCOMPARE(partial.Text, QStringLiteral("untouched"));
-    QCOMPARE(orm::columnsExcept<Book>({QStringLiteral("Blob"), QStringLiteral("ShelfID")}),
-             (QStringList{"ID", "Title", "Pages", "Stamp", "Text"}));
-
-    // Names outside the registration are refused, never pasted into SQL;
-    // relations own no column.
-    QVERIFY(orm::fetchById(partial, {QStringLiteral("Pages; DROP TABLE Book")}).isFailed());
-    QVERIFY(orm::update(book, {QStringLiteral("list_Book")}).isFailed());
-    // A whole-row write is never implied: a light object would wipe its BLOBs.
-    QVERIFY(orm::update(book, {}).isFailed());
-    QCOMPARE(orm::ClassDef<Shelf>::instance().columns().size(), 2);
-    QVector<std::shared_ptr<Book>> none;
-    QVERIFY(orm::fetchByQuery(orm::Query{QStringLiteral("WHERE Nowhere = ?"), {1}}, none).isFailed());
-}
-
-void tst_Mapper::rowsAsTheFileHoldsThem()
-{
-    // NULL columns read as defaults, extra columns are ignored.
-    QVERIFY(orm::execute(QStringLiteral("ALTER TABLE Book ADD COLUMN Extra TEXT")).isOk());
-    QVERIFY(orm::execute(QStringLiteral("INSERT INTO Book (ID, Extra) VALUES (9, 'x')")).isOk());
-    Book book;
-    book.ID = 9;
-    book.Pages = 99;
-    book.Text = QStringLiteral("old");
-    book.ShelfID = std::make_shared<Shelf>();
-    QVERIFY(orm::fetchById(book).isOk());
-    QCOMPARE((QVariantList{book.Title, book.Pages, book.Text, book.Blob}),
-             (QVariantList{0.0, 0, QString(), QByteArray()}));
-    QVERIFY(!book.ShelfID);
-    Book fresh;
-    QVERIFY(orm::insert(fresh).isOk());
-    QCOMPARE(fresh.ID, 10);
-
-    // A missing row is told apart from an error.
-    book.ID = 42;
-    QCOMPARE(orm::fetchById(book).kind(), Status::NoSuchRow);
-    QCOMPARE(orm::update(book, {QStringLiteral("Pages")}).kind(), Status::NoSuchRow);
-    QVERIFY(orm::execute(QStringLiteral("DROP TABLE Book")).isOk());
-    const Status failed = orm::fetchById(book);
-    QCOMPARE(failed.kind(), Status::Failed);
-    QVERIFY(failed.error().databaseText().contains(QStringLiteral("no such table")));
-    const orm::ConnectionSettings settings = orm::Database::settings();
-    orm::Database::dropAll();
-    QFile junk(settings.databaseName);
-    QVERIFY(junk.open(QIODevice::WriteOnly));
-    junk.write(QByteArray(4096, 'x'));
-    junk.close();
-    orm::Database::setSettings(settings);
-    const Status notDatabase = orm::createTable<Book>();
-    QCOMPARE(notDatabase.kind(), Status::Failed);
-    QVERIFY(notDatabase.error().databaseText().contains(QStringLiteral("not a database")));
-}
-
-// An index entry whose key was overwritten, 3 by 48, among the entries of
-// key 3: the search for shelf 3 lands on it and SQLite hands out its row.
-void tst_Mapper::childrenFromADamagedIndexFailTheFetch()
-{
-    QVector<std::shared_ptr<Shelf>> shelves;
-    for (int shelf = 1; shelf <= 6; ++shelf) {
-        shelves.append(std::make_shared<Shelf>());
-        QVERIFY(orm::insert(*shelves.last()).isOk());
+    void init()
+    {
+        orm::ConnectionSettings settings;
+        settings.databaseName = m_dir.filePath(QStringLiteral("rows.db"));
+        QFile::remove(settings.databaseName);
+        orm::Database::setSettings(settings);
+        QVERIFY(orm::createTable<Shelf>().isOk());
+        QVERIFY(orm::createTable<Book>().isOk());
     }
-    for (int shelf : {1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 5, 6}) {
+
+    void everyMemberKindRoundTripsBound()
+    {
+        Shelf shelf;
+        QVERIFY(orm::insert(shelf).isOk());
+        QCOMPARE(shelf.ID, 1);
         Book book;
-        book.ShelfID = shelves.at(shelf - 1);
+        book.ShelfID = std::make_shared<Shelf>(shelf);
+        book.Title = 2.25;
+        book.Pages = 300;
+        book.Stamp = Q_INT64_C(1700000000123);
+        book.Text = QStringLiteral("线 7 O'Brien \"x\"; DROP TABLE Book; --");
+        book.Blob = QByteArray("\x00\x01\xff", 3);
         QVERIFY(orm::insert(book).isOk());
+
+        QVector<std::shared_ptr<Book>> found;
+        QVERIFY(orm::fetchByQuery(orm::Query{QStringLiteral("WHERE Text = ?"), {book.Text}}, found).isOk());
+        QCOMPARE(found.size(), 1);
+        Book& back = *found.first();
+        QCOMPARE((QVariantList{back.ID, back.Title, back.Pages, back.Stamp, back.Text, back.Blob, back.ShelfID->ID}),
+                 (QVariantList{1, 2.25, 300, Q_INT64_C(1700000000123), book.Text, book.Blob, 1}));
+
+        back.ShelfID.reset();
+        QVERIFY(orm::update(back, {QStringLiteral("ShelfID")}).isOk());
+        QVERIFY(orm::fetchById(book).isOk());
+        QVERIFY(!book.ShelfID);
+        QVERIFY(
+            orm::execute(QStringLiteral("UPDATE Book SET Text = ? WHERE ID = ?"), {back.Text + back.Text, 1}).isOk());
+        QVERIFY(orm::fetchById(book, {QStringLiteral("Text")}).isOk());
+        QCOMPARE(book.Text, back.Text + back.Text);
     }
-    QVERIFY(orm::execute(QStringLiteral("CREATE INDEX IDX_Book_ShelfID ON Book (ShelfID)")).isOk());
-    QSqlQuery q(orm::Database::connection());
-    QVERIFY(q.exec(QStringLiteral("SELECT rootpage, (SELECT page_size FROM pragma_page_size) FROM sqlite_master "
-                                  "WHERE name = 'IDX_Book_ShelfID'"))
-            && q.next());
-    const qint64 page = (q.value(0).toLongLong() - 1) * q.value(1).toLongLong();
-    const int pageSize = q.value(1).toInt();
-    q.finish();
-    const orm::ConnectionSettings settings = orm::Database::settings();
-    orm::Database::dropAll();
 
-    QFile file(settings.databaseName);
-    QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(page));
-    // The entry (key 3, row 7): record header 3, two one-byte integers.
-    const int entry = file.read(pageSize).indexOf(QByteArray("\x03\x01\x01\x03\x07", 5));
-    QVERIFY(entry > 0 && file.seek(page + entry + 3) && file.write("\x30", 1) == 1);
-    file.close();
+    void columnListsTouchOnlyTheirColumns()
+    {
+        Book book;
+        book.Title = 5.0;
+        QVERIFY(orm::insert(book).isOk());
+        book.Title = 6.0;
+        book.Pages = 60;
+        QVERIFY(orm::update(book, {QStringLiteral("Pages")}).isOk());
 
-    orm::Database::setSettings(settings);
-    const Status status = orm::fetchChildren(shelves, &Shelf::list_Book);
-    QVERIFY(status.isFailed());
-    QVERIFY(status.error().text().contains(QStringLiteral("Shelf 48")));
-}
+        Book partial;
+        partial.ID = book.ID;
+        partial.Text = QStringLiteral("untouched");
+        QVERIFY(orm::fetchById(partial, {QStringLiteral("Title"), QStringLiteral("Pages")}).isOk());
+        QCOMPARE(partial.Title, 5.0);
+        QCOMPARE(partial.Pages, 60);
+        QCOMPARE(partial.Text, QStringLiteral("untouched"));
+        QCOMPARE(orm::columnsExcept<Book>({QStringLiteral("Blob"), QStringLiteral("ShelfID")}),
+                 (QStringList{"ID", "Title", "Pages", "Stamp", "Text"}));
 
-void tst_Mapper::eachThreadHasItsOwnConnectionUntilDropped()
-{
-    Shelf shelf;
-    shelf.Label = QStringLiteral("main");
-    QVERIFY(orm::insert(shelf).isOk());
-    const QString mine = orm::Database::connection().connectionName();
-    QCOMPARE(orm::Database::connection().connectionName(), mine);
-    QString theirs;
-    Shelf read;
-    read.ID = 1;
-    Status readStatus = Status::failed(QStringLiteral("not run"));
-    std::unique_ptr<QThread> thread(QThread::create([&] {
-        theirs = orm::Database::connection().connectionName();
-        readStatus = orm::fetchById(read);
-    }));
-    thread->start();
-    QVERIFY(thread->wait(TestTimeoutMs()));
-    QVERIFY(readStatus.isOk());
-    QVERIFY(!theirs.isEmpty() && theirs != mine);
-    QCOMPARE(read.Label, QStringLiteral("main"));
+        // Names outside the registration are refused, never pasted into SQL;
+        // relations own no column.
+        QVERIFY(orm::fetchById(partial, {QStringLiteral("Pages; DROP TABLE Book")}).isFailed());
+        QVERIFY(orm::update(book, {QStringLiteral("list_Book")}).isFailed());
+        // A whole-row write is never implied: a light object would wipe its BLOBs.
+        QVERIFY(orm::update(book, {}).isFailed());
+        QVector<std::shared_ptr<Book>> none;
+        QVERIFY(orm::fetchByQuery(orm::Query{QStringLiteral("WHERE Nowhere = ?"), {1}}, none).isFailed());
+    }
 
-    orm::Database::dropAll();
-    QVERIFY(!QSqlDatabase::connectionNames().contains(mine));
-    QVERIFY(!QSqlDatabase::connectionNames().contains(theirs));
-    // Nothing reopens the dropped file behind the caller's back.
-    Status closed;
-    QVERIFY(!orm::Database::connection(&closed).isValid());
-    QVERIFY(closed.isFailed());
-    QVERIFY(orm::fetchById(read).isFailed());
-    QCOMPARE(QSqlDatabase::connectionNames().size(), 0);
-    // The next call opens a fresh connection on the new settings.
-    orm::ConnectionSettings settings;
-    settings.databaseName = m_dir.filePath(QStringLiteral("other.db"));
-    orm::Database::setSettings(settings);
-    QCOMPARE(orm::Database::connection().databaseName(), settings.databaseName);
-    QVERIFY(orm::Database::connection().isOpen());
-    QVERIFY(orm::Database::connection().connectionName() != mine);
-}
+    void rowsAsTheFileHoldsThem()
+    {
+        // NULL columns read as defaults, extra columns are ignored.
+        QVERIFY(orm::execute(QStringLiteral("ALTER TABLE Book ADD COLUMN Extra TEXT")).isOk());
+        QVERIFY(orm::execute(QStringLiteral("INSERT INTO Book (ID, Extra) VALUES (9, 'x')")).isOk());
+        Book book;
+        book.ID = 9;
+        book.Pages = 99;
+        book.Text = QStringLiteral("old");
+        book.ShelfID = std::make_shared<Shelf>();
+        QVERIFY(orm::fetchById(book).isOk());
+        QCOMPARE((QVariantList{book.Title, book.Pages, book.Text, book.Blob}),
+                 (QVariantList{0.0, 0, QString(), QByteArray()}));
+        QVERIFY(!book.ShelfID);
+        Book fresh;
+        QVERIFY(orm::insert(fresh).isOk());
+        QCOMPARE(fresh.ID, 10);
+
+        // A missing row is told apart from an error.
+        book.ID = 42;
+        QCOMPARE(orm::fetchById(book).kind(), Status::NoSuchRow);
+        QCOMPARE(orm::update(book, {QStringLiteral("Pages")}).kind(), Status::NoSuchRow);
+        QVERIFY(orm::execute(QStringLiteral("DROP TABLE Book")).isOk());
+        const Status failed = orm::fetchById(book);
+        QCOMPARE(failed.kind(), Status::Failed);
+        QVERIFY(failed.error().databaseText().contains(QStringLiteral("no such table")));
+    }
+
+    // An index entry whose key was overwritten, 3 by 48, among the entries of
+    // key 3: the search for shelf 3 lands on it and SQLite hands out its row.
+    void childrenFromADamagedIndexFailTheFetch()
+    {
+        QVector<std::shared_ptr<Shelf>> shelves;
+        for (int shelf = 1; shelf <= 6; ++shelf) {
+            shelves.append(std::make_shared<Shelf>());
+            QVERIFY(orm::insert(*shelves.last()).isOk());
+        }
+        for (int shelf : {1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 5, 6}) {
+            Book book;
+            book.ShelfID = shelves.at(shelf - 1);
+            QVERIFY(orm::insert(book).isOk());
+        }
+        QVERIFY(orm::execute(QStringLiteral("CREATE INDEX IDX_Book_ShelfID ON Book (ShelfID)")).isOk());
+        QSqlQuery q(orm::Database::connection());
+        QVERIFY(q.exec(QStringLiteral("SELECT rootpage, (SELECT page_size FROM pragma_page_size) FROM sqlite_master "
+                                      "WHERE name = 'IDX_Book_ShelfID'"))
+                && q.next());
+        const qint64 page = (q.value(0).toLongLong() - 1) * q.value(1).toLongLong();
+        const int pageSize = q.value(1).toInt();
+        q.finish();
+        const orm::ConnectionSettings settings = orm::Database::settings();
+        orm::Database::dropAll();
+
+        QFile file(settings.databaseName);
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(page));
+        // The entry (key 3, row 7): record header 3, two one-byte integers.
+        const int entry = file.read(pageSize).indexOf(QByteArray("\x03\x01\x01\x03\x07", 5));
+        QVERIFY(entry > 0 && file.seek(page + entry + 3) && file.write("\x30", 1) == 1);
+        file.close();
+
+        orm::Database::setSettings(settings);
+        const Status status = orm::fetchChildren(shelves, &Shelf::list_Book);
+        QVERIFY(status.isFailed());
+        QVERIFY(status.error().text().contains(QStringLiteral("Shelf 48")));
+    }
+
+    void eachThreadHasItsOwnConnectionUntilDropped()
+    {
+        Shelf shelf;
+        shelf.Label = QStringLiteral("main");
+        QVERIFY(orm::insert(shelf).isOk());
+        const QString mine = orm::Database::connection().connectionName();
+        QString theirs;
+        Shelf read;
+        read.ID = 1;
+        Status readStatus = Status::failed(QStringLiteral("not run"));
+        std::unique_ptr<QThread> thread(QThread::create([&] {
+            theirs = orm::Database::connection().connectionName();
+            readStatus = orm::fetchById(read);
+        }));
+        thread->start();
+        QVERIFY(thread->wait(TestTimeoutMs()));
+        QVERIFY(readStatus.isOk() && read.Label == shelf.Label);
+        QVERIFY(!theirs.isEmpty() && theirs != mine && orm::Database::connection().connectionName() == mine);
+
+        // Nothing reopens the dropped file behind the caller's back; the next
+        // call after new settings opens a fresh connection on them.
+        orm::Database::dropAll();
+        Status closed;
+        QVERIFY(!orm::Database::connection(&closed).isValid() && closed.isFailed());
+        QVERIFY(orm::fetchById(read).isFailed());
+        QCOMPARE(QSqlDatabase::connectionNames(), QStringList());
+        orm::ConnectionSettings settings;
+        settings.databaseName = m_dir.filePath(QStringLiteral("other.db"));
+        orm::Database::setSettings(settings);
+        QCOMPARE(orm::Database::connection().databaseName(), settings.databaseName);
+        QVERIFY(orm::Database::connection().isOpen() && orm::Database::connection().connectionName() != mine);
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_Mapper)
 #include "tst_mapper.moc"

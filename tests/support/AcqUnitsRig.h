@@ -13,11 +13,11 @@
 #include <QState>
 #include <QTest>
 
-// The acquisition rig: a collector wired to a simulated transmitter and
-// receiver on two consecutive hosts of the test file's loopback block. The wire journal names every request
-// as the units received it: "T1" is transmitter command 1, "R1001" the
-// receiver's time-channel request. With the Quiet time scale the units never
-// finish a record during a test, and the test feeds records itself.
+// A collector wired to a simulated transmitter and receiver on two
+// consecutive hosts of the test file's block. The wire journal names each
+// request as the units received it: "T1" is transmitter command 1, "R1001"
+// the receiver's time-channel request. With the Quiet time scale the units
+// never finish a record during a test, and the test feeds records itself.
 struct AcqUnitsRig
 {
     static constexpr double Quiet = 1e3;
@@ -34,8 +34,8 @@ struct AcqUnitsRig
     // The transmitter on host, the receiver on host + 1.
     AcqUnitsRig(TestLoopback::Block block, int host, double timeScale = 0.01)
     {
-        const QString transmitter = TestLoopback::Address(block, host);
-        const QString receiver = TestLoopback::Address(block, host + 1);
+        const QString transmitter = TestLoopback::Address(block, host),
+                      receiver = TestLoopback::Address(block, host + 1);
         units.SetTimeScale(timeScale);
         listening = units.Listen(QHostAddress(transmitter), QHostAddress(receiver));
         c.setProperty("DeviceIP_Send", transmitter);

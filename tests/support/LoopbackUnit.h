@@ -9,16 +9,15 @@
 
 #include <type_traits>
 
-// The link rig: a unit link (a ComDevice or a Communication) and the
-// simulated unit it talks to, on the given host of the test file's loopback
-// block, port 12345.
+// A unit link (a ComDevice or a Communication) and the simulated unit it
+// talks to, on the given host of the test file's block, port 12345.
 template <typename Link>
 struct LoopbackUnit
 {
     LoopbackUnit(TestLoopback::Block block, int host)
         : address(TestLoopback::Address(block, host))
+        , listening(unit.Listen(address))
     {
-        listening = unit.Listen(address);
     }
 
     // True once both ends have seen the connection. The link never goes to
@@ -43,7 +42,7 @@ struct LoopbackUnit
     }
 
     QHostAddress address;
-    bool listening = false;
     SimFrameServer unit;
+    bool listening = false;
     Link link;
 };

@@ -9,15 +9,13 @@
 #include "tools/simunits/SimWaveforms.h"
 
 #include <QDir>
-#include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
 // The acquisition rig with a data model storing into a fresh project file,
-// wired to the collector as the main window wires them. The wireless tool
-// is a fake that names the network "FieldNet"; the messages the model shows
-// are collected instead of waiting for a person.
+// wired as the main window wires them. The wireless tool is a fake naming
+// the network "FieldNet"; the model's messages are collected.
 struct StoringRig : AcqUnitsRig
 {
     QTemporaryDir dir;
@@ -29,7 +27,13 @@ struct StoringRig : AcqUnitsRig
         : AcqUnitsRig(block, host, timeScale)
     {
         DialogHook::setMessageAnswer([this](const DialogHook::Message& m) { messages.append(m.text); });
-        model.setWifiNameQuery(new WifiName(fakeWirelessTool(), dir.filePath(QStringLiteral("net"))));
+        QDir(dir.path()).mkpath(QStringLiteral("net/wlan0/phy80211"));
+        QFile tool(dir.filePath(QStringLiteral("iw")));
+        if (tool.open(QIODevice::WriteOnly))
+            tool.write("#!/bin/sh\nprintf 'Connected to 00:11:22:33:44:55 (on wlan0)\\n\\tSSID: FieldNet\\n'\n");
+        tool.close();
+        tool.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        model.setWifiNameQuery(new WifiName(tool.fileName(), dir.filePath(QStringLiteral("net"))));
         QObject::connect(&c, SIGNAL(dataUpload(ZOLVA_Data)), &model, SLOT(dataUpload(ZOLVA_Data)));
         QObject::connect(&c, SIGNAL(dataSave(bool)), &model, SLOT(dataSave(bool)));
         QObject::connect(&c, SIGNAL(deviceConnected()), &model, SLOT(setWifiName()));
@@ -44,6 +48,10 @@ struct StoringRig : AcqUnitsRig
     }
 
     bool ready() { return opened && online(); }
+    SimFieldUnit* unit(char which)
+    {
+        return which == 'T' ? static_cast<SimFieldUnit*>(units.Transmitter()) : units.Receiver();
+    }
 
     // The first value of each row, joined by '|'.
     static QString sql(const QString& text)
@@ -80,36 +88,23 @@ struct StoringRig : AcqUnitsRig
                        .arg(sizes));
     }
 
-    // The stored receiver values, sample by sample, against those of records.
+    // The stored receiver values, sample by sample, against those of the
+    // uploads from `first` on.
     static QList<QByteArray> storedValues()
     {
         QSqlQuery q(orm::Database::connection());
         QList<QByteArray> blobs;
-        if (q.exec(QStringLiteral("SELECT DATA_RECV FROM Data_Sample ORDER BY ID"))) {
-            while (q.next())
-                blobs.append(q.value(0).toByteArray());
-        }
+        for (q.exec(QStringLiteral("SELECT DATA_RECV FROM Data_Sample ORDER BY ID")); q.next();)
+            blobs.append(q.value(0).toByteArray());
         return blobs;
     }
-    static QList<QByteArray> values(const QList<st_RecvData_VRX2208>& records)
+    QList<QByteArray> uploadedValues(int first = 0) const
     {
         QList<QByteArray> blobs;
-        for (const st_RecvData_VRX2208& record : records)
-            blobs.append(vectorToBlob(record.values));
-        return blobs;
-    }
-
-private:
-    // wlan0 is a wireless interface, and the tool reports it on "FieldNet".
-    QString fakeWirelessTool() const
-    {
-        QDir(dir.path()).mkpath(QStringLiteral("net/wlan0/phy80211"));
-        QFile tool(dir.filePath(QStringLiteral("iw")));
-        if (tool.open(QIODevice::WriteOnly)) {
-            tool.write("#!/bin/sh\nprintf 'Connected to 00:11:22:33:44:55 (on wlan0)\\n\\tSSID: FieldNet\\n'\n");
-            tool.close();
-            tool.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        for (int i = first; i < uploads.count(); ++i) {
+            for (const st_RecvData_VRX2208& record : upload(i).recvs)
+                blobs.append(vectorToBlob(record.values));
         }
-        return tool.fileName();
+        return blobs;
     }
 };

@@ -1,15 +1,9 @@
 #include "tests/support/TestEnvironment.h"
 
-#include <QtGlobal>
-
-namespace TestLoopback {
-
-QString Address(Block block, int host)
+QString TestLoopback::Address(Block block, int host)
 {
     Q_ASSERT(host >= 1 && host <= 254);
     return QStringLiteral("127.0.%1.%2").arg(int(block)).arg(host);
-}
-
 }
 
 int TestTimeoutMs()
