@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include <climits>
+#include <tuple>
 
 using namespace CollectorState;
 
@@ -142,46 +143,29 @@ private slots:
         QCOMPARE(r.prop("Progress"), INT_MAX);
     }
 
-    void refusedTimeChannelsStopBothUnits()
+    // Unusable parameters send nothing; a refused time-channel table stops both units.
+    void unusableParametersOrRefusedChannelsStartNothing()
     {
         AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 9);
         QVERIFY(r.online());
+        using Params = std::tuple<double, int, int>; // frequency, periods, repeats
+        for (const auto& [fs, period, repeat] :
+             {Params{0.0, 25, 2}, Params{qInf(), 25, 2}, Params{25.0, 0, 2}, Params{25.0, 25, 0}}) {
+            r.c.onLoad_Param(fs, period);
+            r.c.SetParamRepeat(repeat);
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Acquisition not started")));
+            emit r.c.onBtnSampleStart();
+            QCOMPARE(r.prop("SampleStatus"), int(ZOLVA_Collector::IDLE));
+        }
+        r.c.onLoad_Param(25.0, 25);
+        r.c.SetParamRepeat(1);
         r.units.Receiver()->SetReplyStatusZero(true);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("refused the time channels")));
         emit r.c.onBtnSampleStart();
         QVERIFY(r.sent("R2") && r.sent("T5"));
         QCOMPARE(r.wire.size(), 3);
-        QVERIFY(r.in(SampleWaitParam) && r.prop("SampleStatus") == ZOLVA_Collector::IDLE);
-    }
-
-    void unusableParametersSendNothing_data()
-    {
-        QTest::addColumn<double>("fs");
-        QTest::addColumn<int>("period");
-        QTest::addColumn<int>("repeat");
-        QTest::newRow("zero frequency") << 0.0 << 25 << 2;
-        QTest::newRow("infinite frequency") << qInf() << 25 << 2;
-        QTest::newRow("no periods") << 25.0 << 0 << 2;
-        QTest::newRow("no repeats") << 25.0 << 25 << 0;
-    }
-
-    void unusableParametersSendNothing()
-    {
-        QFETCH(double, fs);
-        QFETCH(int, period);
-        QFETCH(int, repeat);
-        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 11);
-        QVERIFY(r.online());
-        r.c.onLoad_Param(fs, period);
-        r.c.SetParamRepeat(repeat);
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Acquisition not started")));
-        emit r.c.onBtnSampleStart();
-        QCOMPARE(r.prop("SampleStatus"), int(ZOLVA_Collector::IDLE));
-        r.c.onLoad_Param(25.0, 25);
-        r.c.SetParamRepeat(1);
-        emit r.c.onBtnSampleStart();
-        QVERIFY(r.sent("R1001"));
         QCOMPARE(r.wire.first(), QStringLiteral("R1001"));
+        QVERIFY(r.in(SampleWaitParam) && r.prop("SampleStatus") == ZOLVA_Collector::IDLE);
     }
 
     // Records in flight when the operator stopped arrive while waiting or,
