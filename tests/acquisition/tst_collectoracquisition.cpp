@@ -35,6 +35,7 @@ private slots:
         r.c.setProperty("SampleMode", int(selfCheck));
         r.c.SetParamRepeat(3);
         r.c.onLoad_Param(12.5, 10);
+        QSignalSpy done(&r.c, &ZOLVA_Collector::repeatsDone);
         QVERIFY(r.online());
         emit r.c.onBtnSampleStart();
         QVERIFY(r.waitFor(SampleWaitSave));
@@ -52,7 +53,7 @@ private slots:
         const st_TEMSendInfo info = r.units.Transmitter()->Config();
         QVERIFY(info.ParamFs == 12.5f && info.ParamPeriod == 10 && info.ContinueMode == 0);
 
-        QCOMPARE(r.uploads.count(), 3);
+        QVERIFY(r.uploads.count() == 3 && done.count() == 1);
         for (int i = 0; i < 3; ++i) {
             const ZOLVA_Data data = r.upload(i);
             QVERIFY(data.sends.size() == i + 1 && data.recvs.size() == i + 1);
@@ -70,43 +71,35 @@ private slots:
         r.c.SetParamRepeat(1);
         emit r.c.onBtnSampleStart();
         QVERIFY(r.waitFor(SampleWaitSave));
-        QCOMPARE(r.upload(3).sends.size(), 1);
+        QVERIFY(r.upload(3).sends.size() == 1 && done.count() == 2);
         emit r.c.onBtnSaveCancel();
         QCOMPARE(r.saves, (QList<QVariantList>{{true}, {false}, {false}}));
         QVERIFY(r.prop("SampleStatus") == ZOLVA_Collector::IDLE && r.prop("Progress") == 0);
     }
 
-    void continuousStoresEachRecordUntilStop()
+    // Each newest pair is an acquisition of its own, stored at once, from the
+    // very first record on, not only once as many as asked have come.
+    void continuousStoresEachNewestPairUntilStop()
     {
-        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 3);
-        r.c.onLoad_Param(25.0, 25, 1);
-        QVERIFY(r.online());
-        r.saves.clear();
-        emit r.c.onBtnSampleStart();
-        QTRY_VERIFY_WITH_TIMEOUT(r.uploads.count() >= 3, TestTimeoutMs());
-        QVERIFY(r.in(SampleDataUpload) && r.prop("ProgressMax") == 1000);
-        QVERIFY(r.units.Transmitter()->Config().ContinueMode == 1 && r.units.Receiver()->Param().ContinueMode == 1);
-        for (int i = 0; i < 3; ++i) {
-            QVERIFY(r.upload(i).sends.size() == 1 && r.upload(i).ContinueMode == 1);
-            QCOMPARE(r.saves.at(i), QVariantList{true});
-        }
-        r.c.onBtnSampleStop();
-        QVERIFY(r.in(SampleWaitParam));
-        QVERIFY(r.sent("R2") && r.sent("T5"));
-    }
-
-    // From the very first record on, not only once as many as asked have come.
-    void continuousMakesEachNewestPairAnAcquisition()
-    {
-        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 5, AcqUnitsRig::Quiet);
+        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 3, AcqUnitsRig::Quiet);
         r.c.SetParamRepeat(3);
         r.c.onLoad_Param(25.0, 25, 1);
         QVERIFY(r.online() && r.started());
+        QVERIFY(r.units.Transmitter()->Config().ContinueMode == 1 && r.units.Receiver()->Param().ContinueMode == 1);
         QSignalSpy repeat(&r.c, &ZOLVA_Collector::onParamRepeatChanged);
+        r.saves.clear();
         r.feed({1, 2}, {2});
-        QCOMPARE(r.uploads.count(), 1);
-        QVERIFY(r.upload(0).sends.size() == 1 && r.upload(0).sends.first().SendFs == 2.0);
         QVERIFY(r.upload(0).ParamRepeat == 1 && r.prop("ParamRepeat") == 1 && repeat.count() == 1);
+        r.feed({3}, {3});
+        QCOMPARE(r.saves, (QList<QVariantList>{{true}, {true}}));
+        QCOMPARE(r.uploads.count(), 2);
+        for (int i = 0; i < 2; ++i)
+            QVERIFY(r.upload(i).sends.size() == 1 && r.upload(i).sends.first().SendFs == 2.0 + i
+                    && r.upload(i).ContinueMode == 1);
+        QVERIFY(r.in(SampleDataUpload) && r.prop("ProgressMax") == 1000);
+        r.c.onBtnSampleStop();
+        QVERIFY(r.in(SampleWaitParam));
+        QVERIFY(r.sent("R2") && r.sent("T5"));
     }
 
     void progressStopsShortOfTheRecordAndOfTheIntRange()

@@ -38,13 +38,6 @@ public:
         return known && QTest::qWaitFor([&] { return in(initial); }, TestTimeoutMs());
     }
     bool in(const char* state) const { return isActive(QString::fromLatin1(state)); }
-    // Posts the event User + offset; true when the machine is then in state.
-    bool post(int offset, const char* state)
-    {
-        onStateEvent(new QEvent(QEvent::Type(QEvent::User + offset)));
-        QCoreApplication::processEvents();
-        return in(state);
-    }
 
 signals:
     void go();
@@ -55,7 +48,6 @@ private:
     Q_INVOKABLE void leaveP() { journal << QStringLiteral("-P"); }
     Q_INVOKABLE void enterA() { journal << QStringLiteral("+A"); }
     Q_INVOKABLE void leaveA() { journal << QStringLiteral("-A"); }
-    Q_INVOKABLE bool second(QEvent* e) { return e->type() == QEvent::User + 1; }
 };
 
 }
@@ -93,19 +85,6 @@ private slots:
         emit m.go();
         QTRY_VERIFY_WITH_TIMEOUT(m.in("B"), TestTimeoutMs());
         QCOMPARE(journal, (QStringList{"+P", "func+A", "+A", "func-A", "-A", "-P"}));
-    }
-
-    // A guard that does not resolve never fires; the others decide on every event.
-    void guardsDecideOnEveryEvent()
-    {
-        Machine m{"S", "ByFunc", "ByMethod", "Never"};
-        QVERIFY(m.addMethodTransition(QStringLiteral("S"), QStringLiteral("Never"), &m,
-                                      QStringLiteral("noSuchGuard(QEvent*)")));
-        QVERIFY(m.addMethodTransition(QStringLiteral("S"), QStringLiteral("ByMethod"), &m,
-                                      QStringLiteral("second(QEvent*)")));
-        QVERIFY(m.addGuardTransition(QStringLiteral("ByMethod"), QStringLiteral("ByFunc"), isUserEvent));
-        QVERIFY(m.start("S"));
-        QVERIFY(m.post(0, "S") && m.post(1, "ByMethod") && m.post(1, "ByMethod") && m.post(0, "ByFunc"));
     }
 
     void timeoutFiresOnlyAfterAFullStay()
