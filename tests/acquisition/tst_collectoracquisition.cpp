@@ -102,7 +102,7 @@ private slots:
         QVERIFY(r.sent("R2") && r.sent("T5"));
     }
 
-    void progressStopsShortOfTheRecordAndOfTheIntRange()
+    void progressStaysInRangeOnTheStartingParameters()
     {
         AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 7, AcqUnitsRig::Quiet);
         // Records shorter than 1 ms count as 1 ms: the bar never runs below 0.
@@ -124,6 +124,10 @@ private slots:
         r.c.SetParamRepeat(3);
         QVERIFY(r.started());
         QCOMPARE(r.prop("ProgressMax"), INT_MAX);
+        // The fields stay editable while sampling; the acquisition keeps the
+        // parameters it started with for all its repeats.
+        r.c.SetParamRepeat(0);
+        r.c.onLoad_Param(50.0, 3);
         QSignalSpy collecting(r.state(SampleDataUpload), &QState::entered);
         for (int record = 1; record <= 2; ++record) {
             r.feed({1}, {1});
@@ -134,6 +138,11 @@ private slots:
         QCOMPARE(r.prop("Progress"), 1999980200);
         r.feed({3}, {3});
         QCOMPARE(r.prop("Progress"), INT_MAX);
+        QVERIFY(r.waitFor(SampleWaitSave) && r.uploads.count() == 3);
+        const ZOLVA_Data last = r.upload(2);
+        QVERIFY(last.ParamRepeat == 3 && last.ParamFs == 0.1f && last.ParamPeriod == 99999 && last.sends.size() == 3);
+        QVERIFY(r.units.Transmitter()->Config().ParamFs == 0.1f && r.units.Receiver()->Param().ParamPeriod == 99999);
+        QCOMPARE(r.prop("ProgressMax"), INT_MAX);
     }
 
     // Unusable parameters send nothing; a refused time-channel table stops both units.
@@ -161,69 +170,46 @@ private slots:
         QVERIFY(r.in(SampleWaitParam) && r.prop("SampleStatus") == ZOLVA_Collector::IDLE);
     }
 
-    // Records in flight when the operator stopped arrive while waiting or,
-    // later still, while the next acquisition configures the units: they
-    // belong to neither.
-    void recordsBeforeTheStartRequestBelongToNoAcquisition()
+    // Nothing of a stopped attempt reaches the next one: not its records,
+    // arriving while waiting or while the next one configures the units, not
+    // its start reply, still due, and not its stop, left unanswered.
+    void nothingOfAStoppedAttemptReachesTheNext()
     {
-        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 13);
-        r.units.Transmitter()->SetLateMs(200);
-        r.units.Receiver()->SetLateMs(200);
+        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 13, AcqUnitsRig::Quiet);
+        r.units.Transmitter()->SetReplyDelay(300);
+        r.units.Receiver()->SetReplyDelay(200);
         r.c.SetParamRepeat(1);
-        QSignalSpy arrived(r.c.findChild<ILibRecv_VRX2208*>(), &ILibRecv_VRX2208::onRecvData);
-        QSignalSpy due(&r.units, &SimUnitPair::recordSent);
         QVERIFY(r.online());
         emit r.c.onBtnSampleStart();
-        QVERIFY(due.wait(TestTimeoutMs()));
+        QVERIFY(r.sent("T2"));
         r.c.onBtnSampleStop();
-        QVERIFY(arrived.wait(TestTimeoutMs()));
-        QCOMPARE(r.uploads.count(), 0);
-
-        r.units.SetTimeScale(AcqUnitsRig::Quiet);
-        r.units.Receiver()->SetReplyDelay(200);
-        r.c.SetParamFs(25.05);
+        r.feed({1}, {1});
         r.wire.clear();
+        QStringList configured;
+        connect(r.state(SampleDataUpload), &QState::entered, [&] { configured = r.wire; });
+        r.c.SetParamFs(25.05);
         emit r.c.onBtnSampleStart();
         QVERIFY(r.in(SetParam_ConfigChannel));
         r.feed({25.0}, {25.0});
         QCOMPARE(r.uploads.count(), 0);
         // The next acquisition is a first record again: it asks for channels.
-        QVERIFY(r.waitFor(SampleDataUpload));
-        QCOMPARE(r.wire.filter(QStringLiteral("R1")).first(), QStringLiteral("R1001"));
-        r.feed({25.05}, {25.05});
-        QCOMPARE(r.uploads.count(), 1);
-        QVERIFY(r.upload(0).sends.first().SendFs == 25.05 && r.upload(0).recvs.first().SendFs == 25.05);
-    }
-
-    // A start reply still due to a stopped attempt must not move the next
-    // one past its configuration.
-    void repliesDueToAStoppedAttemptAnswerNothing()
-    {
-        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 15, AcqUnitsRig::Quiet);
-        r.units.Transmitter()->SetReplyDelay(300);
-        r.units.Receiver()->SetReplyDelay(200);
-        QVERIFY(r.online());
-        emit r.c.onBtnSampleStart();
-        QVERIFY(r.sent("T2"));
-        r.c.onBtnSampleStop();
-        r.wire.clear();
-        QStringList configured;
-        connect(r.state(SampleDataUpload), &QState::entered, [&] { configured = r.wire; });
-        emit r.c.onBtnSampleStart();
         QVERIFY(r.waitFor(SampleDataUpload, 2 * TestTimeoutMs()));
         configured.removeAll(QStringLiteral("R2"));
         configured.removeAll(QStringLiteral("T5"));
         QCOMPARE(configured, (QStringList{"R1001", "R1", "T1", "T2"}));
-    }
+        r.feed({25.05}, {25.05});
+        QCOMPARE(r.uploads.count(), 1);
+        QVERIFY(r.upload(0).sends.first().SendFs == 25.05 && r.upload(0).recvs.first().SendFs == 25.05);
 
-    // Within an acquisition a request is resent; a stop the transmitter did
-    // not answer is not resent into the next acquisition.
-    void unansweredStopIsNotResentLater()
-    {
-        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 17, AcqUnitsRig::Quiet);
+        // Within an acquisition a request is resent; the stop is not resent
+        // into the next acquisition.
+        emit r.c.onBtnSaveCancel();
+        r.units.Transmitter()->SetReplyDelay(0);
+        r.units.Receiver()->SetReplyDelay(0);
         auto* transmitter = r.c.findChild<iLibSend*>();
         transmitter->SetTimeout(50);
-        QVERIFY(r.online() && r.started());
+        QVERIFY(r.started());
+        r.wire.clear();
         r.units.Transmitter()->DropReplies(1);
         r.c.onBtnSampleStop();
         QVERIFY(r.sent("T5"));
@@ -232,28 +218,6 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return ticks.count() >= 2; }, 2 * TestTimeoutMs()));
         QCOMPARE(r.wire.count(QStringLiteral("T5")), 1);
         QVERIFY(r.in(SampleDataUpload) && r.units.IsRunning());
-    }
-
-    // The fields stay editable while sampling; the acquisition keeps the
-    // parameters it started with for all its repeats.
-    void fieldsChangedWhileSamplingWaitForTheNextAcquisition()
-    {
-        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 19, AcqUnitsRig::Quiet);
-        r.c.SetParamRepeat(2);
-        r.c.onLoad_Param(12.5, 10);
-        QVERIFY(r.online() && r.started());
-        r.c.SetParamRepeat(0);
-        r.c.onLoad_Param(50.0, 3);
-        QSignalSpy collecting(r.state(SampleDataUpload), &QState::entered);
-        r.feed({1}, {1});
-        QVERIFY(collecting.wait(TestTimeoutMs()));
-        r.feed({2}, {2});
-        QVERIFY(r.waitFor(SampleWaitSave));
-        QCOMPARE(r.uploads.count(), 2);
-        const ZOLVA_Data last = r.upload(1);
-        QVERIFY(last.ParamRepeat == 2 && last.ParamFs == 12.5f && last.ParamPeriod == 10 && last.sends.size() == 2);
-        QVERIFY(r.units.Transmitter()->Config().ParamFs == 12.5f && r.units.Receiver()->Param().ParamPeriod == 10);
-        QCOMPARE(r.prop("ProgressMax"), 1600);
     }
 };
 
