@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include <climits>
+#include <tuple>
 
 using namespace CollectorState;
 
@@ -34,6 +35,7 @@ private slots:
         r.c.setProperty("SampleMode", int(selfCheck));
         r.c.SetParamRepeat(3);
         r.c.onLoad_Param(12.5, 10);
+        QSignalSpy done(&r.c, &ZOLVA_Collector::repeatsDone);
         QVERIFY(r.online());
         emit r.c.onBtnSampleStart();
         QVERIFY(r.waitFor(SampleWaitSave));
@@ -51,7 +53,7 @@ private slots:
         const st_TEMSendInfo info = r.units.Transmitter()->Config();
         QVERIFY(info.ParamFs == 12.5f && info.ParamPeriod == 10 && info.ContinueMode == 0);
 
-        QCOMPARE(r.uploads.count(), 3);
+        QVERIFY(r.uploads.count() == 3 && done.count() == 1);
         for (int i = 0; i < 3; ++i) {
             const ZOLVA_Data data = r.upload(i);
             QVERIFY(data.sends.size() == i + 1 && data.recvs.size() == i + 1);
@@ -69,46 +71,38 @@ private slots:
         r.c.SetParamRepeat(1);
         emit r.c.onBtnSampleStart();
         QVERIFY(r.waitFor(SampleWaitSave));
-        QCOMPARE(r.upload(3).sends.size(), 1);
+        QVERIFY(r.upload(3).sends.size() == 1 && done.count() == 2);
         emit r.c.onBtnSaveCancel();
         QCOMPARE(r.saves, (QList<QVariantList>{{true}, {false}, {false}}));
         QVERIFY(r.prop("SampleStatus") == ZOLVA_Collector::IDLE && r.prop("Progress") == 0);
     }
 
-    void continuousStoresEachRecordUntilStop()
+    // Each newest pair is an acquisition of its own, stored at once, from the
+    // very first record on, not only once as many as asked have come.
+    void continuousStoresEachNewestPairUntilStop()
     {
-        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 3);
+        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 3, AcqUnitsRig::Quiet);
+        r.c.SetParamRepeat(3);
         r.c.onLoad_Param(25.0, 25, 1);
-        QVERIFY(r.online());
-        r.saves.clear();
-        emit r.c.onBtnSampleStart();
-        QTRY_VERIFY_WITH_TIMEOUT(r.uploads.count() >= 3, TestTimeoutMs());
-        QVERIFY(r.in(SampleDataUpload) && r.prop("ProgressMax") == 1000);
+        QVERIFY(r.online() && r.started());
         QVERIFY(r.units.Transmitter()->Config().ContinueMode == 1 && r.units.Receiver()->Param().ContinueMode == 1);
-        for (int i = 0; i < 3; ++i) {
-            QVERIFY(r.upload(i).sends.size() == 1 && r.upload(i).ContinueMode == 1);
-            QCOMPARE(r.saves.at(i), QVariantList{true});
-        }
+        QSignalSpy repeat(&r.c, &ZOLVA_Collector::onParamRepeatChanged);
+        r.saves.clear();
+        r.feed({1, 2}, {2});
+        QVERIFY(r.upload(0).ParamRepeat == 1 && r.prop("ParamRepeat") == 1 && repeat.count() == 1);
+        r.feed({3}, {3});
+        QCOMPARE(r.saves, (QList<QVariantList>{{true}, {true}}));
+        QCOMPARE(r.uploads.count(), 2);
+        for (int i = 0; i < 2; ++i)
+            QVERIFY(r.upload(i).sends.size() == 1 && r.upload(i).sends.first().SendFs == 2.0 + i
+                    && r.upload(i).ContinueMode == 1);
+        QVERIFY(r.in(SampleDataUpload) && r.prop("ProgressMax") == 1000);
         r.c.onBtnSampleStop();
         QVERIFY(r.in(SampleWaitParam));
         QVERIFY(r.sent("R2") && r.sent("T5"));
     }
 
-    // From the very first record on, not only once as many as asked have come.
-    void continuousMakesEachNewestPairAnAcquisition()
-    {
-        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 5, AcqUnitsRig::Quiet);
-        r.c.SetParamRepeat(3);
-        r.c.onLoad_Param(25.0, 25, 1);
-        QVERIFY(r.online() && r.started());
-        QSignalSpy repeat(&r.c, &ZOLVA_Collector::onParamRepeatChanged);
-        r.feed({1, 2}, {2});
-        QCOMPARE(r.uploads.count(), 1);
-        QVERIFY(r.upload(0).sends.size() == 1 && r.upload(0).sends.first().SendFs == 2.0);
-        QVERIFY(r.upload(0).ParamRepeat == 1 && r.prop("ParamRepeat") == 1 && repeat.count() == 1);
-    }
-
-    void progressStopsShortOfTheRecordAndOfTheIntRange()
+    void progressStaysInRangeOnTheStartingParameters()
     {
         AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 7, AcqUnitsRig::Quiet);
         // Records shorter than 1 ms count as 1 ms: the bar never runs below 0.
@@ -130,6 +124,10 @@ private slots:
         r.c.SetParamRepeat(3);
         QVERIFY(r.started());
         QCOMPARE(r.prop("ProgressMax"), INT_MAX);
+        // The fields stay editable while sampling; the acquisition keeps the
+        // parameters it started with for all its repeats.
+        r.c.SetParamRepeat(0);
+        r.c.onLoad_Param(50.0, 3);
         QSignalSpy collecting(r.state(SampleDataUpload), &QState::entered);
         for (int record = 1; record <= 2; ++record) {
             r.feed({1}, {1});
@@ -140,113 +138,78 @@ private slots:
         QCOMPARE(r.prop("Progress"), 1999980200);
         r.feed({3}, {3});
         QCOMPARE(r.prop("Progress"), INT_MAX);
+        QVERIFY(r.waitFor(SampleWaitSave) && r.uploads.count() == 3);
+        const ZOLVA_Data last = r.upload(2);
+        QVERIFY(last.ParamRepeat == 3 && last.ParamFs == 0.1f && last.ParamPeriod == 99999 && last.sends.size() == 3);
+        QVERIFY(r.units.Transmitter()->Config().ParamFs == 0.1f && r.units.Receiver()->Param().ParamPeriod == 99999);
+        QCOMPARE(r.prop("ProgressMax"), INT_MAX);
     }
 
-    void refusedTimeChannelsStopBothUnits()
+    // Unusable parameters send nothing; a refused time-channel table stops both units.
+    void unusableParametersOrRefusedChannelsStartNothing()
     {
         AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 9);
         QVERIFY(r.online());
+        using Params = std::tuple<double, int, int>; // frequency, periods, repeats
+        for (const auto& [fs, period, repeat] :
+             {Params{0.0, 25, 2}, Params{qInf(), 25, 2}, Params{25.0, 0, 2}, Params{25.0, 25, 0}}) {
+            r.c.onLoad_Param(fs, period);
+            r.c.SetParamRepeat(repeat);
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Acquisition not started")));
+            emit r.c.onBtnSampleStart();
+            QCOMPARE(r.prop("SampleStatus"), int(ZOLVA_Collector::IDLE));
+        }
+        r.c.onLoad_Param(25.0, 25);
+        r.c.SetParamRepeat(1);
         r.units.Receiver()->SetReplyStatusZero(true);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("refused the time channels")));
         emit r.c.onBtnSampleStart();
         QVERIFY(r.sent("R2") && r.sent("T5"));
         QCOMPARE(r.wire.size(), 3);
+        QCOMPARE(r.wire.first(), QStringLiteral("R1001"));
         QVERIFY(r.in(SampleWaitParam) && r.prop("SampleStatus") == ZOLVA_Collector::IDLE);
     }
 
-    void unusableParametersSendNothing_data()
+    // Nothing of a stopped attempt reaches the next one: not its records,
+    // arriving while waiting or while the next one configures the units, not
+    // its start reply, still due, and not its stop, left unanswered.
+    void nothingOfAStoppedAttemptReachesTheNext()
     {
-        QTest::addColumn<double>("fs");
-        QTest::addColumn<int>("period");
-        QTest::addColumn<int>("repeat");
-        QTest::newRow("zero frequency") << 0.0 << 25 << 2;
-        QTest::newRow("infinite frequency") << qInf() << 25 << 2;
-        QTest::newRow("no periods") << 25.0 << 0 << 2;
-        QTest::newRow("no repeats") << 25.0 << 25 << 0;
-    }
-
-    void unusableParametersSendNothing()
-    {
-        QFETCH(double, fs);
-        QFETCH(int, period);
-        QFETCH(int, repeat);
-        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 11);
-        QVERIFY(r.online());
-        r.c.onLoad_Param(fs, period);
-        r.c.SetParamRepeat(repeat);
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Acquisition not started")));
-        emit r.c.onBtnSampleStart();
-        QCOMPARE(r.prop("SampleStatus"), int(ZOLVA_Collector::IDLE));
-        r.c.onLoad_Param(25.0, 25);
-        r.c.SetParamRepeat(1);
-        emit r.c.onBtnSampleStart();
-        QVERIFY(r.sent("R1001"));
-        QCOMPARE(r.wire.first(), QStringLiteral("R1001"));
-    }
-
-    // Records in flight when the operator stopped arrive while waiting or,
-    // later still, while the next acquisition configures the units: they
-    // belong to neither.
-    void recordsBeforeTheStartRequestBelongToNoAcquisition()
-    {
-        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 13);
-        r.units.Transmitter()->SetLateMs(200);
-        r.units.Receiver()->SetLateMs(200);
-        r.c.SetParamRepeat(1);
-        QSignalSpy arrived(r.c.findChild<ILibRecv_VRX2208*>(), &ILibRecv_VRX2208::onRecvData);
-        QSignalSpy due(&r.units, &SimUnitPair::recordSent);
-        QVERIFY(r.online());
-        emit r.c.onBtnSampleStart();
-        QVERIFY(due.wait(TestTimeoutMs()));
-        r.c.onBtnSampleStop();
-        QVERIFY(arrived.wait(TestTimeoutMs()));
-        QCOMPARE(r.uploads.count(), 0);
-
-        r.units.SetTimeScale(AcqUnitsRig::Quiet);
+        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 13, AcqUnitsRig::Quiet);
+        r.units.Transmitter()->SetReplyDelay(300);
         r.units.Receiver()->SetReplyDelay(200);
-        r.c.SetParamFs(25.05);
+        r.c.SetParamRepeat(1);
+        QVERIFY(r.online());
+        emit r.c.onBtnSampleStart();
+        QVERIFY(r.sent("T2"));
+        r.c.onBtnSampleStop();
+        r.feed({1}, {1});
         r.wire.clear();
+        QStringList configured;
+        connect(r.state(SampleDataUpload), &QState::entered, [&] { configured = r.wire; });
+        r.c.SetParamFs(25.05);
         emit r.c.onBtnSampleStart();
         QVERIFY(r.in(SetParam_ConfigChannel));
         r.feed({25.0}, {25.0});
         QCOMPARE(r.uploads.count(), 0);
         // The next acquisition is a first record again: it asks for channels.
-        QVERIFY(r.waitFor(SampleDataUpload));
-        QCOMPARE(r.wire.filter(QStringLiteral("R1")).first(), QStringLiteral("R1001"));
-        r.feed({25.05}, {25.05});
-        QCOMPARE(r.uploads.count(), 1);
-        QVERIFY(r.upload(0).sends.first().SendFs == 25.05 && r.upload(0).recvs.first().SendFs == 25.05);
-    }
-
-    // A start reply still due to a stopped attempt must not move the next
-    // one past its configuration.
-    void repliesDueToAStoppedAttemptAnswerNothing()
-    {
-        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 15, AcqUnitsRig::Quiet);
-        r.units.Transmitter()->SetReplyDelay(300);
-        r.units.Receiver()->SetReplyDelay(200);
-        QVERIFY(r.online());
-        emit r.c.onBtnSampleStart();
-        QVERIFY(r.sent("T2"));
-        r.c.onBtnSampleStop();
-        r.wire.clear();
-        QStringList configured;
-        connect(r.state(SampleDataUpload), &QState::entered, [&] { configured = r.wire; });
-        emit r.c.onBtnSampleStart();
         QVERIFY(r.waitFor(SampleDataUpload, 2 * TestTimeoutMs()));
         configured.removeAll(QStringLiteral("R2"));
         configured.removeAll(QStringLiteral("T5"));
         QCOMPARE(configured, (QStringList{"R1001", "R1", "T1", "T2"}));
-    }
+        r.feed({25.05}, {25.05});
+        QCOMPARE(r.uploads.count(), 1);
+        QVERIFY(r.upload(0).sends.first().SendFs == 25.05 && r.upload(0).recvs.first().SendFs == 25.05);
 
-    // Within an acquisition a request is resent; a stop the transmitter did
-    // not answer is not resent into the next acquisition.
-    void unansweredStopIsNotResentLater()
-    {
-        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 17, AcqUnitsRig::Quiet);
+        // Within an acquisition a request is resent; the stop is not resent
+        // into the next acquisition.
+        emit r.c.onBtnSaveCancel();
+        r.units.Transmitter()->SetReplyDelay(0);
+        r.units.Receiver()->SetReplyDelay(0);
         auto* transmitter = r.c.findChild<iLibSend*>();
         transmitter->SetTimeout(50);
-        QVERIFY(r.online() && r.started());
+        QVERIFY(r.started());
+        r.wire.clear();
         r.units.Transmitter()->DropReplies(1);
         r.c.onBtnSampleStop();
         QVERIFY(r.sent("T5"));
@@ -255,28 +218,6 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return ticks.count() >= 2; }, 2 * TestTimeoutMs()));
         QCOMPARE(r.wire.count(QStringLiteral("T5")), 1);
         QVERIFY(r.in(SampleDataUpload) && r.units.IsRunning());
-    }
-
-    // The fields stay editable while sampling; the acquisition keeps the
-    // parameters it started with for all its repeats.
-    void fieldsChangedWhileSamplingWaitForTheNextAcquisition()
-    {
-        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 19, AcqUnitsRig::Quiet);
-        r.c.SetParamRepeat(2);
-        r.c.onLoad_Param(12.5, 10);
-        QVERIFY(r.online() && r.started());
-        r.c.SetParamRepeat(0);
-        r.c.onLoad_Param(50.0, 3);
-        QSignalSpy collecting(r.state(SampleDataUpload), &QState::entered);
-        r.feed({1}, {1});
-        QVERIFY(collecting.wait(TestTimeoutMs()));
-        r.feed({2}, {2});
-        QVERIFY(r.waitFor(SampleWaitSave));
-        QCOMPARE(r.uploads.count(), 2);
-        const ZOLVA_Data last = r.upload(1);
-        QVERIFY(last.ParamRepeat == 2 && last.ParamFs == 12.5f && last.ParamPeriod == 10 && last.sends.size() == 2);
-        QVERIFY(r.units.Transmitter()->Config().ParamFs == 12.5f && r.units.Receiver()->Param().ParamPeriod == 10);
-        QCOMPARE(r.prop("ProgressMax"), 1600);
     }
 };
 

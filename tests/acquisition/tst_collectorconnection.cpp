@@ -8,12 +8,29 @@
 
 using namespace CollectorState;
 
-// Connecting, retrying, reconnecting and the link status text.
+// Connecting, retrying, reconnecting and the link status texts.
 class TestCollectorConnection : public QObject
 {
     Q_OBJECT
 
 private slots:
+    // The panel's texts, exact: colours, Chinese and the Wi-Fi steps at 80 and 90.
+    void statusTextsAreExact()
+    {
+        const QString red = QStringLiteral("<p style='color:red;'>%1</p>");
+        const QString bars = QStringLiteral("<span style='color:green;'>已连接 📶%1</span>");
+        const QString links = QStringLiteral("%1 <span style='color:%2;'>发 </span><span style='color:%3;'>收</span>");
+        QCOMPARE((QStringList{StatusTexts::disconnected(), StatusTexts::initialising(), StatusTexts::invalidAddress(),
+                              StatusTexts::retrying(), StatusTexts::online(), StatusTexts::wifi(-1)}),
+                 (QStringList{red.arg("未连接"), red.arg("初始化连接"), red.arg("IP不合规"), red.arg("重试"),
+                              "<p style='color:green;'>已连接</p>", "已连接"}));
+        QCOMPARE(
+            (QStringList{StatusTexts::wifi(79), StatusTexts::wifi(80), StatusTexts::wifi(89), StatusTexts::wifi(90)}),
+            (QStringList{bars.arg("弱 79"), bars.arg("中 80"), bars.arg("中 89"), bars.arg("强 90")}));
+        QCOMPARE(StatusTexts::connecting(false, true), links.arg("正在连接", "red", "green"));
+        QCOMPARE(StatusTexts::linkUpdate(true, false), links.arg("状态更新", "green", "red"));
+    }
+
     void connectAndDisconnect()
     {
         AcqUnitsRig r(TestLoopback::CollectorConnectionTests, 1);

@@ -3,7 +3,7 @@
 #include <QtTest>
 
 #include <cmath>
-#include <limits>
+#include <tuple>
 
 namespace {
 
@@ -70,27 +70,19 @@ private slots:
         }
     }
 
-    void unusableInputsGiveNoGates_data()
-    {
-        QTest::addColumn<double>("fs");
-        QTest::addColumn<double>("rate");
-        QTest::addColumn<int>("n");
-        QTest::newRow("NaN frequency") << std::numeric_limits<double>::quiet_NaN() << 625000.0 << 1250;
-        QTest::newRow("zero rate") << 25.0 << 0.0 << 1250;
-        QTest::newRow("one point") << 25.0 << 625000.0 << 1;
-        // Too few points: the linear part would outgrow the change-over index
-        // (and, for the tiny frequency, the range of int).
-        QTest::newRow("linear part past change-over") << 25.0 << 625000.0 << 3;
-        QTest::newRow("linear part beyond int") << 1e-30 << 625000.0 << 2;
-    }
-
+    // Too few points make the linear part outgrow the change-over index (and,
+    // for the tiny frequency, the range of int).
     void unusableInputsGiveNoGates()
     {
-        QFETCH(double, fs);
-        QFETCH(double, rate);
-        QFETCH(int, n);
-        QVERIFY(MakeGateEnds(fs, rate, n).isEmpty());
-        QVERIFY(MakeGateTable(float(fs), float(rate), quint32(n)).isEmpty());
+        using Input = std::tuple<double, double, int>; // frequency, sample rate, points
+        for (const auto& [fs, rate, n] :
+             {Input{0.0, 625000.0, 1250}, Input{-25.0, 625000.0, 1250}, Input{qQNaN(), 625000.0, 1250},
+              Input{qInf(), 625000.0, 1250}, Input{25.0, 0.0, 1250}, Input{25.0, 625000.0, 1}, Input{25.0, 625000.0, 3},
+              Input{1e-30, 625000.0, 2}}) {
+            const QString input = QStringLiteral("%1 Hz, %2 Hz, %3 points").arg(fs).arg(rate).arg(n);
+            QVERIFY2(MakeGateEnds(fs, rate, n).isEmpty(), qPrintable(input));
+            QVERIFY2(MakeGateTable(float(fs), float(rate), quint32(n)).isEmpty(), qPrintable(input));
+        }
     }
 };
 
