@@ -3,7 +3,7 @@
 #include <QString>
 
 // Each test file that listens or connects owns one block of loopback
-// addresses, 127.0.<block>.1 to .254, so files running side by side under
+// addresses, 127.<net>.<block>.1 to .254, so files running side by side under
 // `ctest -j` never meet. Within its block a file hands out hosts itself: a
 // transmitter and receiver pair takes two consecutive ones, and an address
 // where nothing may listen is a host no case of the file uses. A new file
@@ -26,7 +26,9 @@ enum Block : int {
     StoringFaultTests = 110,
 };
 
-// "127.0.<block>.<host>"; host 1 to 254.
+// "127.<net>.<block>.<host>"; host 1 to 254. <net> is ZOLVA_TEST_LOOPBACK_NET
+// (1 to 254, default 0), so that checkouts testing side by side on one
+// machine can keep apart as well.
 QString Address(Block block, int host);
 
 }
