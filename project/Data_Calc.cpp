@@ -3,9 +3,8 @@
 #include "project/CurveProcessing.h"
 #include "project/TimeChannel.h"
 #include "project/TransmitWaveform.h"
+#include "project/TreeLabels.h"
 #include "project/VectorBlob.h"
-
-#include <QDateTime>
 
 #include <cmath>
 
@@ -122,9 +121,7 @@ void Data_Calc::onData_Recvs(QList<st_RecvData_VRX2208> datas, double offTime, i
 
     const bool continuous = continueMode == 1;
     const qint64 received = datas.first().StartTime;
-    const QString title = continuous
-        ? QDateTime::fromMSecsSinceEpoch(received).toString(QStringLiteral("yyyy.MM.dd hh:mm:ss.zzz"))
-        : QStringLiteral("当前采集");
+    const QString title = continuous ? TreeLabels::timedPoint(received) : QStringLiteral("当前采集");
     emit newGraphData(QStringLiteral("0"), rec.times, rec.values, 1.0);
     emit setGraphTitle(title, true);
     if (continuous)
