@@ -344,10 +344,7 @@ void MainWindow::connectGraphs()
     connect(m_calc, &Data_Calc::newGraphData, m_graphSample, &Graph_Lines::newLine);
     connect(m_calc, &Data_Calc::newGraphData, this,
             [this] { m_graphSample->setAxisTitle(QwtCompat::XBottom, QStringLiteral("衰减时间 / us")); });
-    connect(m_calc, &Data_Calc::newGraph_Line, m_graphLine,
-            [this](QVector<QVector<double>> matrix, QVector<double> xList, QVector<double> yList, int cursor) {
-                m_graphLine->newGraph_Lines(matrix, xList, yList, cursor);
-            });
+    connect(m_calc, &Data_Calc::newGraph_Line, m_graphLine, &Graph_Lines::newGraph_Lines);
     connect(m_calc, &Data_Calc::newGraph_Line, m_graphLine, &QWidget::show);
     connect(m_calc, &Data_Calc::newGraph_Off, this, &MainWindow::onGraph_Off);
     connect(m_calc, &Data_Calc::newGraph_Send, this, &MainWindow::onGraph_Send);
