@@ -388,10 +388,8 @@ void MainWindow::on_pushButton_Project_New_clicked()
 
 void MainWindow::on_pushButton_Project_Open_clicked()
 {
-    const QString path = DialogHook::getOpenFileName(this, tr("打开工程"), projectDialogDir(),
-                                                     tr("%1工程 (*.ZOLVA)").arg(m_productName));
-    if (!path.isEmpty())
-        openProject(path);
+    openProject(DialogHook::getOpenFileName(this, tr("打开工程"), projectDialogDir(),
+                                            tr("%1工程 (*%2)").arg(m_productName, ProjectSuffix)));
 }
 
 void MainWindow::on_pushButton_Project_Close_clicked()
