@@ -493,8 +493,7 @@ void MainWindow::saveConfig()
 void MainWindow::loadRecentProjects()
 {
     m_recent->load();
-    ui->RecentProject->clear();
-    ui->RecentProject->addItems(m_recent->entries());
+    showRecentProjects();
 }
 
 void MainWindow::saveRecentProjects()
@@ -505,6 +504,11 @@ void MainWindow::saveRecentProjects()
 void MainWindow::addRecentProject(const QString& path)
 {
     m_recent->add(path);
+    showRecentProjects();
+}
+
+void MainWindow::showRecentProjects()
+{
     ui->RecentProject->clear();
     ui->RecentProject->addItems(m_recent->entries());
 }
