@@ -57,14 +57,6 @@ int lineNumberOf(double name)
     return std::isnan(name) ? 0 : static_cast<int>(std::clamp(std::trunc(name), double(INT_MIN), double(INT_MAX)));
 }
 
-// 1 for a self-check point; any TYPE outside 0..2 is taken as 0.
-int sampleModeOf(Data_Point& point)
-{
-    if (static_cast<quint32>(point.TYPE) > 2)
-        point.TYPE = 0;
-    return point.TYPE == 1 ? 1 : 0;
-}
-
 // What a loaded sample holds in memory: the curves stay in the file.
 std::shared_ptr<Data_Sample> lightCopy(const Data_Sample& sample)
 {
@@ -372,7 +364,7 @@ void DataModel_Index::fillTree()
             if (line->TYPE == 1) {
                 pointItem = newItem(first ? TreeLabels::timedPoint(first->StartTime) : QString());
             } else {
-                pointItem = newItem(TreeLabels::loadedPoint(point->NAME, sampleModeOf(*point) == 1));
+                pointItem = newItem(TreeLabels::loadedPoint(point->NAME, point->sampleMode() == 1));
                 if (first)
                     pointItem->setToolTip(0, TreeLabels::startTime(first->StartTime));
             }
@@ -834,9 +826,7 @@ void DataModel_Index::selectPoint(const std::shared_ptr<Data_Line>& line, int po
     const int lineNumber = lineNumberOf(line->NAME);
     emit onSelectPoint(line->TYPE);
     const std::shared_ptr<Data_Point> selected = line->list_Data_Point.at(point);
-    if (selected->TYPE < 0 || selected->TYPE > 2)
-        selected->TYPE = 0;
-    const int sampleMode = selected->TYPE;
+    const int sampleMode = selected->checkedType();
 
     if (sample < 0 || sample >= selected->list_Data_Sample.size()) {
         const QString label = line->TYPE == 1

@@ -239,10 +239,8 @@ bool DataModel_Index::onExportData(QTextStream& out, int exportType, int exportD
         for (const std::shared_ptr<Data_Point>& point : qAsConst(line->list_Data_Point)) {
             if (point->USE == 0)
                 continue;
-            if (static_cast<quint32>(point->TYPE) > 2)
-                point->TYPE = 0;
             // Self-check points and the second kind are no soundings.
-            if (point->TYPE != 0)
+            if (point->checkedType() != 0)
                 continue;
             out << "\tPoint : " << point->NAME << '\n';
             if (!point->NOTE.isEmpty())

@@ -3,9 +3,8 @@
 #include "project/CurveProcessing.h"
 #include "project/TimeChannel.h"
 #include "project/TransmitWaveform.h"
+#include "project/TreeLabels.h"
 #include "project/VectorBlob.h"
-
-#include <QDateTime>
 
 #include <cmath>
 
@@ -26,26 +25,6 @@ ContinuousHistory& history()
 {
     static ContinuousHistory h;
     return h;
-}
-
-// Element-wise mean of the waveforms that have the first one's length; the
-// others come from a unit that changed its rate mid-way and are left out.
-QVector<double> meanOfFirstLength(const QList<QVector<double>>& waves)
-{
-    if (waves.isEmpty())
-        return {};
-    QVector<double> sum(waves.first().size(), 0.0);
-    int count = 0;
-    for (const QVector<double>& wave : waves) {
-        if (wave.size() != sum.size())
-            continue;
-        for (int i = 0; i < sum.size(); ++i)
-            sum[i] += wave.at(i);
-        ++count;
-    }
-    for (double& x : sum)
-        x /= count;
-    return sum;
 }
 
 } // namespace
@@ -124,7 +103,7 @@ void Data_Calc::onData_SendsByte(QList<st_SampleData_Send> sendList)
     QList<QVector<double>> waves;
     for (const st_SampleData_Send& send : qAsConst(sendList))
         waves.append(bytesToVector(send.DATA_SEND));
-    emit newGraph_Send(sendList.first().SendFs, meanOfFirstLength(waves));
+    emit newGraph_Send(sendList.first().SendFs, TransmitWaveform::meanWave(waves));
 
     const QVector<double> off = TransmitWaveform::meanTurnOffWave(sendList);
     if (!off.isEmpty())
@@ -142,9 +121,7 @@ void Data_Calc::onData_Recvs(QList<st_RecvData_VRX2208> datas, double offTime, i
 
     const bool continuous = continueMode == 1;
     const qint64 received = datas.first().StartTime;
-    const QString title = continuous
-        ? QDateTime::fromMSecsSinceEpoch(received).toString(QStringLiteral("yyyy.MM.dd hh:mm:ss.zzz"))
-        : QStringLiteral("当前采集");
+    const QString title = continuous ? TreeLabels::timedPoint(received) : QStringLiteral("当前采集");
     emit newGraphData(QStringLiteral("0"), rec.times, rec.values, 1.0);
     emit setGraphTitle(title, true);
     if (continuous)
@@ -161,8 +138,8 @@ void Data_Calc::onData_SendsVec(QList<st_TEMSendData> sends)
         sendWaves.append(send.SendWave);
         offWaves.append(send.OffWave);
     }
-    emit newGraph_Send(sends.first().SendFs, meanOfFirstLength(sendWaves));
-    emit newGraph_Off(sends.first().SampleOffFs, meanOfFirstLength(offWaves));
+    emit newGraph_Send(sends.first().SendFs, TransmitWaveform::meanWave(sendWaves));
+    emit newGraph_Off(sends.first().SampleOffFs, TransmitWaveform::meanWave(offWaves));
 }
 
 void Data_Calc::appendHistory(const QVector<double>& values, const QVector<double>& times, qint64 receiveTime)

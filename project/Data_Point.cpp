@@ -71,13 +71,16 @@ const Data_Sample* firstFetched(const Samples& samples, const QString& column)
 
 } // namespace
 
-int Data_Point::sampleMode()
+int Data_Point::checkedType()
 {
-    if (TYPE == 1)
-        return 1;
     if (static_cast<quint32>(TYPE) > 2)
         TYPE = 0;
-    return 0;
+    return TYPE;
+}
+
+int Data_Point::sampleMode()
+{
+    return checkedType() == 1 ? 1 : 0;
 }
 
 Samples Data_Point::usedSamples() const

@@ -44,6 +44,9 @@ public:
     void GetRecvData(QVector<double>* values, QVector<double>* times, bool divideByCurrent);
     // Spread in percent per channel of the averaged curve.
     QVector<double> GetRSD();
+    // TYPE, reset to 0 first when it is none of 0..2 (read from a damaged
+    // file).
+    int checkedType();
     // 1 for a self-check point, else 0; an unknown TYPE is reset to 0.
     int sampleMode();
 

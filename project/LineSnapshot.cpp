@@ -15,10 +15,8 @@ LineSnapshot::LineSnapshot(Data_Line& line, int from, int to)
         Data_Point* p = line.list_Data_Point.at(i).get();
         if (!p || p->USE == 0)
             continue;
-        if (static_cast<quint32>(p->TYPE) > 2)
-            p->TYPE = 0;
         // Self-check and type 2 points have no place on a profile.
-        if (p->TYPE != 0)
+        if (p->checkedType() != 0)
             continue;
         Point point{p->ID, p->NAME, {}};
         for (const std::shared_ptr<Data_Sample>& s : qAsConst(p->list_Data_Sample)) {

@@ -74,14 +74,14 @@ double meanTurnOffTime(QList<st_TEMSendData>& records)
     return sum / records.size();
 }
 
-QVector<double> meanTurnOffWave(QList<st_SampleData_Send>& records)
+QVector<double> meanWave(const QList<QVector<double>>& waves)
 {
-    if (records.isEmpty())
+    if (waves.isEmpty())
         return {};
-    QVector<double> sum = bytesToVector(records.first().DATA_SOFF);
+    QVector<double> sum = waves.first();
     int count = 1;
-    for (int r = 1; r < records.size(); ++r) {
-        const QVector<double> v = bytesToVector(records.at(r).DATA_SOFF);
+    for (int r = 1; r < waves.size(); ++r) {
+        const QVector<double>& v = waves.at(r);
         if (v.size() != sum.size())
             continue;
         for (int i = 0; i < sum.size(); ++i)
@@ -91,6 +91,14 @@ QVector<double> meanTurnOffWave(QList<st_SampleData_Send>& records)
     for (double& x : sum)
         x /= count;
     return sum;
+}
+
+QVector<double> meanTurnOffWave(QList<st_SampleData_Send>& records)
+{
+    QList<QVector<double>> waves;
+    for (const st_SampleData_Send& record : qAsConst(records))
+        waves.append(bytesToVector(record.DATA_SOFF));
+    return meanWave(waves);
 }
 
 } // namespace TransmitWaveform

@@ -48,20 +48,20 @@ void Form_Status::changeProgressCur(const QString& arg1)
     const int value = arg1.toInt(&ok, 10);
     if (ok)
         ui->Sample_progressBar->setValue(value);
-    progressMax = ui->ProgressMax->text().toInt(&ok, 10);
-    if (!ok || progressMax <= 0)
+    const int max = ui->ProgressMax->text().toInt(&ok, 10);
+    if (!ok || max <= 0)
         resetProgress();
 }
 
 void Form_Status::changeProgressMax(const QString& arg1)
 {
     bool ok = false;
-    progressMax = arg1.toInt(&ok, 10);
-    if (!ok || progressMax <= 0) {
+    const int max = arg1.toInt(&ok, 10);
+    if (!ok || max <= 0) {
         resetProgress();
         return;
     }
-    ui->Sample_progressBar->setMaximum(progressMax);
+    ui->Sample_progressBar->setMaximum(max);
     ui->Sample_progressBar->setValue(0);
     ui->Sample_progressBar->setEnabled(true);
 }

@@ -41,5 +41,4 @@ private:
     void resetProgress();
 
     Ui::Form_Status* ui;
-    int progressMax = 0;
 };

@@ -344,10 +344,7 @@ void MainWindow::connectGraphs()
     connect(m_calc, &Data_Calc::newGraphData, m_graphSample, &Graph_Lines::newLine);
     connect(m_calc, &Data_Calc::newGraphData, this,
             [this] { m_graphSample->setAxisTitle(QwtCompat::XBottom, QStringLiteral("衰减时间 / us")); });
-    connect(m_calc, &Data_Calc::newGraph_Line, m_graphLine,
-            [this](QVector<QVector<double>> matrix, QVector<double> xList, QVector<double> yList, int cursor) {
-                m_graphLine->newGraph_Lines(matrix, xList, yList, cursor);
-            });
+    connect(m_calc, &Data_Calc::newGraph_Line, m_graphLine, &Graph_Lines::newGraph_Lines);
     connect(m_calc, &Data_Calc::newGraph_Line, m_graphLine, &QWidget::show);
     connect(m_calc, &Data_Calc::newGraph_Off, this, &MainWindow::onGraph_Off);
     connect(m_calc, &Data_Calc::newGraph_Send, this, &MainWindow::onGraph_Send);
@@ -391,10 +388,8 @@ void MainWindow::on_pushButton_Project_New_clicked()
 
 void MainWindow::on_pushButton_Project_Open_clicked()
 {
-    const QString path = DialogHook::getOpenFileName(this, tr("打开工程"), projectDialogDir(),
-                                                     tr("%1工程 (*.ZOLVA)").arg(m_productName));
-    if (!path.isEmpty())
-        openProject(path);
+    openProject(DialogHook::getOpenFileName(this, tr("打开工程"), projectDialogDir(),
+                                            tr("%1工程 (*%2)").arg(m_productName, ProjectSuffix)));
 }
 
 void MainWindow::on_pushButton_Project_Close_clicked()
@@ -498,8 +493,7 @@ void MainWindow::saveConfig()
 void MainWindow::loadRecentProjects()
 {
     m_recent->load();
-    ui->RecentProject->clear();
-    ui->RecentProject->addItems(m_recent->entries());
+    showRecentProjects();
 }
 
 void MainWindow::saveRecentProjects()
@@ -510,6 +504,11 @@ void MainWindow::saveRecentProjects()
 void MainWindow::addRecentProject(const QString& path)
 {
     m_recent->add(path);
+    showRecentProjects();
+}
+
+void MainWindow::showRecentProjects()
+{
     ui->RecentProject->clear();
     ui->RecentProject->addItems(m_recent->entries());
 }

@@ -85,6 +85,7 @@ private:
     void loadRecentProjects();
     void saveRecentProjects();
     void addRecentProject(const QString& path);
+    void showRecentProjects();
     void showMaximizedState(bool maximized);
 
     Ui::MainWindow* ui;
