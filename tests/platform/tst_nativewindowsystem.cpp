@@ -69,9 +69,7 @@ private slots:
 
         QVERIFY(NativeWindowSystem::setWindowPos(handle, 0, 0, 0, 0, NativePos::NoMove | NativePos::NoSize));
         QCOMPARE(widget.geometry(), QRect(100, 50, 400, 300));
-        QVERIFY(NativeWindowSystem::setWindowPos(handle, 120, 70, 0, 0, NativePos::NoSize));
-        QTRY_COMPARE_WITH_TIMEOUT(widget.geometry(), QRect(120, 70, 400, 300), TestTimeoutMs());
-        QVERIFY(NativeWindowSystem::setWindowPos(handle, 0, 0, 500, 350, NativePos::NoMove));
+        QVERIFY(NativeWindowSystem::setWindowPos(handle, 120, 70, 500, 350, 0));
         QTRY_COMPARE_WITH_TIMEOUT(widget.geometry(), QRect(120, 70, 500, 350), TestTimeoutMs());
     }
 
@@ -149,7 +147,6 @@ private slots:
         QCOMPARE(hover(QPoint(50, 50)), Qt::ArrowCursor);
         QCOMPARE(hover(QPoint(1, 150)), Qt::SizeHorCursor);
         QCOMPARE(hover(QPoint(50, 150)), Qt::PointingHandCursor);
-        QCOMPARE(hover(QPoint(1, 150)), Qt::SizeHorCursor);
 
         widget.showMaximized();
         QTRY_VERIFY_WITH_TIMEOUT(widget.isMaximized(), TestTimeoutMs());
