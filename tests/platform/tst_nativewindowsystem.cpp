@@ -69,7 +69,9 @@ private slots:
 
         QVERIFY(NativeWindowSystem::setWindowPos(handle, 0, 0, 0, 0, NativePos::NoMove | NativePos::NoSize));
         QCOMPARE(widget.geometry(), QRect(100, 50, 400, 300));
-        QVERIFY(NativeWindowSystem::setWindowPos(handle, 120, 70, 500, 350, 0));
+        QVERIFY(NativeWindowSystem::setWindowPos(handle, 120, 70, 0, 0, NativePos::NoSize));
+        QTRY_COMPARE_WITH_TIMEOUT(widget.geometry(), QRect(120, 70, 400, 300), TestTimeoutMs());
+        QVERIFY(NativeWindowSystem::setWindowPos(handle, 0, 0, 500, 350, NativePos::NoMove));
         QTRY_COMPARE_WITH_TIMEOUT(widget.geometry(), QRect(120, 70, 500, 350), TestTimeoutMs());
     }
 
