@@ -149,7 +149,6 @@ private slots:
         QCOMPARE(hover(QPoint(50, 50)), Qt::ArrowCursor);
         QCOMPARE(hover(QPoint(1, 150)), Qt::SizeHorCursor);
         QCOMPARE(hover(QPoint(50, 150)), Qt::PointingHandCursor);
-        QCOMPARE(hover(QPoint(1, 150)), Qt::SizeHorCursor);
 
         widget.showMaximized();
         QTRY_VERIFY_WITH_TIMEOUT(widget.isMaximized(), TestTimeoutMs());
