@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
-#include <QWindow>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(QMargins)
@@ -105,11 +104,9 @@ private slots:
         QTest::newRow("inside right") << m << both << QPoint(396, 150) << int(HitClient);
         QTest::newRow("bottom") << m << both << QPoint(200, 297) << int(HitBottom);
         QTest::newRow("bare title bar") << m << both << QPoint(200, 20) << int(HitCaption);
-        QTest::newRow("below title bar") << m << both << QPoint(200, 40) << int(HitClient);
         QTest::newRow("excluded button") << m << both << QPoint(380, 20) << int(HitClient);
         QTest::newRow("excluded group") << m << both << QPoint(40, 20) << int(HitClient);
         QTest::newRow("caption in excluded group") << m << both << QPoint(120, 20) << int(HitCaption);
-        QTest::newRow("fixed size top") << m << Qt::Orientations() << QPoint(200, 1) << int(HitClient);
         QTest::newRow("fixed size corner") << m << Qt::Orientations() << QPoint(399, 299) << int(HitClient);
         QTest::newRow("only wide: top") << m << Qt::Orientations(Qt::Horizontal) << QPoint(200, 1) << int(HitClient);
         QTest::newRow("only wide: left") << m << Qt::Orientations(Qt::Horizontal) << QPoint(1, 150) << int(HitLeft);
@@ -159,9 +156,14 @@ private slots:
         QVERIFY(send(calc, &result));
         QCOMPARE(result, 0);
         QCOMPARE(rect(params.rects[0]), QRect(QPoint(100, 50), QPoint(500, 350)));
+        // The system maximises on a double click on the caption, unless the size is fixed.
+        const NativeMessage doubleClick = messageTo(window, NativeMessageId::NcLButtonDblClk);
+        QVERIFY(!send(doubleClick, &result));
         window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        QSignalSpy maximized(window.helper, &FramelessHelper::maximizedChanged);
         window.showMaximized();
-        QTRY_VERIFY_WITH_TIMEOUT(window.isMaximized(), TestTimeoutMs());
+        QTRY_VERIFY_WITH_TIMEOUT(window.helper->isMaximized(), TestTimeoutMs());
+        QCOMPARE(maximized.count(), 1);
         QVERIFY(send(calc, &result));
         QCOMPARE(rect(params.rects[0]), QRect(work.topLeft() - QPoint(8, 6), work.bottomRight() + QPoint(5, 3)));
 
@@ -175,6 +177,8 @@ private slots:
         auto* dispatcher = QAbstractEventDispatcher::instance();
         QVERIFY(dispatcher->filterNativeEvent(NativeWindowSystem::messageEventType(), &hit, &result));
         QVERIFY(!dispatcher->filterNativeEvent(QByteArrayLiteral("xcb_generic_event_t"), &hit, &result));
+        window.setFixedSize(400, 300);
+        QVERIFY(send(doubleClick, &result));
     }
 
     void dpiChangeScalesOnce()
@@ -202,26 +206,6 @@ private slots:
         QVERIFY(!dpiChange(96, window.geometry()));
         QCOMPARE(spy.count(), 2);
         QCOMPARE(window.helper->scaleFactor(), 1.0);
-    }
-
-    void doubleClickOnCaptionMaximisesAndRestores()
-    {
-        TitledWindow window;
-        QSignalSpy maximized(window.helper, &FramelessHelper::maximizedChanged);
-        QVERIFY(window.showExposed());
-        QWindow* handle = window.windowHandle();
-        QTest::mouseDClick(handle, Qt::LeftButton, {}, QPoint(200, 20));
-        QTRY_VERIFY_WITH_TIMEOUT(window.helper->isMaximized(), TestTimeoutMs());
-        QTest::mouseDClick(handle, Qt::LeftButton, {}, QPoint(200, 20));
-        QTRY_VERIFY_WITH_TIMEOUT(!window.helper->isMaximized(), TestTimeoutMs());
-        QCOMPARE(maximized.count(), 2);
-        QTRY_COMPARE_WITH_TIMEOUT(window.geometry(), QRect(100, 50, 400, 300), TestTimeoutMs());
-
-        // A window of fixed size keeps it.
-        window.setFixedSize(400, 300);
-        QTest::mouseDClick(handle, Qt::LeftButton, {}, QPoint(200, 20));
-        QCoreApplication::processEvents();
-        QVERIFY(!window.isMaximized());
     }
 
     // The native helper dies with the window's QWindow, which a recreated

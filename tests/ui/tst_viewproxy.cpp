@@ -67,15 +67,6 @@ private slots:
 
     void widgetsFollowBothWays()
     {
-        QComboBox combo;
-        QVERIFY(bind("Mode", &combo));
-        QCOMPARE(combo.itemText(2), QStringLiteral("Third"));
-        QCOMPARE(combo.currentIndex(), 1);
-        combo.setCurrentIndex(2);
-        QCOMPARE(m_model->m_mode, Model::Third);
-        m_model->setProperty("Mode", Model::First);
-        QCOMPARE(combo.currentIndex(), 0);
-
         QCheckBox check;
         QPushButton button;
         button.setCheckable(true);
@@ -86,7 +77,7 @@ private slots:
         check.setChecked(false);
         QVERIFY(!m_model->m_flag && !button.isChecked());
 
-        // Texts keep their format and write back only once edited.
+        // Texts keep their format.
         QLabel level;
         QVERIFY(bind("Level", &level, QStringLiteral("%.1f")));
         QCOMPARE(level.text(), QStringLiteral("12.3"));
@@ -101,16 +92,12 @@ private slots:
         QCOMPARE(level.text(), QStringLiteral("50.0"));
 
         // A string ignores the number format it is given.
-        QLineEdit count;
+        QLabel count;
         QLineEdit name;
         QVERIFY(bind("Count", &count, QStringLiteral("%03d")));
         QVERIFY(bind("Name", &name, QStringLiteral("%d")));
         QCOMPARE(name.text(), QStringLiteral("起点"));
-        count.clear();
-        QTest::keyClicks(&count, QStringLiteral("42"));
-        QCOMPARE(m_model->m_count, 7);
-        QTest::keyClick(&count, Qt::Key_Return);
-        QCOMPARE(m_model->m_count, 42);
+        m_model->setProperty("Count", 42);
         QCOMPARE(count.text(), QStringLiteral("042"));
     }
 

@@ -61,7 +61,6 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("applied");
-        QTest::newRow("empty") << QString() << 0;
         QTest::newRow("inside") << "350" << 350;
         QTest::newRow("above") << "1000" << 800;
         QTest::newRow("below") << "-5" << 0;
