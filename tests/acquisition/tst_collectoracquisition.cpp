@@ -112,14 +112,6 @@ private slots:
         QVERIFY(r.prop("Progress") == 0 && r.prop("ProgressMax") == 2);
 
         r.c.onBtnSampleStop();
-        r.c.onLoad_Param(2.5, 25);
-        QVERIFY(r.started());
-        QCOMPARE(r.prop("ProgressMax"), 20000);
-        for (int tick = 0; tick < 51; ++tick)
-            r.c.ProgressAdd();
-        QCOMPARE(r.prop("Progress"), 9999);
-
-        r.c.onBtnSampleStop();
         r.c.onLoad_Param(0.1, 99999);
         r.c.SetParamRepeat(3);
         QVERIFY(r.started());
