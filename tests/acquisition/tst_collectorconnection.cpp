@@ -102,10 +102,7 @@ private slots:
         r.units.Receiver()->CloseConnection();
         QTRY_COMPARE_WITH_TIMEOUT(r.text(), StatusTexts::linkUpdate(true, false), TestTimeoutMs());
         QVERIFY(r.in(SampleWaitSave));
-        r.saves.clear();
-        emit r.c.onBtnSaveOK();
-        QCOMPARE(r.saves.takeFirst(), QVariantList{true});
-        emit r.c.cmdSaveOver();
+        emit r.c.onBtnSaveCancel();
         QTRY_COMPARE_WITH_TIMEOUT(r.text(), StatusTexts::online(), TestTimeoutMs());
         QCOMPARE(receiverConnections.count(), 1);
 
