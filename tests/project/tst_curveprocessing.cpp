@@ -73,7 +73,6 @@ private slots:
         // A time that is no number drops its own sample only, the first as well.
         QTest::newRow("time not a number")
             << Curve{NAN, 10, NAN, 11, 12} << Curve{100, 1, 100, 2, 3} << Curve{10} << Curve{2};
-        QTest::newRow("empty") << Curve{} << Curve{} << Curve{} << Curve{};
         QTest::newRow("below 10 us") << Curve{1.6, 3.2, 9.6} << Curve{1, 2, 3} << Curve{} << Curve{};
         QTest::newRow("values shorter") << Curve{10, 11, 12} << Curve{4} << Curve{10} << Curve{4};
     }
