@@ -229,13 +229,6 @@ private slots:
         PointFile f;
         QVERIFY(f.fillLine());
         const LineSnapshot snapshot(f.line, from, to);
-        Matrix datas{{-1}};
-        Curve times{-1};
-        Curve names{-1};
-        f.line.GetRecvData(&datas, &times, &names, transpose, from, to, false);
-        QTEST(datas, "matrix");
-        QTEST(times, "times");
-        QTEST(names, "names");
 
         // Unknown types in the range become soundings; the others stay.
         QVector<int> types;
@@ -243,12 +236,13 @@ private slots:
             types.append(f.line.list_Data_Point.at(i)->TYPE);
         QCOMPARE(types, (QVector<int>{7, 0, from <= 2 && to >= 2 ? 0 : 5, 1, 2}));
 
-        // The same on the pool, the tree reloading the line meanwhile: the
+        // Computed on the pool, the tree reloading the line meanwhile: the
         // snapshot holds nothing of it.
         f.line.list_Data_Point.clear();
         f.point.reset();
-        datas = {{-1}};
-        times = names = {-1};
+        Matrix datas{{-1}};
+        Curve times{-1};
+        Curve names{-1};
         QScopedPointer<QThread> pool(
             QThread::create([&] { snapshot.GetRecvData(&datas, &times, &names, transpose, false); }));
         pool->start();
