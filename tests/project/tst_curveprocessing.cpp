@@ -160,8 +160,8 @@ private slots:
         const Curve gates{82.54042, 90.85176, 100};
         QTest::newRow("sounding") << 0 << 11.0 << 80 << grid(70, 0.176) << gates << Curve{0.8, 0.912, 1.032};
         QTest::newRow("no divisor") << 0 << 0.0 << 80 << grid(70, 0.016) << gates << Curve{0.8, 0.912, 1.032};
-        QTest::newRow("start time 0") << 0 << 11.0 << 0 << Curve(70, 11.0) << TimeChannel::table().mid(0, 12)
-                                      << Curve(12, 1.0);
+        QTest::newRow("start time 0, negative")
+            << 0 << 11.0 << 0 << Curve(70, -11.0) << TimeChannel::table().mid(0, 12) << Curve(12, 1.0);
         QTest::newRow("all below start") << 0 << 11.0 << 800 << grid(70, 0.176) << Curve{} << Curve{};
         // Self-check: neither divided, gated nor cut; a zero leaves as -1.1e-9
         // and values above 10 as 10.
