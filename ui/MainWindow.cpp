@@ -23,6 +23,7 @@
 #include "ui_MainWindow.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDebug>
 #include <QDir>
@@ -171,8 +172,12 @@ void MainWindow::initTitleBar()
     connect(ui->pushButton_Min, &QPushButton::clicked, frameless, &FramelessHelper::triggerMinimizeButtonAction);
     connect(ui->pushButton_Max, &QPushButton::clicked, frameless, &FramelessHelper::triggerMaximizeButtonAction);
     connect(ui->pushButton_Close, &QPushButton::clicked, frameless, &FramelessHelper::triggerCloseButtonAction);
-    // Only the title-bar close writes the configuration, after the window has closed.
-    connect(ui->pushButton_Close, &QPushButton::clicked, this, &MainWindow::saveConfig);
+    // Only the title-bar close writes the configuration, after the window has
+    // closed; a close the operator called off writes nothing.
+    connect(ui->pushButton_Close, &QPushButton::clicked, this, [this] {
+        if (isHidden())
+            saveConfig();
+    });
     connect(frameless, &FramelessHelper::maximizedChanged, this, &MainWindow::showMaximizedState);
     connect(ui->RecentProject, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem* item) { openProject(item->text()); });
@@ -333,6 +338,7 @@ void MainWindow::initCollector()
     connect(m_dataModel, &DataModel_Index::onSaveOver, m_collector, &ZOLVA_Collector::cmdSaveOver);
     connect(m_dataModel, &DataModel_Index::onLoad_Param, m_collector, &ZOLVA_Collector::onLoad_Param);
     connect(m_collector, &ZOLVA_Collector::repeatsDone, this, [] { QApplication::beep(); });
+    m_status->setDisconnectCheck([this] { return endAcquisition(tr("断开连接")); });
 }
 
 void MainWindow::connectGraphs()
@@ -349,6 +355,20 @@ void MainWindow::connectGraphs()
     connect(m_calc, &Data_Calc::newGraph_Off, this, &MainWindow::onGraph_Off);
     connect(m_calc, &Data_Calc::newGraph_Send, this, &MainWindow::onGraph_Send);
     connect(m_dataModel, &DataModel_Index::onData_Recv_Line, this, &MainWindow::onGraph_Line);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    const bool running = acquisitionRunning();
+    if (!endAcquisition(tr("退出程序"))) {
+        event->ignore();
+        return;
+    }
+    // The links end with the window and drop what they have not written:
+    // the stops just sent leave before.
+    if (running)
+        m_status->pressConnectButton(false);
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)
@@ -394,6 +414,8 @@ void MainWindow::on_pushButton_Project_Open_clicked()
 
 void MainWindow::on_pushButton_Project_Close_clicked()
 {
+    if (!endAcquisition(tr("关闭工程")))
+        return;
     m_graphSample->clearLines();
     m_dataModel->closeProject();
     setProjectOpenState(false);
@@ -417,6 +439,27 @@ void MainWindow::on_pushButton_Export_USF_clicked()
         DialogHook::information(this, QStringLiteral("导出USF"), QStringLiteral("导出成功"));
     else
         DialogHook::critical(this, QStringLiteral("导出数据"), QStringLiteral("导出文件不能打开"));
+}
+
+bool MainWindow::acquisitionRunning() const
+{
+    return m_collector->isActive(QString::fromLatin1(CollectorState::SampleSetParam))
+        || m_collector->isActive(QString::fromLatin1(CollectorState::SampleDataUpload));
+}
+
+bool MainWindow::endAcquisition(const QString& action)
+{
+    const bool running = acquisitionRunning();
+    if (!running && !m_collector->isActive(QString::fromLatin1(CollectorState::SampleWaitSave)))
+        return true;
+    const QString text = running ? tr("请确认停止当前采集并%1！") : tr("请确认取消保存并%1！");
+    if (!DialogHook::question(this, action, text.arg(action)))
+        return false;
+    if (running)
+        m_collector->onBtnSampleStop();
+    else
+        emit m_collector->onBtnSaveCancel();
+    return true;
 }
 
 void MainWindow::openProject(QString projectName)

@@ -1,0 +1,200 @@
+#include "WindowTest.h"
+#include "tests/support/TestEnvironment.h"
+#include "tools/simunits/SimReceiverUnit.h"
+#include "tools/simunits/SimTransmitterUnit.h"
+#include "tools/simunits/SimUnitPair.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <memory>
+
+namespace {
+
+const QString TransmitterAddress = TestLoopback::Address(TestLoopback::WindowAcquisitionTests, 1);
+const QString ReceiverAddress = TestLoopback::Address(TestLoopback::WindowAcquisitionTests, 2);
+
+// Unit commands: the receiver's stop, the transmitter's configuration and stop.
+constexpr quint32 RecvStop = 2;
+constexpr quint32 SendConfig = 1;
+constexpr quint32 SendStop = 5;
+
+} // namespace
+
+// The window against simulated units while an acquisition is in hand: what
+// closing, disconnecting and quitting do to it, refusals told to the
+// operator, and the panel's keys.
+class tst_WindowAcquisition : public WindowTest
+{
+    Q_OBJECT
+
+    std::unique_ptr<SimUnitPair> m_units;
+    QStringList m_asked;
+    bool m_answer = true;
+    // Each unit's commands as they stood when its link closed.
+    QList<quint32> m_recvAtClose;
+    QList<quint32> m_sendAtClose;
+    int m_closed = 0;
+
+    void startUnits(double timeScale)
+    {
+        m_units = std::make_unique<SimUnitPair>();
+        m_units->SetTimeScale(timeScale);
+        QVERIFY(m_units->Listen(QHostAddress(TransmitterAddress), QHostAddress(ReceiverAddress)));
+        connect(m_units->Receiver(), &SimFrameServer::clientDisconnected, this, [this] {
+            m_recvAtClose = m_units->Receiver()->ReceivedCommands();
+            ++m_closed;
+        });
+        connect(m_units->Transmitter(), &SimFrameServer::clientDisconnected, this, [this] {
+            m_sendAtClose = m_units->Transmitter()->ReceivedCommands();
+            ++m_closed;
+        });
+    }
+
+    // A new project, connected to the units and idle.
+    bool openConnected()
+    {
+        makeWindow();
+        m_window->show();
+        if (!QTest::qWaitForWindowActive(m_window.get(), TestTimeoutMs()))
+            return false;
+        m_nextFile = path(QStringLiteral("site"));
+        widget<QPushButton>("pushButton_Project_New")->click();
+        return waitForStatus(ZOLVA_Collector::IDLE);
+    }
+
+    int status() const { return widget<QObject>("m_ZOLVA_Collector")->property("SampleStatus").toInt(); }
+
+    bool waitForStatus(int wanted) const
+    {
+        return QTest::qWaitFor([&] { return status() == wanted; }, TestTimeoutMs());
+    }
+
+    QString config() const
+    {
+        QFile file(path(QStringLiteral("config.ini")));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    int points() const
+    {
+        const auto* tree = widget<QTreeWidget>("DataModel");
+        return tree->topLevelItemCount() == 0 ? 0 : tree->topLevelItem(0)->childCount();
+    }
+
+    void enter(const char* name, const QString& text)
+    {
+        auto* field = widget<QLineEdit>(name);
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Return);
+    }
+
+private slots:
+    void init()
+    {
+        QVERIFY(setUp(TransmitterAddress, ReceiverAddress));
+        m_asked.clear();
+        m_answer = true;
+        m_closed = 0;
+        DialogHook::setQuestionAnswer([this](const DialogHook::Message& m) {
+            m_asked << m.title + ": " + m.text;
+            return m_answer;
+        });
+    }
+
+    void cleanup()
+    {
+        tearDown();
+        m_units.reset();
+    }
+
+    void endingAnAcquisitionAsksFirst_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("state");
+        for (const char* action : {"close", "disconnect", "quit"}) {
+            for (const char* state : {"idle", "configuring", "sampling", "unsaved"})
+                QTest::addRow("%s while %s", action, state) << action << state;
+        }
+    }
+
+    // No leaves everything as it was; Yes stops a running acquisition at the
+    // units before their links close, or discards an unsaved one. With
+    // nothing in hand no one is asked.
+    void endingAnAcquisitionAsksFirst()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, state);
+        const bool running = state == "configuring" || state == "sampling";
+        // Quiet units finish no record while the test runs.
+        startUnits(state == "unsaved" ? 0.01 : 1e3);
+        if (state == "configuring")
+            m_units->Transmitter()->SetNoReply(true);
+        QVERIFY(openConnected());
+        enter("ParamRepeat", QStringLiteral("1"));
+        if (state != "idle") {
+            widget<QPushButton>("pushButton_Start")->click();
+            const int wanted = state == "configuring" ? ZOLVA_Collector::SETPARAM
+                : state == "sampling"                 ? ZOLVA_Collector::SAMPLING
+                                                      : ZOLVA_Collector::UPLOAD;
+            QVERIFY(waitForStatus(wanted));
+            if (state == "configuring")
+                QTRY_VERIFY_WITH_TIMEOUT(m_units->Transmitter()->ReceivedCommands().contains(SendConfig),
+                                         TestTimeoutMs());
+        }
+        const int before = status();
+        const QString configBefore = config();
+        const char* button = action == "close" ? "pushButton_Project_Close"
+            : action == "disconnect"           ? "btn_DeviceClose"
+                                               : "pushButton_Close";
+        const QString title = action == "close" ? QStringLiteral("关闭工程")
+            : action == "disconnect"            ? QStringLiteral("断开连接")
+                                                : QStringLiteral("退出程序");
+        const QString asked = title + ": "
+            + (running ? QStringLiteral("请确认停止当前采集并%1！") : QStringLiteral("请确认取消保存并%1！"))
+                  .arg(title);
+
+        if (state != "idle") {
+            m_answer = false;
+            widget<QPushButton>(button)->click();
+            QCOMPARE(m_asked, QStringList{asked});
+            QCOMPARE(status(), before);
+            QVERIFY(m_window->isVisible());
+            QCOMPARE(widget<QTabBar>("tabBar")->currentIndex(), 1);
+            QVERIFY(widget("btn_DeviceCon")->isHidden());
+            QCOMPARE(config(), configBefore);
+            m_asked.clear();
+            m_answer = true;
+        }
+
+        widget<QPushButton>(button)->click();
+        QCOMPARE(m_asked, state == "idle" ? QStringList() : QStringList{asked});
+        QCOMPARE(points(), 0);
+        if (action == "close") {
+            QCOMPARE(widget<QTabBar>("tabBar")->currentIndex(), 0);
+            QCOMPARE(widget<QTreeWidget>("DataModel")->topLevelItemCount(), 0);
+        } else if (action == "disconnect") {
+            QCOMPARE(widget<QTabBar>("tabBar")->currentIndex(), 1);
+            QVERIFY(!widget("btn_DeviceCon")->isHidden());
+        } else {
+            QVERIFY(!m_window->isVisible());
+            QVERIFY(config().contains(QStringLiteral("SendIP=") + TransmitterAddress));
+            // The program ends: the window and its links go at once.
+            m_window.reset();
+        }
+        if (action != "quit")
+            QCOMPARE(status(), int(ZOLVA_Collector::DISCONN));
+        QTRY_COMPARE_WITH_TIMEOUT(m_closed, 2, TestTimeoutMs());
+        QCOMPARE(m_recvAtClose.count(RecvStop), int(running));
+        QCOMPARE(m_sendAtClose.count(SendStop), int(running));
+    }
+};
+
+QTEST_MAIN(tst_WindowAcquisition)
+#include "tst_windowacquisition.moc"
