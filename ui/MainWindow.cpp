@@ -339,6 +339,10 @@ void MainWindow::initCollector()
     connect(m_dataModel, &DataModel_Index::onLoad_Param, m_collector, &ZOLVA_Collector::onLoad_Param);
     connect(m_collector, &ZOLVA_Collector::repeatsDone, this, [] { QApplication::beep(); });
     m_status->setDisconnectCheck([this] { return endAcquisition(tr("断开连接")); });
+    // Shown once the machine has settled: the box waits for the operator.
+    connect(
+        m_collector, &ZOLVA_Collector::sampleRefused, this,
+        [this](const QString& reason) { DialogHook::warning(this, tr("警告"), reason); }, Qt::QueuedConnection);
 }
 
 void MainWindow::connectGraphs()

@@ -5,6 +5,7 @@
 #include "tools/simunits/SimUnitPair.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabBar>
@@ -193,6 +194,45 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_closed, 2, TestTimeoutMs());
         QCOMPARE(m_recvAtClose.count(RecvStop), int(running));
         QCOMPARE(m_sendAtClose.count(SendStop), int(running));
+    }
+
+    void refusalIsSaidAloud_data()
+    {
+        QTest::addColumn<QString>("refused");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("receiver, time channels") << "channels"
+                                                 << "<p style='color:red;'>接收机拒绝时间道</p>"
+                                                 << "警告: 接收机拒绝了 25 Hz 的时间道，采集已停止！";
+        QTest::newRow("unusable parameters") << "parameters"
+                                             << "<p style='color:red;'>采集参数无效</p>"
+                                             << "警告: 采集参数无效（频率 0 Hz，叠加 25 次，重复 2 次），采集未开始！";
+    }
+
+    // The acquisition stops as before, but with one warning and the status
+    // telling why, and the panel idle for the next start.
+    void refusalIsSaidAloud()
+    {
+        QFETCH(QString, refused);
+        QFETCH(QString, shown);
+        startUnits(1e3);
+        QVERIFY(openConnected());
+        auto* collector = widget<QObject>("m_ZOLVA_Collector");
+        collector->setProperty("ParamPeriod", 25);
+        collector->setProperty("ParamRepeat", 2);
+        if (refused == "channels") {
+            m_units->Receiver()->SetReplyStatusZero(true);
+            QTest::ignoreMessage(QtWarningMsg, "Receiver refused the time channels for 25 Hz; acquisition stopped");
+        } else {
+            collector->setProperty("ParamFs", 0.0);
+            QTest::ignoreMessage(QtWarningMsg, "Acquisition not started: base frequency 0 Hz, 25 periods, 2 repeats");
+        }
+        widget<QPushButton>("pushButton_Start")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(m_shown, QStringList{shown}, TestTimeoutMs());
+        QCOMPARE(status(), int(ZOLVA_Collector::IDLE));
+        QTEST(widget<QLabel>("StatusConnect")->text(), "status");
+        QVERIFY(!widget("pushButton_Start")->isHidden() && widget("pushButton_Start")->isEnabled());
+        QVERIFY(widget("pushButton_Stop")->isHidden());
     }
 };
 
