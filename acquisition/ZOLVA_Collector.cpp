@@ -296,6 +296,10 @@ void ZOLVA_Collector::OnEntry_DeviceWait()
     ++linkSession;
     recvLink->Disconnect();
     sendLink->Disconnect();
+    // Monitor values of units let go of would read as current ones.
+    setProperty("SendV", 0.0);
+    setProperty("DeviceV", 0.0);
+    setProperty("DeviceTemp", 0.0);
 }
 
 void ZOLVA_Collector::OnEntry_DeviceInit()

@@ -206,10 +206,7 @@ void MainWindow::initGraphs()
 
     m_graphSample = new Graph_Lines(this);
     m_graphSample->setObjectName(QStringLiteral("graph_Sample"));
-    m_graphSample->setGraphTitle(QStringLiteral("当前采集"), true);
-    m_graphSample->setAxisX(true, false, 10, 100000);
-    m_graphSample->setAxisY(true, false, 1e-8, 0.001);
-    m_graphSample->setAxisTitle(QwtCompat::XBottom, QStringLiteral("衰减时间 / us"));
+    showEmptyDecayGraph();
     m_graphSample->setLogClamp(true, 1e-9, 10.0);
     m_graphSample->addWaterMarker(QStringLiteral("数据 / V"), Qt::AlignLeft | Qt::AlignTop, PlotFont::font(),
                                   Qt::black);
@@ -238,6 +235,25 @@ void MainWindow::initGraphs()
     sendLayout->addWidget(m_graphSend);
     sendLayout->addWidget(m_graphOff);
     ui->tabWidget_Status->addTab(m_sendPage, QStringLiteral("发送监控"));
+}
+
+void MainWindow::showEmptyDecayGraph()
+{
+    m_graphSample->setGraphTitle(QStringLiteral("当前采集"), true);
+    m_graphSample->setAxisY(true, false, 1e-8, 0.001);
+    m_graphSample->setAxisX(true, false, 10, 100000);
+    m_graphSample->setAxisTitle(QwtCompat::XBottom, QStringLiteral("衰减时间 / us"));
+}
+
+// Nothing a closed project drew stays for the next one.
+void MainWindow::clearGraphs()
+{
+    m_graphSample->clearLines();
+    showEmptyDecayGraph();
+    m_graphLine->clearLines();
+    m_graphLine->hide();
+    m_graphSend->clearLines();
+    m_graphOff->clearLines();
 }
 
 void MainWindow::initPanels()
@@ -420,7 +436,7 @@ void MainWindow::on_pushButton_Project_Close_clicked()
 {
     if (!endAcquisition(tr("关闭工程")))
         return;
-    m_graphSample->clearLines();
+    clearGraphs();
     m_dataModel->closeProject();
     setProjectOpenState(false);
     setWindowTitle(tr("%1系统").arg(m_productName));

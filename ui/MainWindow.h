@@ -70,6 +70,8 @@ private:
     void initTitleBar();
     void initProjectModel();
     void initGraphs();
+    void showEmptyDecayGraph();
+    void clearGraphs();
     void initPanels();
     void initComboPopups();
     void initDataModel();

@@ -2,9 +2,11 @@
 #include "tests/support/TestEnvironment.h"
 #include "tools/simunits/SimUnitPair.h"
 #include "ui/DeveloperAccess.h"
+#include "ui/Graph_Lines.h"
 
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -14,6 +16,7 @@
 
 #include <qwt_plot.h>
 #include <qwt_plot_curve.h>
+#include <qwt_plot_textlabel.h>
 
 namespace {
 
@@ -136,7 +139,91 @@ private slots:
         QCOMPARE(text.count(QStringLiteral("/SOUNDING_NAME:")), 2 + towed);
     }
 
+    void closingClearsWhatTheProjectShowed_data()
+    {
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("towed acquisition") << "acquisition";
+        QTest::newRow("towed point") << "point";
+        QTest::newRow("line profile") << "line";
+    }
+
+    // What a project showed leaves with it: the next project starts with the
+    // window as it was at start-up.
+    void closingClearsWhatTheProjectShowed()
+    {
+        QFETCH(QString, shown);
+        const QStringList empty = statusValues();
+        m_nextFile = path(QStringLiteral("towed"));
+        widget<QPushButton>("pushButton_Project_New")->click();
+        QVERIFY(waitForStatus(ZOLVA_Collector::IDLE));
+        for (int i = 0; i < DeveloperAccess::UnlockClicks; ++i)
+            widget<QPushButton>("btn_Logo")->click();
+        enter("LineNo", QStringLiteral("4"));
+        widget<QComboBox>("ContinueMode")->setCurrentIndex(1);
+        widget<QPushButton>("pushButton_Start")->click();
+        auto* tree = widget<QTreeWidget>("DataModel");
+        QTRY_VERIFY_WITH_TIMEOUT(tree->topLevelItemCount() == 1 && tree->topLevelItem(0)->childCount() >= 3,
+                                 TestTimeoutMs());
+        widget<QPushButton>("pushButton_Stop")->click();
+        QVERIFY(waitForStatus(ZOLVA_Collector::IDLE));
+
+        auto* line = widget<Graph_Lines>("graph_Line");
+        auto* sample = widget<Graph_Lines>("graph_Sample");
+        // Each selection follows the other, so the graph must change for it.
+        const QModelIndex lineIndex = tree->model()->index(0, 0);
+        const QModelIndex pointIndex = tree->model()->index(1, 0, lineIndex);
+        if (shown == "point") {
+            QVERIFY(QMetaObject::invokeMethod(tree, "onDoubleClicked", Q_ARG(QModelIndex, lineIndex)));
+            QTRY_VERIFY_WITH_TIMEOUT(line->isHidden(), TestTimeoutMs());
+            QVERIFY(QMetaObject::invokeMethod(tree, "onDoubleClicked", Q_ARG(QModelIndex, pointIndex)));
+            QVERIFY(!line->isHidden());
+            QCOMPARE(curves("graph_Line"), 36);
+        } else if (shown == "line") {
+            QVERIFY(QMetaObject::invokeMethod(tree, "onDoubleClicked", Q_ARG(QModelIndex, pointIndex)));
+            QVERIFY(!line->isHidden());
+            QVERIFY(QMetaObject::invokeMethod(tree, "onDoubleClicked", Q_ARG(QModelIndex, lineIndex)));
+            QTRY_VERIFY_WITH_TIMEOUT(canvasLabels(sample).contains(QStringLiteral("点位")), TestTimeoutMs());
+            QVERIFY(line->isHidden());
+            QCOMPARE(sample->GetAxisXScale(), Graph_Lines::Linear);
+            QCOMPARE(sample->title().text(), QStringLiteral("4线"));
+        }
+        QVERIFY(sample->title().text() != QStringLiteral("当前采集"));
+        QVERIFY(statusValues() != empty);
+
+        widget<QPushButton>("pushButton_Project_Close")->click();
+        m_nextFile = path(QStringLiteral("next"));
+        widget<QPushButton>("pushButton_Project_New")->click();
+        QVERIFY(waitForStatus(ZOLVA_Collector::IDLE));
+        QCOMPARE(sample->title().text(), QStringLiteral("当前采集"));
+        QCOMPARE(sample->GetAxisXScale(), Graph_Lines::Log10);
+        QCOMPARE(sample->GetAxisYScale(), Graph_Lines::Log10);
+        QVERIFY(canvasLabels(sample).contains(QStringLiteral("衰减时间 / us")));
+        QVERIFY(!canvasLabels(sample).contains(QStringLiteral("点位")));
+        QVERIFY(line->isHidden());
+        for (const char* graph : {"graph_Sample", "graph_Line", "graph_Send", "graph_Off"})
+            QVERIFY2(curves(graph) == 0, graph);
+        QCOMPARE(statusValues(), empty);
+    }
+
 private:
+    // The values the status panel shows, apart from the link.
+    QStringList statusValues() const
+    {
+        QStringList values;
+        for (const char* name :
+             {"SendI_label", "SendOff_label", "ParamFS_label", "ParamPeriod_label", "ParamRepeat_label", "DeviceTemp"})
+            values << widget<QLabel>(name)->text();
+        return values;
+    }
+
+    static QStringList canvasLabels(const QwtPlot* graph)
+    {
+        QStringList texts;
+        for (const QwtPlotItem* item : graph->itemList(QwtPlotItem::Rtti_PlotTextLabel))
+            texts << static_cast<const QwtPlotTextLabel*>(item)->text().text();
+        return texts;
+    }
+
     bool waitForStatus(ZOLVA_Collector::ZOLVASampleStatus wanted) const
     {
         const QObject* collector = widget<QObject>("m_ZOLVA_Collector");
