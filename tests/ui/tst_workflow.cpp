@@ -17,6 +17,7 @@
 #include <qwt_plot.h>
 #include <qwt_plot_curve.h>
 #include <qwt_plot_textlabel.h>
+#include <qwt_symbol.h>
 
 namespace {
 
@@ -72,7 +73,7 @@ private slots:
             QCOMPARE(widget<QLineEdit>("PointNo")->text(), QString::fromLatin1(point));
             widget<QPushButton>("pushButton_Start")->click();
             QVERIFY(waitForStatus(ZOLVA_Collector::UPLOAD));
-            QVERIFY(curves("graph_Sample") > 0);
+            QCOMPARE(decayStyles(), QStringList{"diamonds above the grid"});
             QCOMPARE(curves("graph_Send"), 1);
             QCOMPARE(curves("graph_Off"), 1);
             widget<QPushButton>("pushButton_SaveOK")->click();
@@ -90,6 +91,10 @@ private slots:
                                           Q_ARG(QModelIndex, tree->model()->index(0, 0, tree->model()->index(0, 0)))));
         QTRY_COMPARE_WITH_TIMEOUT(widget<QwtPlot>("graph_Sample")->title().text(), QStringLiteral("3线 100点"),
                                   TestTimeoutMs());
+        QVERIFY(widget("graph_Line")->isHidden());
+        // Each sample faint and behind, their mean as open diamonds in front.
+        QCOMPARE(decayStyles(),
+                 (QStringList{"dash-dot below the grid", "dash-dot below the grid", "diamonds above the grid"}));
         QVERIFY(QMetaObject::invokeMethod(tree, "onDoubleClicked", Q_ARG(QModelIndex, tree->model()->index(0, 0))));
         QTRY_VERIFY_WITH_TIMEOUT(widget<QwtPlot>("graph_Sample")->title().text() != QStringLiteral("3线 100点"),
                                  TestTimeoutMs());
@@ -214,6 +219,30 @@ private:
              {"SendI_label", "SendOff_label", "ParamFS_label", "ParamPeriod_label", "ParamRepeat_label", "DeviceTemp"})
             values << widget<QLabel>(name)->text();
         return values;
+    }
+
+    QStringList decayStyles() const
+    {
+        const QwtPlot* graph = widget<QwtPlot>("graph_Sample");
+        const double grid = graph->itemList(QwtPlotItem::Rtti_PlotGrid).first()->z();
+        QStringList styles;
+        for (const QwtPlotItem* item : graph->itemList(QwtPlotItem::Rtti_PlotCurve)) {
+            const auto* curve = static_cast<const QwtPlotCurve*>(item);
+            const QwtSymbol* symbol = curve->symbol();
+            const QString depth =
+                curve->z() < grid ? QStringLiteral(" below the grid") : QStringLiteral(" above the grid");
+            if (curve->style() == QwtPlotCurve::NoCurve && symbol && symbol->style() == QwtSymbol::Diamond
+                && symbol->size() == QSize(8, 8) && symbol->pen().color() == QColor(Qt::blue)
+                && symbol->pen().widthF() == 1.5 && symbol->brush().color().alpha() == 0)
+                styles << QStringLiteral("diamonds") + depth;
+            else if (curve->style() == QwtPlotCurve::Lines && !symbol && curve->pen().style() == Qt::DashDotLine
+                     && curve->pen().color() == QColor(Qt::darkGray) && curve->pen().widthF() == 1.0)
+                styles << QStringLiteral("dash-dot") + depth;
+            else
+                styles << QStringLiteral("other") + depth;
+        }
+        styles.sort();
+        return styles;
     }
 
     static QStringList canvasLabels(const QwtPlot* graph)
