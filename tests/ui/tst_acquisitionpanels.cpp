@@ -1,7 +1,9 @@
 #include "tests/support/DialogAnswers.h"
+#include "tests/support/TestEnvironment.h"
 #include "ui/Form_SampleControl.h"
 #include "ui/Form_Status.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -123,6 +125,48 @@ private slots:
         }
         QCOMPARE(asked.mid(0, 2), (QStringList{"停止采集|请确认停止当前采集！", "停止采集|请确认取消保存！"}));
         QCOMPARE(asked.mid(2), asked.mid(0, 2));
+    }
+
+    void shortcutsReachTheirButtonsFromTheNumberFields_data()
+    {
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("button");
+        for (const char* field : {"LineNo", "PointNo", "ParamPeriod", "ParamRepeat"})
+            QTest::addRow("Space from %s", field) << "IDLE" << int(Qt::Key_Space) << field << "Start";
+        // Sampling locks the line and point numbers until the next idle.
+        for (const char* field : {"ParamPeriod", "ParamRepeat"}) {
+            QTest::addRow("Esc from %s", field) << "SAMPLING" << int(Qt::Key_Escape) << field << "Stop";
+            QTest::addRow("S from %s", field) << "UPLOAD" << int(Qt::Key_S) << field << "SaveOK";
+            QTest::addRow("C from %s", field) << "UPLOAD" << int(Qt::Key_C) << field << "SaveCancel";
+        }
+    }
+
+    // The keys go to the buttons, not into the field, and a start leaves no
+    // field holding the focus.
+    void shortcutsReachTheirButtonsFromTheNumberFields()
+    {
+        QFETCH(QString, status);
+        QFETCH(int, key);
+        QFETCH(QString, field);
+        QFETCH(QString, button);
+        DialogHook::setQuestionAnswer([](const DialogHook::Message&) { return true; });
+        auto* statuses = child<QComboBox>("SampleStatus");
+        statuses->addItems({"DISCONN", "IDLE", "SETPARAM", "SAMPLING", "UPLOAD", "SAVING"});
+        statuses->setCurrentText(QStringLiteral("SAMPLING"));
+        statuses->setCurrentText(status);
+        m_panel->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_panel.get(), TestTimeoutMs()));
+        QLineEdit* edit = child(field);
+        const QString text = edit->text();
+        edit->setFocus();
+        QSignalSpy clicks(child<QPushButton>("pushButton_" + button), &QPushButton::clicked);
+        QTest::keyClick(edit, Qt::Key(key));
+        QVERIFY(clicks.count() == 1 || clicks.wait(TestTimeoutMs()));
+        QCOMPARE(edit->text(), text);
+        if (button == "Start")
+            QVERIFY(!qobject_cast<QLineEdit*>(QApplication::focusWidget()));
     }
 
     void frequencyListStaysAscendingWithoutDuplicates()

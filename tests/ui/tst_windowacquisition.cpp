@@ -4,6 +4,7 @@
 #include "tools/simunits/SimTransmitterUnit.h"
 #include "tools/simunits/SimUnitPair.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -233,6 +234,46 @@ private slots:
         QTEST(widget<QLabel>("StatusConnect")->text(), "status");
         QVERIFY(!widget("pushButton_Start")->isHidden() && widget("pushButton_Start")->isEnabled());
         QVERIFY(widget("pushButton_Stop")->isHidden());
+    }
+
+    // Space from a field starts with what was typed there; after a start by
+    // key or mouse the focus is where save and discard reach their buttons,
+    // and the arrow keys leave the pages alone.
+    void keysWorkWhereTheHandsAre()
+    {
+        startUnits(0.01);
+        QVERIFY(openConnected());
+        auto* tabs = widget<QTabBar>("tabBar");
+        const auto focusAfterStart = [tabs]() -> QWidget* {
+            QWidget* focus = QApplication::focusWidget();
+            if (!focus || focus == tabs || qobject_cast<QLineEdit*>(focus))
+                return nullptr;
+            QTest::keyClick(focus, Qt::Key_Right);
+            return tabs->currentIndex() == 1 ? focus : nullptr;
+        };
+
+        auto* repeat = widget<QLineEdit>("ParamRepeat");
+        repeat->setFocus();
+        repeat->selectAll();
+        QTest::keyClicks(repeat, QStringLiteral("3"));
+        QTest::keyClick(repeat, Qt::Key_Space);
+        QVERIFY(waitForStatus(ZOLVA_Collector::UPLOAD));
+        QCOMPARE(widget<QObject>("m_ZOLVA_Collector")->property("ParamRepeat").toInt(), 3);
+        QWidget* focus = focusAfterStart();
+        QVERIFY(focus);
+        QTest::keyClick(focus, Qt::Key_S);
+        QVERIFY(waitForStatus(ZOLVA_Collector::IDLE));
+        QCOMPARE(points(), 1);
+        QCOMPARE(widget<QTreeWidget>("DataModel")->topLevelItem(0)->child(0)->childCount(), 3);
+
+        QTest::mouseClick(widget("pushButton_Start"), Qt::LeftButton);
+        QVERIFY(waitForStatus(ZOLVA_Collector::UPLOAD));
+        focus = focusAfterStart();
+        QVERIFY(focus);
+        QTest::keyClick(focus, Qt::Key_C);
+        QVERIFY(waitForStatus(ZOLVA_Collector::IDLE));
+        QCOMPARE(m_asked, QStringList{QStringLiteral("停止采集: 请确认取消保存！")});
+        QCOMPARE(points(), 1);
     }
 };
 
