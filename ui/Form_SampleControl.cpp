@@ -85,6 +85,11 @@ void Form_SampleControl::developerMode(bool isOpen)
 {
     ui->label_ContinueMode->setVisible(isOpen);
     ui->ContinueMode->setVisible(isOpen);
+    // A choice the operator can no longer see is not kept: a new line goes
+    // back to single. The mode of an existing line or a running acquisition,
+    // locked, stays.
+    if (!isOpen && ui->ContinueMode->isEnabledTo(this))
+        ui->ContinueMode->setCurrentIndex(ZOLVA_Collector::Single);
     if (isOpen)
         addFs(100.0);
 }

@@ -3,8 +3,10 @@
 #include "tools/simunits/SimReceiverUnit.h"
 #include "tools/simunits/SimTransmitterUnit.h"
 #include "tools/simunits/SimUnitPair.h"
+#include "ui/DeveloperAccess.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -274,6 +276,40 @@ private slots:
         QVERIFY(waitForStatus(ZOLVA_Collector::IDLE));
         QCOMPARE(m_asked, QStringList{QStringLiteral("停止采集: 请确认取消保存！")});
         QCOMPARE(points(), 1);
+    }
+
+    // A stray click on the logo hides the mode selector: the towed mode
+    // chosen for a new line goes with it, a towed line keeps its own.
+    void leavingDeveloperModeKeepsNoHiddenTowedChoice()
+    {
+        const QDate today(2026, 12, 6);
+        DialogHook::setInputAnswer(
+            [today](const DialogHook::InputRequest&) { return QVariant(DeveloperAccess::passwordFor(today)); });
+        startUnits(0.01);
+        QVERIFY(openConnected());
+        auto* logo = widget<QPushButton>("btn_Logo");
+        auto* mode = widget<QComboBox>("ContinueMode");
+        const auto towed = [this] {
+            return widget<QObject>("m_ZOLVA_Collector")->property("ContinueMode").toInt() == ZOLVA_Collector::Continue;
+        };
+        for (bool lineStored : {false, true}) {
+            for (int i = 0; i < DeveloperAccess::UnlockClicks; ++i)
+                logo->click();
+            QVERIFY(mode->isEnabled());
+            mode->setCurrentIndex(1);
+            if (lineStored) {
+                widget<QPushButton>("pushButton_Start")->click();
+                QTRY_VERIFY_WITH_TIMEOUT(points() >= 1, TestTimeoutMs());
+                widget<QPushButton>("pushButton_Stop")->click();
+                QVERIFY(waitForStatus(ZOLVA_Collector::IDLE));
+                QVERIFY(!mode->isEnabled());
+            }
+            QVERIFY(towed() && widget("PointNo")->isHidden());
+            logo->click();
+            QVERIFY(mode->isHidden());
+            QCOMPARE(towed(), lineStored);
+            QCOMPARE(widget("PointNo")->isHidden(), lineStored);
+        }
     }
 };
 
