@@ -232,6 +232,38 @@ private slots:
               "bar");
     }
 
+    // The operator's presses and the window's run the same path; a refused
+    // disconnect leaves the panel as it was.
+    void connectAndDisconnectButtons()
+    {
+        Form_Status panel;
+        auto* connect = panel.findChild<QPushButton*>(QStringLiteral("btn_DeviceCon"));
+        auto* disconnect = panel.findChild<QPushButton*>(QStringLiteral("btn_DeviceClose"));
+        QSignalSpy connects(&panel, &Form_Status::clickBtnConnect);
+        QSignalSpy disconnects(&panel, &Form_Status::clickBtnDisconn);
+        bool allowed = false;
+        panel.setDisconnectCheck([&allowed] { return allowed; });
+        const auto state = [&] {
+            return QStringLiteral("%1 %2/%3")
+                .arg(connect->isHidden() ? "hidden" : "shown")
+                .arg(connects.count())
+                .arg(disconnects.count());
+        };
+        QCOMPARE(state(), QStringLiteral("shown 0/0"));
+        connect->click();
+        QCOMPARE(state(), QStringLiteral("hidden 1/0"));
+        disconnect->click();
+        panel.pressConnectButton(false);
+        QCOMPARE(state(), QStringLiteral("hidden 1/0"));
+        allowed = true;
+        disconnect->click();
+        QCOMPARE(state(), QStringLiteral("shown 1/1"));
+        panel.pressConnectButton(true);
+        QCOMPARE(state(), QStringLiteral("hidden 2/1"));
+        panel.pressConnectButton(false);
+        QCOMPARE(state(), QStringLiteral("shown 2/2"));
+    }
+
     // A selected item's flag is shown, not written back.
     void useFlagIsWrittenOnlyByTheOperator()
     {
