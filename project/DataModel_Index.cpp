@@ -401,6 +401,7 @@ void DataModel_Index::closeProject()
     SetParamFs(0.0);
     SetParamPeriod(0);
     SetParamRepeat(0);
+    emit onCurUse(false);
 }
 
 void DataModel_Index::updateDatabase()

@@ -4,6 +4,7 @@
 #include "ui/DeveloperAccess.h"
 #include "ui/Graph_Lines.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -211,13 +212,14 @@ private slots:
     }
 
 private:
-    // The values the status panel shows, apart from the link.
+    // The values the status panel shows, apart from the link and progress.
     QStringList statusValues() const
     {
         QStringList values;
         for (const char* name :
              {"SendI_label", "SendOff_label", "ParamFS_label", "ParamPeriod_label", "ParamRepeat_label", "DeviceTemp"})
             values << widget<QLabel>(name)->text();
+        values << (widget<QCheckBox>("USE_checkBox")->isChecked() ? QStringLiteral("used") : QStringLiteral("unused"));
         return values;
     }
 
