@@ -379,14 +379,14 @@ void MainWindow::connectGraphs()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    const bool running = acquisitionRunning();
-    if (!endAcquisition(tr("退出程序"))) {
+    bool stopped = false;
+    if (!endAcquisition(tr("退出程序"), &stopped)) {
         event->ignore();
         return;
     }
     // The links end with the window and drop what they have not written:
     // the stops just sent leave before.
-    if (running)
+    if (stopped)
         m_status->pressConnectButton(false);
     QMainWindow::closeEvent(event);
 }
@@ -467,18 +467,28 @@ bool MainWindow::acquisitionRunning() const
         || m_collector->isActive(QString::fromLatin1(CollectorState::SampleDataUpload));
 }
 
-bool MainWindow::endAcquisition(const QString& action)
+bool MainWindow::acquisitionUnsaved() const
+{
+    return m_collector->isActive(QString::fromLatin1(CollectorState::SampleWaitSave));
+}
+
+bool MainWindow::endAcquisition(const QString& action, bool* stopped)
 {
     const bool running = acquisitionRunning();
-    if (!running && !m_collector->isActive(QString::fromLatin1(CollectorState::SampleWaitSave)))
+    if (!running && !acquisitionUnsaved())
         return true;
     const QString text = running ? tr("请确认停止当前采集并%1！") : tr("请确认取消保存并%1！");
     if (!DialogHook::question(this, action, text.arg(action)))
         return false;
-    if (running)
+    // The acquisition went on while the question waited: it may have
+    // finished, or ended with a lost link.
+    const bool stop = acquisitionRunning();
+    if (stop)
         m_collector->onBtnSampleStop();
-    else
+    else if (acquisitionUnsaved())
         emit m_collector->onBtnSaveCancel();
+    if (stopped)
+        *stopped = stop;
     return true;
 }
 

@@ -81,10 +81,12 @@ private:
               const QString& format = QString());
 
     bool acquisitionRunning() const;
+    bool acquisitionUnsaved() const;
     // Closing, disconnecting or quitting would end the acquisition in hand:
     // asks first, and on Yes stops it at the units or discards it, as its
-    // own buttons do. False when the operator says No.
-    bool endAcquisition(const QString& action);
+    // own buttons do; *stopped tells whether stops were sent. False when the
+    // operator says No.
+    bool endAcquisition(const QString& action, bool* stopped = nullptr);
     void openProjectFile(const QString& path, bool create);
     void setProjectOpenState(bool open);
     QString projectDialogDir() const;

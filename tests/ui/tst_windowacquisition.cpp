@@ -199,6 +199,32 @@ private slots:
         QCOMPARE(m_sendAtClose.count(SendStop), int(running));
     }
 
+    // The acquisition goes on while the question waits; one that finishes
+    // meanwhile is discarded, with no stops for units that have stopped.
+    void acquisitionFinishingWhileAskedIsDiscarded()
+    {
+        startUnits(1e3);
+        QVERIFY(openConnected());
+        enter("ParamRepeat", QStringLiteral("1"));
+        widget<QPushButton>("pushButton_Start")->click();
+        QVERIFY(waitForStatus(ZOLVA_Collector::SAMPLING));
+        DialogHook::setQuestionAnswer([this](const DialogHook::Message& m) {
+            m_asked << m.text;
+            m_units->Transmitter()->SendRecord();
+            m_units->Receiver()->SendRecord();
+            return waitForStatus(ZOLVA_Collector::UPLOAD);
+        });
+        widget<QPushButton>("btn_DeviceClose")->click();
+        QCOMPARE(m_asked, QStringList{QStringLiteral("请确认停止当前采集并断开连接！")});
+        QCOMPARE(status(), int(ZOLVA_Collector::DISCONN));
+        QTRY_COMPARE_WITH_TIMEOUT(m_closed, 2, TestTimeoutMs());
+        QVERIFY(!m_recvAtClose.contains(RecvStop) && !m_sendAtClose.contains(SendStop));
+
+        // The data model holds nothing left to store.
+        QVERIFY(QMetaObject::invokeMethod(widget<QObject>("DataModel"), "dataSave", Q_ARG(bool, true)));
+        QCOMPARE(points(), 0);
+    }
+
     void refusalIsSaidAloud_data()
     {
         QTest::addColumn<QString>("refused");
