@@ -44,11 +44,10 @@ class tst_WindowAcquisition : public WindowTest
     QList<quint32> m_sendAtClose;
     int m_closed = 0;
 
-    void startUnits(double timeScale)
+    bool startUnits(double timeScale)
     {
         m_units = std::make_unique<SimUnitPair>();
         m_units->SetTimeScale(timeScale);
-        QVERIFY(m_units->Listen(QHostAddress(TransmitterAddress), QHostAddress(ReceiverAddress)));
         connect(m_units->Receiver(), &SimFrameServer::clientDisconnected, this, [this] {
             m_recvAtClose = m_units->Receiver()->ReceivedCommands();
             ++m_closed;
@@ -57,6 +56,7 @@ class tst_WindowAcquisition : public WindowTest
             m_sendAtClose = m_units->Transmitter()->ReceivedCommands();
             ++m_closed;
         });
+        return m_units->Listen(QHostAddress(TransmitterAddress), QHostAddress(ReceiverAddress));
     }
 
     // A new project, connected to the units and idle.
@@ -137,7 +137,7 @@ private slots:
         QFETCH(QString, state);
         const bool running = state == "configuring" || state == "sampling";
         // Quiet units finish no record while the test runs.
-        startUnits(state == "unsaved" ? 0.01 : 1e3);
+        QVERIFY(startUnits(state == "unsaved" ? 0.01 : 1e3));
         if (state == "configuring")
             m_units->Transmitter()->SetNoReply(true);
         QVERIFY(openConnected());
@@ -203,7 +203,7 @@ private slots:
     // meanwhile is discarded, with no stops for units that have stopped.
     void acquisitionFinishingWhileAskedIsDiscarded()
     {
-        startUnits(1e3);
+        QVERIFY(startUnits(1e3));
         QVERIFY(openConnected());
         enter("ParamRepeat", QStringLiteral("1"));
         widget<QPushButton>("pushButton_Start")->click();
@@ -244,7 +244,7 @@ private slots:
     {
         QFETCH(QString, refused);
         QFETCH(QString, shown);
-        startUnits(1e3);
+        QVERIFY(startUnits(1e3));
         QVERIFY(openConnected());
         auto* collector = widget<QObject>("m_ZOLVA_Collector");
         collector->setProperty("ParamPeriod", 25);
@@ -269,7 +269,7 @@ private slots:
     // and the arrow keys leave the pages alone.
     void keysWorkWhereTheHandsAre()
     {
-        startUnits(0.01);
+        QVERIFY(startUnits(0.01));
         QVERIFY(openConnected());
         auto* tabs = widget<QTabBar>("tabBar");
         const auto focusAfterStart = [tabs]() -> QWidget* {
@@ -311,7 +311,7 @@ private slots:
         const QDate today(2026, 12, 6);
         DialogHook::setInputAnswer(
             [today](const DialogHook::InputRequest&) { return QVariant(DeveloperAccess::passwordFor(today)); });
-        startUnits(0.01);
+        QVERIFY(startUnits(0.01));
         QVERIFY(openConnected());
         auto* logo = widget<QPushButton>("btn_Logo");
         auto* mode = widget<QComboBox>("ContinueMode");
