@@ -43,6 +43,16 @@ QString online()
     return QStringLiteral("<p style='color:green;'>已连接</p>");
 }
 
+QString channelsRefused()
+{
+    return QStringLiteral("<p style='color:red;'>接收机拒绝时间道</p>");
+}
+
+QString paramsRefused()
+{
+    return QStringLiteral("<p style='color:red;'>采集参数无效</p>");
+}
+
 QString connecting(bool sendLinked, bool recvLinked)
 {
     return translated("正在连接 <span style='color:%1;'>发 </span><span style='color:%2;'>收</span>")

@@ -10,6 +10,9 @@ QString initialising();
 QString invalidAddress();
 QString retrying();
 QString online();
+// An acquisition refused, by the receiver or for its parameters.
+QString channelsRefused();
+QString paramsRefused();
 
 // 发 (transmitter) and 收 (receiver) in green when their link is up, else red.
 QString connecting(bool sendLinked, bool recvLinked);

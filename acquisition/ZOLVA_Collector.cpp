@@ -106,7 +106,7 @@ void ZOLVA_Collector::buildMachine()
     // Parameters that would make the units misbehave (they can come from a
     // project file) never reach them.
     transition(SampleWaitParam, SampleSetParam,
-               new HSignalTransition(this, &ZOLVA_Collector::onBtnSampleStart, [this] { return startParamsValid(); }));
+               new HSignalTransition(this, &ZOLVA_Collector::onBtnSampleStart, [this] { return acceptStart(); }));
     transition(SampleSetParam, SampleWaitParam, on(&ZOLVA_Collector::cmdSampleStop));
     transition(SampleSetParam, SampleDataUpload, on(&ZOLVA_Collector::deviceStarted));
     transition(SampleDataUpload, SampleWaitParam, on(&ZOLVA_Collector::cmdSampleStop));
@@ -296,6 +296,10 @@ void ZOLVA_Collector::OnEntry_DeviceWait()
     ++linkSession;
     recvLink->Disconnect();
     sendLink->Disconnect();
+    // Monitor values of units let go of would read as current ones.
+    setProperty("SendV", 0.0);
+    setProperty("DeviceV", 0.0);
+    setProperty("DeviceTemp", 0.0);
 }
 
 void ZOLVA_Collector::OnEntry_DeviceInit()
@@ -336,13 +340,25 @@ void ZOLVA_Collector::OnEntry_DeviceOnline()
     setStatus(StatusTexts::online());
 }
 
-bool ZOLVA_Collector::startParamsValid() const
+bool ZOLVA_Collector::acceptStart()
 {
     if (std::isfinite(ParamFs) && ParamFs > 0 && ParamPeriod >= 1 && ParamRepeat >= 1)
         return true;
     qWarning("Acquisition not started: base frequency %g Hz, %d periods, %d repeats", ParamFs, ParamPeriod,
              ParamRepeat);
+    refuse(StatusTexts::paramsRefused(),
+           tr("采集参数无效（频率 %1 Hz，叠加 %2 次，重复 %3 次），采集未开始！")
+               .arg(ParamFs)
+               .arg(ParamPeriod)
+               .arg(ParamRepeat));
     return false;
+}
+
+void ZOLVA_Collector::refuse(const QString& status, const QString& reason)
+{
+    refusalStatus = status;
+    setStatus(status);
+    emit sampleRefused(reason);
 }
 
 void ZOLVA_Collector::OnEntry_SampleSetParam()
@@ -357,6 +373,9 @@ void ZOLVA_Collector::beginAcquisition()
     // A stop that the units never answered is not resent into this acquisition.
     recvLink->GiveUpRequests();
     sendLink->GiveUpRequests();
+    // A refusal is told for its moment: the next start shows the link again.
+    if (StatusConnect == refusalStatus)
+        setStatus(StatusTexts::online());
     run = {ParamFs, ParamPeriod, ContinueMode == Continue ? 1 : ParamRepeat, SampleMode, ContinueMode};
     // Known before the first record: it may complete before the start reply.
     recordMs = computeRecordMs();
@@ -383,6 +402,7 @@ void ZOLVA_Collector::onAutoChannelReply(bool ok)
     if (!ok && isActive(QString::fromLatin1(SetParam_ConfigChannel))) {
         qWarning("Receiver refused the time channels for %g Hz; acquisition stopped", run.fs);
         onBtnSampleStop();
+        refuse(StatusTexts::channelsRefused(), tr("接收机拒绝了 %1 Hz 的时间道，采集已停止！").arg(run.fs));
         return;
     }
     emit cmdConfigRecv();

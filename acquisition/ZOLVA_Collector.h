@@ -109,6 +109,9 @@ signals:
     void onSampleModeChanged();
     // The last repeat of a single acquisition is in: the window beeps.
     void repeatsDone();
+    // A start refused by the receiver or for its parameters, in words for
+    // the operator; the status shows it until the next start.
+    void sampleRefused(QString reason);
 
 public slots:
     void Start();
@@ -173,7 +176,8 @@ private:
     void setStatus(const QString& text);
     void setIntProperty(const char* name, qint64 value);
     bool collecting() const;
-    bool startParamsValid() const;
+    bool acceptStart();
+    void refuse(const QString& status, const QString& reason);
     int computeRecordMs() const;
     void checkRecordComplete();
     void wifiStatusTask();
@@ -212,5 +216,6 @@ private:
     // earlier connection is recognised as stale.
     quint64 linkSession = 0;
     bool recordDonePending = false;
+    QString refusalStatus;
     std::function<int()> wifiQuery;
 };

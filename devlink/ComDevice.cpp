@@ -50,6 +50,10 @@ bool ComDevice::Connect()
 
 void ComDevice::Disconnect()
 {
+    // What was sent last, such as the stops of an acquisition ended as the
+    // program quits, leaves now: the socket may be gone before the event
+    // loop would write it.
+    socket->flush();
     socket->disconnectFromHost();
     status.Clear(COM_CONNECTED);
 }

@@ -395,6 +395,13 @@ void DataModel_Index::closeProject()
         database.close();
     database = QSqlDatabase();
     orm::Database::dropAll();
+    // The status panel shows no record of a closed project.
+    SetSendI(0.0);
+    SetSendOff(0.0);
+    SetParamFs(0.0);
+    SetParamPeriod(0);
+    SetParamRepeat(0);
+    emit onCurUse(false);
 }
 
 void DataModel_Index::updateDatabase()

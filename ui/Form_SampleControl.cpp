@@ -6,6 +6,7 @@
 #include "platform/DialogHook.h"
 
 #include <QDoubleValidator>
+#include <QKeyEvent>
 #include <QMetaEnum>
 #include <QRegExpValidator>
 
@@ -48,8 +49,10 @@ Form_SampleControl::Form_SampleControl(QWidget* parent)
     connect(ui->pushButton_SaveCancel, &QPushButton::clicked, this, &Form_SampleControl::confirmSaveCancel);
     connect(ui->LineNo, &QLineEdit::textEdited, this, [this] { lineNoEdited = true; });
     connect(ui->LineNo, &QLineEdit::editingFinished, this, &Form_SampleControl::onEditingFinished);
-    for (QLineEdit* field : {ui->LineNo, ui->PointNo, ui->ParamPeriod, ui->ParamRepeat})
+    for (QLineEdit* field : {ui->LineNo, ui->PointNo, ui->ParamPeriod, ui->ParamRepeat}) {
         connect(field, &QLineEdit::textChanged, this, &Form_SampleControl::onTextChanged);
+        field->installEventFilter(this);
+    }
 
     developerMode(false);
 }
@@ -82,6 +85,11 @@ void Form_SampleControl::developerMode(bool isOpen)
 {
     ui->label_ContinueMode->setVisible(isOpen);
     ui->ContinueMode->setVisible(isOpen);
+    // A choice the operator can no longer see is not kept: a new line goes
+    // back to single. The mode of an existing line or a running acquisition,
+    // locked, stays.
+    if (!isOpen && ui->ContinueMode->isEnabledTo(this))
+        ui->ContinueMode->setCurrentIndex(ZOLVA_Collector::Single);
     if (isOpen)
         addFs(100.0);
 }
@@ -161,8 +169,27 @@ void Form_SampleControl::changeContinueMode(int index)
     ui->pushButton_Stop->setText(towed ? tr("停止采集") : tr("取消采集"));
 }
 
+// The number fields take no spaces or letters: the keys of the panel's
+// buttons reach them from there, where the operator's hands are.
+bool Form_SampleControl::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() == Qt::NoModifier
+            && (key->key() == Qt::Key_Space || key->key() == Qt::Key_S || key->key() == Qt::Key_C)) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void Form_SampleControl::on_pushButton_Start_clicked()
 {
+    // Leaving the field takes what was typed there into this acquisition,
+    // and the focus waits where save, discard and stop reach their buttons,
+    // away from the title bar's tabs.
+    setFocus(Qt::OtherFocusReason);
     ui->ParamFs->setEnabled(false);
     ui->ContinueMode->setEnabled(false);
     emit clickBtnStart();

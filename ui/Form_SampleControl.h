@@ -41,6 +41,9 @@ public slots:
     void onTextChanged();
     void changeContinueMode(int index);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private slots:
     void on_pushButton_Start_clicked();
 

@@ -37,6 +37,11 @@ void Form_Status::pressConnectButton(bool connect)
         ui->btn_DeviceClose->click();
 }
 
+void Form_Status::setDisconnectCheck(std::function<bool()> check)
+{
+    disconnectCheck = std::move(check);
+}
+
 void Form_Status::onUse(bool use)
 {
     ui->USE_checkBox->setChecked(use);
@@ -74,6 +79,8 @@ void Form_Status::on_btn_DeviceCon_clicked()
 
 void Form_Status::on_btn_DeviceClose_clicked()
 {
+    if (disconnectCheck && !disconnectCheck())
+        return;
     ui->btn_DeviceCon->show();
     emit clickBtnDisconn();
 }

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 namespace Ui {
 class Form_Status;
 }
@@ -21,6 +23,9 @@ public:
 
     // Runs the same path as the operator's press.
     void pressConnectButton(bool connect);
+    // Asked before a disconnect goes ahead, whoever pressed; false leaves
+    // everything as it was.
+    void setDisconnectCheck(std::function<bool()> check);
 
 signals:
     // Only the operator's clicks on the check box, never onUse.
@@ -41,4 +46,5 @@ private:
     void resetProgress();
 
     Ui::Form_Status* ui;
+    std::function<bool()> disconnectCheck;
 };

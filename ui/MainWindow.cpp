@@ -23,6 +23,7 @@
 #include "ui_MainWindow.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDebug>
 #include <QDir>
@@ -171,8 +172,12 @@ void MainWindow::initTitleBar()
     connect(ui->pushButton_Min, &QPushButton::clicked, frameless, &FramelessHelper::triggerMinimizeButtonAction);
     connect(ui->pushButton_Max, &QPushButton::clicked, frameless, &FramelessHelper::triggerMaximizeButtonAction);
     connect(ui->pushButton_Close, &QPushButton::clicked, frameless, &FramelessHelper::triggerCloseButtonAction);
-    // Only the title-bar close writes the configuration, after the window has closed.
-    connect(ui->pushButton_Close, &QPushButton::clicked, this, &MainWindow::saveConfig);
+    // Only the title-bar close writes the configuration, after the window has
+    // closed; a close the operator called off writes nothing.
+    connect(ui->pushButton_Close, &QPushButton::clicked, this, [this] {
+        if (isHidden())
+            saveConfig();
+    });
     connect(frameless, &FramelessHelper::maximizedChanged, this, &MainWindow::showMaximizedState);
     connect(ui->RecentProject, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem* item) { openProject(item->text()); });
@@ -201,10 +206,7 @@ void MainWindow::initGraphs()
 
     m_graphSample = new Graph_Lines(this);
     m_graphSample->setObjectName(QStringLiteral("graph_Sample"));
-    m_graphSample->setGraphTitle(QStringLiteral("当前采集"), true);
-    m_graphSample->setAxisX(true, false, 10, 100000);
-    m_graphSample->setAxisY(true, false, 1e-8, 0.001);
-    m_graphSample->setAxisTitle(QwtCompat::XBottom, QStringLiteral("衰减时间 / us"));
+    showEmptyDecayGraph();
     m_graphSample->setLogClamp(true, 1e-9, 10.0);
     m_graphSample->addWaterMarker(QStringLiteral("数据 / V"), Qt::AlignLeft | Qt::AlignTop, PlotFont::font(),
                                   Qt::black);
@@ -233,6 +235,25 @@ void MainWindow::initGraphs()
     sendLayout->addWidget(m_graphSend);
     sendLayout->addWidget(m_graphOff);
     ui->tabWidget_Status->addTab(m_sendPage, QStringLiteral("发送监控"));
+}
+
+void MainWindow::showEmptyDecayGraph()
+{
+    m_graphSample->setGraphTitle(QStringLiteral("当前采集"), true);
+    m_graphSample->setAxisY(true, false, 1e-8, 0.001);
+    m_graphSample->setAxisX(true, false, 10, 100000);
+    m_graphSample->setAxisTitle(QwtCompat::XBottom, QStringLiteral("衰减时间 / us"));
+}
+
+// Nothing a closed project drew stays for the next one.
+void MainWindow::clearGraphs()
+{
+    m_graphSample->clearLines();
+    showEmptyDecayGraph();
+    m_graphLine->clearLines();
+    m_graphLine->hide();
+    m_graphSend->clearLines();
+    m_graphOff->clearLines();
 }
 
 void MainWindow::initPanels()
@@ -333,6 +354,11 @@ void MainWindow::initCollector()
     connect(m_dataModel, &DataModel_Index::onSaveOver, m_collector, &ZOLVA_Collector::cmdSaveOver);
     connect(m_dataModel, &DataModel_Index::onLoad_Param, m_collector, &ZOLVA_Collector::onLoad_Param);
     connect(m_collector, &ZOLVA_Collector::repeatsDone, this, [] { QApplication::beep(); });
+    m_status->setDisconnectCheck([this] { return endAcquisition(tr("断开连接")); });
+    // Shown once the machine has settled: the box waits for the operator.
+    connect(
+        m_collector, &ZOLVA_Collector::sampleRefused, this,
+        [this](const QString& reason) { DialogHook::warning(this, tr("警告"), reason); }, Qt::QueuedConnection);
 }
 
 void MainWindow::connectGraphs()
@@ -349,6 +375,20 @@ void MainWindow::connectGraphs()
     connect(m_calc, &Data_Calc::newGraph_Off, this, &MainWindow::onGraph_Off);
     connect(m_calc, &Data_Calc::newGraph_Send, this, &MainWindow::onGraph_Send);
     connect(m_dataModel, &DataModel_Index::onData_Recv_Line, this, &MainWindow::onGraph_Line);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    bool stopped = false;
+    if (!endAcquisition(tr("退出程序"), &stopped)) {
+        event->ignore();
+        return;
+    }
+    // The links end with the window and drop what they have not written:
+    // the stops just sent leave before.
+    if (stopped)
+        m_status->pressConnectButton(false);
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)
@@ -394,7 +434,9 @@ void MainWindow::on_pushButton_Project_Open_clicked()
 
 void MainWindow::on_pushButton_Project_Close_clicked()
 {
-    m_graphSample->clearLines();
+    if (!endAcquisition(tr("关闭工程")))
+        return;
+    clearGraphs();
     m_dataModel->closeProject();
     setProjectOpenState(false);
     setWindowTitle(tr("%1系统").arg(m_productName));
@@ -417,6 +459,37 @@ void MainWindow::on_pushButton_Export_USF_clicked()
         DialogHook::information(this, QStringLiteral("导出USF"), QStringLiteral("导出成功"));
     else
         DialogHook::critical(this, QStringLiteral("导出数据"), QStringLiteral("导出文件不能打开"));
+}
+
+bool MainWindow::acquisitionRunning() const
+{
+    return m_collector->isActive(QString::fromLatin1(CollectorState::SampleSetParam))
+        || m_collector->isActive(QString::fromLatin1(CollectorState::SampleDataUpload));
+}
+
+bool MainWindow::acquisitionUnsaved() const
+{
+    return m_collector->isActive(QString::fromLatin1(CollectorState::SampleWaitSave));
+}
+
+bool MainWindow::endAcquisition(const QString& action, bool* stopped)
+{
+    const bool running = acquisitionRunning();
+    if (!running && !acquisitionUnsaved())
+        return true;
+    const QString text = running ? tr("请确认停止当前采集并%1！") : tr("请确认取消保存并%1！");
+    if (!DialogHook::question(this, action, text.arg(action)))
+        return false;
+    // The acquisition went on while the question waited: it may have
+    // finished, or ended with a lost link.
+    const bool stop = acquisitionRunning();
+    if (stop)
+        m_collector->onBtnSampleStop();
+    else if (acquisitionUnsaved())
+        emit m_collector->onBtnSaveCancel();
+    if (stopped)
+        *stopped = stop;
+    return true;
 }
 
 void MainWindow::openProject(QString projectName)

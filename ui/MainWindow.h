@@ -46,6 +46,7 @@ public:
     static QWidget* findChildWidgetByName(QObject* parent, const QString& name);
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -69,6 +70,8 @@ private:
     void initTitleBar();
     void initProjectModel();
     void initGraphs();
+    void showEmptyDecayGraph();
+    void clearGraphs();
     void initPanels();
     void initComboPopups();
     void initDataModel();
@@ -77,6 +80,13 @@ private:
     void bind(const QString& objectName, const QString& property, QWidget* panel, const QString& widgetName,
               const QString& format = QString());
 
+    bool acquisitionRunning() const;
+    bool acquisitionUnsaved() const;
+    // Closing, disconnecting or quitting would end the acquisition in hand:
+    // asks first, and on Yes stops it at the units or discards it, as its
+    // own buttons do; *stopped tells whether stops were sent. False when the
+    // operator says No.
+    bool endAcquisition(const QString& action, bool* stopped = nullptr);
     void openProjectFile(const QString& path, bool create);
     void setProjectOpenState(bool open);
     QString projectDialogDir() const;

@@ -139,6 +139,7 @@ private slots:
     {
         AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 9);
         QVERIFY(r.online());
+        QSignalSpy refusals(&r.c, &ZOLVA_Collector::sampleRefused);
         using Params = std::tuple<double, int, int>; // frequency, periods, repeats
         for (const auto& [fs, period, repeat] :
              {Params{0.0, 25, 2}, Params{qInf(), 25, 2}, Params{25.0, 0, 2}, Params{25.0, 25, 0}}) {
@@ -147,8 +148,18 @@ private slots:
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Acquisition not started")));
             emit r.c.onBtnSampleStart();
             QCOMPARE(r.prop("SampleStatus"), int(ZOLVA_Collector::IDLE));
+            QCOMPARE(r.text(), QStringLiteral("<p style='color:red;'>采集参数无效</p>"));
         }
         QVERIFY(r.wire.isEmpty());
+        QCOMPARE(refusals.count(), 4);
+        QCOMPARE(refusals.at(2).at(0).toString(),
+                 QStringLiteral("采集参数无效（频率 25 Hz，叠加 0 次，重复 2 次），采集未开始！"));
+
+        // The next start shows the link again.
+        r.c.onLoad_Param(25.0, 25);
+        r.c.SetParamRepeat(1);
+        emit r.c.onBtnSampleStart();
+        QCOMPARE(r.text(), QStringLiteral("<p style='color:green;'>已连接</p>"));
     }
 
     // Nothing of a stopped attempt reaches the next one: not its records,

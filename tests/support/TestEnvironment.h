@@ -20,6 +20,7 @@ enum Block : int {
     // tests/project: 50 to 69
     // tests/ui: 70 to 89
     MainWindowTests = 70,
+    WindowAcquisitionTests = 71,
     // end-to-end tests: 90 to 109
     WorkflowTests = 90,
     // tests/faults: 110 to 129

@@ -1,7 +1,9 @@
 #include "tests/support/DialogAnswers.h"
+#include "tests/support/TestEnvironment.h"
 #include "ui/Form_SampleControl.h"
 #include "ui/Form_Status.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -125,6 +127,48 @@ private slots:
         QCOMPARE(asked.mid(2), asked.mid(0, 2));
     }
 
+    void shortcutsReachTheirButtonsFromTheNumberFields_data()
+    {
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("button");
+        for (const char* field : {"LineNo", "PointNo", "ParamPeriod", "ParamRepeat"})
+            QTest::addRow("Space from %s", field) << "IDLE" << int(Qt::Key_Space) << field << "Start";
+        // Sampling locks the line and point numbers until the next idle.
+        for (const char* field : {"ParamPeriod", "ParamRepeat"}) {
+            QTest::addRow("Esc from %s", field) << "SAMPLING" << int(Qt::Key_Escape) << field << "Stop";
+            QTest::addRow("S from %s", field) << "UPLOAD" << int(Qt::Key_S) << field << "SaveOK";
+            QTest::addRow("C from %s", field) << "UPLOAD" << int(Qt::Key_C) << field << "SaveCancel";
+        }
+    }
+
+    // The keys go to the buttons, not into the field, and a start leaves no
+    // field holding the focus.
+    void shortcutsReachTheirButtonsFromTheNumberFields()
+    {
+        QFETCH(QString, status);
+        QFETCH(int, key);
+        QFETCH(QString, field);
+        QFETCH(QString, button);
+        DialogHook::setQuestionAnswer([](const DialogHook::Message&) { return true; });
+        auto* statuses = child<QComboBox>("SampleStatus");
+        statuses->addItems({"DISCONN", "IDLE", "SETPARAM", "SAMPLING", "UPLOAD", "SAVING"});
+        statuses->setCurrentText(QStringLiteral("SAMPLING"));
+        statuses->setCurrentText(status);
+        m_panel->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_panel.get(), TestTimeoutMs()));
+        QLineEdit* edit = child(field);
+        const QString text = edit->text();
+        edit->setFocus();
+        QSignalSpy clicks(child<QPushButton>("pushButton_" + button), &QPushButton::clicked);
+        QTest::keyClick(edit, Qt::Key(key));
+        QVERIFY(clicks.count() == 1 || clicks.wait(TestTimeoutMs()));
+        QCOMPARE(edit->text(), text);
+        if (button == "Start")
+            QVERIFY(!qobject_cast<QLineEdit*>(QApplication::focusWidget()));
+    }
+
     void frequencyListStaysAscendingWithoutDuplicates()
     {
         m_panel->developerMode(true);
@@ -186,6 +230,38 @@ private slots:
         const auto* bar = panel.findChild<QProgressBar*>(QStringLiteral("Sample_progressBar"));
         QTEST(QStringLiteral("%1 %2/%3").arg(bar->isEnabled() ? "on" : "off").arg(bar->value()).arg(bar->maximum()),
               "bar");
+    }
+
+    // The operator's presses and the window's run the same path; a refused
+    // disconnect leaves the panel as it was.
+    void connectAndDisconnectButtons()
+    {
+        Form_Status panel;
+        auto* connect = panel.findChild<QPushButton*>(QStringLiteral("btn_DeviceCon"));
+        auto* disconnect = panel.findChild<QPushButton*>(QStringLiteral("btn_DeviceClose"));
+        QSignalSpy connects(&panel, &Form_Status::clickBtnConnect);
+        QSignalSpy disconnects(&panel, &Form_Status::clickBtnDisconn);
+        bool allowed = false;
+        panel.setDisconnectCheck([&allowed] { return allowed; });
+        const auto state = [&] {
+            return QStringLiteral("%1 %2/%3")
+                .arg(connect->isHidden() ? "hidden" : "shown")
+                .arg(connects.count())
+                .arg(disconnects.count());
+        };
+        QCOMPARE(state(), QStringLiteral("shown 0/0"));
+        connect->click();
+        QCOMPARE(state(), QStringLiteral("hidden 1/0"));
+        disconnect->click();
+        panel.pressConnectButton(false);
+        QCOMPARE(state(), QStringLiteral("hidden 1/0"));
+        allowed = true;
+        disconnect->click();
+        QCOMPARE(state(), QStringLiteral("shown 1/1"));
+        panel.pressConnectButton(true);
+        QCOMPARE(state(), QStringLiteral("hidden 2/1"));
+        panel.pressConnectButton(false);
+        QCOMPARE(state(), QStringLiteral("shown 2/2"));
     }
 
     // A selected item's flag is shown, not written back.

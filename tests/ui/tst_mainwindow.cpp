@@ -2,6 +2,7 @@
 #include "tests/support/TestEnvironment.h"
 #include "tools/simunits/SimUnitPair.h"
 #include "ui/DeveloperAccess.h"
+#include "ui/TransmitCurves.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -11,6 +12,11 @@
 #include <QTabBar>
 #include <QTest>
 #include <QUrl>
+
+#include <qwt_plot.h>
+#include <qwt_plot_curve.h>
+
+#include <cmath>
 
 namespace {
 
@@ -187,6 +193,48 @@ private slots:
         QVERIFY(!m_window->isVisible());
         QVERIFY2(config().contains("SendIP=" + moved) && config().contains("RecvIP=" + ReceiverAddress),
                  qPrintable(config()));
+    }
+
+    // Without a "config.ini" the units are looked for at their field
+    // addresses, and nothing connects before a project is opened.
+    void fieldAddressesWithoutConfig()
+    {
+        QVERIFY(QFile::remove(path(QStringLiteral("config.ini"))));
+        makeWindow();
+        auto* collector = widget<QObject>("m_ZOLVA_Collector");
+        QCOMPARE(collector->property("SampleStatus").toInt(), int(ZOLVA_Collector::DISCONN));
+        QCOMPARE(collector->property("DeviceIP_Send").toString(), QStringLiteral("192.168.0.9"));
+        QCOMPARE(collector->property("DeviceIP_Recv").toString(), QStringLiteral("192.168.0.10"));
+        QCOMPARE(widget<QLineEdit>("DeviceIP_Send")->text(), QStringLiteral("192.168.0.9"));
+        QCOMPARE(widget<QLineEdit>("DeviceIP_Recv")->text(), QStringLiteral("192.168.0.10"));
+    }
+
+    // Only developer mode straightens the start of the turn-off curve.
+    void turnOffCurveIsStraightenedInDeveloperModeOnly()
+    {
+        QVector<double> data(500);
+        for (int i = 0; i < data.size(); ++i)
+            data[i] = 100.0 * std::exp(-i / 40.0);
+        TransmitCurves::Curve shifted;
+        QVERIFY(TransmitCurves::offCurve(2000000.0, data, &shifted));
+        const QVector<double> straightened = TransmitCurves::fitEarlyDecay(shifted.x, shifted.y);
+        makeWindow();
+        m_password = DeveloperAccess::passwordFor(QDate(2026, 12, 6));
+        // Off at start, on after seven clicks, off again at the next.
+        for (int clicks : {0, DeveloperAccess::UnlockClicks, 1}) {
+            for (int i = 0; i < clicks; ++i)
+                widget<QPushButton>("btn_Logo")->click();
+            const bool developer = clicks > 1;
+            QVERIFY(QMetaObject::invokeMethod(m_window.get(), "onGraph_Off", Q_ARG(double, 2000000.0),
+                                              Q_ARG(QVector<double>, data)));
+            const QwtPlotItemList curves = widget<QwtPlot>("graph_Off")->itemList(QwtPlotItem::Rtti_PlotCurve);
+            QCOMPARE(curves.size(), 1);
+            const auto* curve = static_cast<const QwtPlotCurve*>(curves.first());
+            QVector<double> y;
+            for (size_t i = 0; i < curve->dataSize(); ++i)
+                y.append(curve->sample(int(i)).y());
+            QVERIFY2(y == (developer ? straightened : shifted.y), developer ? "developer" : "operator");
+        }
     }
 
     // Every seventh click asks; any other click, or a refused password, turns it off.
