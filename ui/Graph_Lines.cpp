@@ -2,6 +2,7 @@
 
 #include "platform/DialogHook.h"
 #include "ui/QwtCompat.h"
+#include "ui/ScaleLabelRoom.h"
 #include "ui/SciScaleDraw.h"
 #include "ui/SimpleScaleDraw.h"
 #include "ui/TimeScaleDraw.h"
@@ -59,6 +60,7 @@ Graph_Lines::Graph_Lines(QWidget* parent)
     for (int axis : {QwtCompat::XBottom, QwtCompat::YLeft, QwtCompat::XTop, QwtCompat::YRight})
         axisWidget(axis)->setMargin(0);
 
+    new ScaleLabelRoom(this);
     applyAxisScale();
 
     setAxisMaxMajor(QwtCompat::YLeft, 5);
