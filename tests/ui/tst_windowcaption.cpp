@@ -71,9 +71,22 @@ private slots:
         tearDown();
     }
 
+    void titleBarIsCaptionPagesAreClient_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("minimum size") << QSize();
+        QTest::newRow("1920x1080") << QSize(1920, 1080);
+    }
+
     void titleBarIsCaptionPagesAreClient()
     {
+        QFETCH(QSize, size);
+        const QSize wanted = size.isValid() ? size : m_window->minimumSize();
+        m_window->resize(wanted);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->size(), wanted, TestTimeoutMs());
+        // The pages take any height beyond what the bar asks for.
         QWidget* bar = widget("widget_title");
+        QVERIFY2(bar->height() <= bar->sizeHint().height(), qPrintable(QString::number(bar->height())));
         const int barBottom = bar->height() - 1;
         // The bar's bare background and its name label drag the window; its
         // controls do not.
