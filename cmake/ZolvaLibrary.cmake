@@ -33,6 +33,7 @@ endfunction()
 # Every tst_*.cpp in the calling folder becomes one Qt Test executable and one
 # CTest case. Widget tests run offscreen and every test sees one fixed zone,
 # so nothing depends on the machine's display or clock settings.
+set(ZOLVA_TEST_ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TZ=Asia/Shanghai;LC_ALL=C.UTF-8")
 function(zolva_tests folder)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tst_*.cpp)
@@ -45,6 +46,16 @@ function(zolva_tests folder)
     add_test(NAME ${folder}/${test_name} COMMAND ${target})
     set_tests_properties(${folder}/${test_name} PROPERTIES
       TIMEOUT 300
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TZ=Asia/Shanghai;LC_ALL=C.UTF-8;${ZOLVA_SANITIZER_ENVIRONMENT}")
+      ENVIRONMENT "${ZOLVA_TEST_ENVIRONMENT};${ZOLVA_SANITIZER_ENVIRONMENT}")
   endforeach()
+endfunction()
+
+# Runs a test of zolva_tests once more, as <folder>/<test>_<variant>, with
+# more environment (a scaled screen, say).
+function(zolva_test_variant folder test variant)
+  cmake_parse_arguments(ARG "" "" "ENVIRONMENT" ${ARGN})
+  add_test(NAME ${folder}/${test}_${variant} COMMAND ${folder}_${test})
+  set_tests_properties(${folder}/${test}_${variant} PROPERTIES
+    TIMEOUT 300
+    ENVIRONMENT "${ZOLVA_TEST_ENVIRONMENT};${ARG_ENVIRONMENT};${ZOLVA_SANITIZER_ENVIRONMENT}")
 endfunction()

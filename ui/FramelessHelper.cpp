@@ -35,10 +35,11 @@ public:
     bool maximized = false;
 };
 
+// The position comes in the window's own coordinates, which the title bar is
+// measured in: a screen Qt scales scales both alike.
 bool FramelessHelperPrivate::hitTest(const QPoint& pos) const
 {
-    const int height = int(titleBarHeight * scaleFactor());
-    if (height <= 0 || !window || pos.y() >= height)
+    if (titleBarHeight <= 0 || !window || pos.y() >= titleBarHeight)
         return false;
     // childAt finds the deepest visible widget under the point.
     QWidget* widget = window->childAt(pos);

@@ -39,6 +39,7 @@ public:
     void removeExcludedWidget(QWidget* widget);
 
 public slots:
+    // Where the caption ends, in the window's own coordinates.
     void setTitleBarHeight(int value);
     void triggerMinimizeButtonAction();
     void triggerMaximizeButtonAction();

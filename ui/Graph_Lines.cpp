@@ -2,9 +2,11 @@
 
 #include "platform/DialogHook.h"
 #include "ui/QwtCompat.h"
+#include "ui/ScaleLabelRoom.h"
 #include "ui/SciScaleDraw.h"
 #include "ui/SimpleScaleDraw.h"
 #include "ui/TimeScaleDraw.h"
+#include "ui/TimeScaleEngine.h"
 
 #include <QDebug>
 #include <QDir>
@@ -15,7 +17,6 @@
 #include <QTextStream>
 
 #include <qwt_color_map.h>
-#include <qwt_date_scale_engine.h>
 #include <qwt_legend.h>
 #include <qwt_plot_curve.h>
 #include <qwt_plot_grid.h>
@@ -59,6 +60,7 @@ Graph_Lines::Graph_Lines(QWidget* parent)
     for (int axis : {QwtCompat::XBottom, QwtCompat::YLeft, QwtCompat::XTop, QwtCompat::YRight})
         axisWidget(axis)->setMargin(0);
 
+    new ScaleLabelRoom(this);
     applyAxisScale();
 
     setAxisMaxMajor(QwtCompat::YLeft, 5);
@@ -156,7 +158,7 @@ void Graph_Lines::applyAxisScale()
         installScale(QwtCompat::XBottom, new SciScaleDraw, new QwtLogScaleEngine(10), 10, 10);
         break;
     case Time:
-        installScale(QwtCompat::XBottom, new TimeScaleDraw, new QwtDateScaleEngine(Qt::LocalTime), 7, 0);
+        installScale(QwtCompat::XBottom, new TimeScaleDraw, new TimeScaleEngine, 7, 0);
         break;
     case Linear:
         installScale(QwtCompat::XBottom, new SimpleScaleDraw, new QwtLinearScaleEngine(10), 4, 0);

@@ -17,6 +17,7 @@
 #include "ui/QwtCompat.h"
 #include "ui/RecentProjectList.h"
 #include "ui/StyleSheetLoader.h"
+#include "ui/TitleBarCaption.h"
 #include "ui/TitleBarGlyphs.h"
 #include "ui/TransmitCurves.h"
 #include "ui/View_Setting.h"
@@ -163,7 +164,7 @@ void MainWindow::initTitleBar()
 
     auto* frameless = new FramelessHelper(this);
     frameless->setDraggableMargins(3, 3, 3, 3);
-    frameless->setTitleBarHeight(m_uiScale.titleBarHeight());
+    new TitleBarCaption(ui->widget_title, frameless);
     for (QWidget* control : {static_cast<QWidget*>(ui->btn_Logo), static_cast<QWidget*>(ui->pushButton_Min),
                              static_cast<QWidget*>(ui->pushButton_Max), static_cast<QWidget*>(ui->pushButton_Close),
                              static_cast<QWidget*>(ui->tabBar)})

@@ -36,6 +36,7 @@ public:
     virtual ~NativeWindowHelperPrivate() = default;
 
     NativeHandle handle() const { return window->handle() ? window->winId() : 0; }
+    double marginScale() const;
     QMargins draggableMargins() const;
     QMargins maximizedMargins() const;
     QRect availableGeometry() const;
@@ -54,14 +55,22 @@ public:
     double scaleFactor = 1.0;
 };
 
+// Positions reach the hit test in Qt's coordinates, which a screen Qt scales
+// itself already counts in device-independent pixels: only the part of the
+// system's scale that Qt leaves to the window applies to the margins.
+double NativeWindowHelperPrivate::marginScale() const
+{
+    return scaleFactor / window->devicePixelRatio();
+}
+
 QMargins NativeWindowHelperPrivate::draggableMargins() const
 {
-    return tester ? scaled(tester->draggableMargins(), scaleFactor) : QMargins();
+    return tester ? scaled(tester->draggableMargins(), marginScale()) : QMargins();
 }
 
 QMargins NativeWindowHelperPrivate::maximizedMargins() const
 {
-    return tester ? scaled(tester->maximizedMargins(), scaleFactor) : QMargins();
+    return tester ? scaled(tester->maximizedMargins(), marginScale()) : QMargins();
 }
 
 QRect NativeWindowHelperPrivate::availableGeometry() const

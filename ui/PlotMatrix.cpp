@@ -118,18 +118,24 @@ void PlotMatrix::setAxisScale(int axis, int rowOrColumn, double min, double max,
     plot->updateAxes();
 }
 
+int PlotMatrix::lastVisibleRow() const
+{
+    int last = numRows() - 1;
+    for (int row = 0; row < numRows(); ++row) {
+        QwtPlot* plot = plotAt(row, 0);
+        if (plot && plot->isVisible())
+            last = row;
+    }
+    return last;
+}
+
 void PlotMatrix::updateLayout()
 {
     const int rows = numRows();
     const int columns = numColumns();
 
     // The x scale belongs under the lowest row that is actually shown.
-    int lastVisibleRow = rows - 1;
-    for (int row = 0; row < rows; ++row) {
-        QwtPlot* plot = plotAt(row, 0);
-        if (plot && plot->isVisible())
-            lastVisibleRow = row;
-    }
+    const int labelledRow = lastVisibleRow();
 
     for (int row = 0; row < rows; ++row) {
         for (int column = 0; column < columns; ++column) {
@@ -143,7 +149,7 @@ void PlotMatrix::updateLayout()
                 else if (axis == QwtCompat::YRight)
                     show = column == columns - 1;
                 else if (axis == QwtCompat::XBottom)
-                    show = row == lastVisibleRow;
+                    show = row == labelledRow;
                 else
                     show = row == 0;
                 show = show && m_axisEnabled[axis];
@@ -224,9 +230,14 @@ void PlotMatrix::alignScaleBorder(int rowOrColumn, int axis)
         for (int row = 1; row < numRows(); ++row)
             targets.append(plotAt(row, rowOrColumn));
     } else if (axis == QwtCompat::XBottom) {
-        source = plotAt(numRows() - 1, rowOrColumn);
-        for (int row = 0; row < numRows() - 1; ++row)
-            targets.append(plotAt(row, rowOrColumn));
+        // The row that draws the x scale sets its borders: a hidden row
+        // below it has no labels and would leave none of their room.
+        const int shown = lastVisibleRow();
+        source = plotAt(shown, rowOrColumn);
+        for (int row = 0; row < numRows(); ++row) {
+            if (row != shown)
+                targets.append(plotAt(row, rowOrColumn));
+        }
     } else {
         return;
     }

@@ -40,6 +40,7 @@ private slots:
     void scaleDivChanged();
 
 private:
+    int lastVisibleRow() const;
     void connectAxes(QwtPlot* plot);
     void disconnectAxes(QwtPlot* plot);
 

@@ -9,9 +9,9 @@
 namespace {
 
 constexpr int MaxFileSize = 1000000;
-// Far more references than a style-sheet line holds; reached only when
-// inserted values keep forming new references, which no written-reference
-// check can see ("$b" holding "$$a" with "$a" holding "b").
+// Far more references than a style-sheet line holds. Below it, a line reaches
+// it only when inserted values keep forming new references, which no
+// written-reference check can see ("$b" holding "$$a" with "$a" holding "b").
 constexpr int MaxSubstitutionsPerLine = 1000;
 
 const QString VariablePattern = QStringLiteral("\\$[A-Za-z](?:-?[0-9A-Za-z]+)*");
@@ -52,6 +52,15 @@ const QRegularExpression& importExpression()
 bool isBlank(const QString& text)
 {
     return text.trimmed().isEmpty();
+}
+
+int referenceCount(const QString& text)
+{
+    int count = 0;
+    for (QRegularExpressionMatchIterator references = variableExpression().globalMatch(text); references.hasNext();
+         references.next())
+        ++count;
+    return count;
 }
 
 } // namespace
@@ -261,20 +270,36 @@ bool StyleSheetLoader::processDefinition(QString& line)
 QString StyleSheetLoader::substituteVariables(QString text)
 {
     text.remove(trailingBlanksExpression());
-    // The scan restarts at the beginning, so an inserted value is scanned too.
+    // Each substitution of a written reference removes one; a line that
+    // reaches the cap with fewer written than that kept forming new ones.
+    const int written = referenceCount(text);
     for (int substitutions = 0;; ++substitutions) {
         if (isBlank(text))
             return QString();
-        const QRegularExpressionMatch match = variableExpression().match(text);
-        if (!match.hasMatch())
-            return text;
-        const QString name = match.captured(0);
         if (substitutions == MaxSubstitutionsPerLine) {
-            reportVariableError(name, QStringLiteral("is defined recursively."));
+            const QRegularExpressionMatch next = variableExpression().match(text);
+            if (!next.hasMatch())
+                return text;
+            reportVariableError(
+                next.captured(0),
+                written >= MaxSubstitutionsPerLine
+                    ? QStringLiteral("exceeds limit of %L1 substitutions per line.").arg(MaxSubstitutionsPerLine)
+                    : QStringLiteral("is defined recursively."));
             return QString();
         }
-        text.replace(match.capturedStart(0), match.capturedLength(0), variableValue(name));
+        if (!substituteNext(text))
+            return text;
     }
+}
+
+// The scan restarts at the beginning, so an inserted value is scanned too.
+bool StyleSheetLoader::substituteNext(QString& text)
+{
+    const QRegularExpressionMatch match = variableExpression().match(text);
+    if (!match.hasMatch())
+        return false;
+    text.replace(match.capturedStart(0), match.capturedLength(0), variableValue(match.captured(0)));
+    return true;
 }
 
 QString StyleSheetLoader::variableValue(const QString& name)

@@ -29,6 +29,7 @@ private:
     bool processImport(QString& line, QString* imported);
     bool processDefinition(QString& line);
     QString substituteVariables(QString text);
+    bool substituteNext(QString& text);
     QString variableValue(const QString& name);
     bool isDefinedRecursively(const QString& name) const;
     void reportFileError(const QString& path, const QString& message);

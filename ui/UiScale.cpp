@@ -23,11 +23,6 @@ int UiScale::projectPanelWidth() const
     return static_cast<int>(260 * m_scale + 40);
 }
 
-int UiScale::titleBarHeight() const
-{
-    return scaled(62);
-}
-
 int UiScale::plotFontPixelSize() const
 {
     return scaled(11);

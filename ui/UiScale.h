@@ -16,7 +16,6 @@ public:
     QSize minimumWindowSize() const;
     int treeWidth() const;
     int projectPanelWidth() const;
-    int titleBarHeight() const;
     int plotFontPixelSize() const;
     // The size variables preset before the style sheet loads, in their order.
     QList<QPair<QString, QString>> styleVariables() const;

@@ -127,6 +127,31 @@ private slots:
         QCOMPARE(graph.itemList(QwtPlotItem::Rtti_PlotMarker).size(), 1);
     }
 
+    // The time labels show whole seconds, so ticks between them would repeat one.
+    void timeTicksOnWholeSeconds_data()
+    {
+        QTest::addColumn<int>("records");
+        QTest::newRow("4 records") << 4;
+        QTest::newRow("40 records") << 40;
+    }
+
+    void timeTicksOnWholeSeconds()
+    {
+        QFETCH(int, records);
+        QVector<double> times;
+        for (int i = 0; i < records; ++i)
+            times.append(1.6e12 + 250.0 + 1000.0 * i);
+        Graph_Lines graph;
+        graph.newGraph_Lines({QVector<double>(records, 1e-6)}, times, {10.0});
+        QStringList labels;
+        for (double tick : graph.axisScaleDiv(QwtCompat::XBottom).ticks(QwtScaleDiv::MajorTick)) {
+            QCOMPARE(std::fmod(tick, 1000.0), 0.0);
+            labels.append(graph.axisScaleDraw(QwtCompat::XBottom)->label(tick).text());
+        }
+        QVERIFY2(labels.size() >= 2, qPrintable(labels.join(' ')));
+        QCOMPARE(labels.removeDuplicates(), 0);
+    }
+
     void cursorStaysInsideStoredAxis()
     {
         Graph_Lines graph;

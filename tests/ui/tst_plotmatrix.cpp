@@ -8,6 +8,7 @@
 #include <qwt_plot.h>
 #include <qwt_scale_div.h>
 #include <qwt_scale_draw.h>
+#include <qwt_scale_widget.h>
 
 namespace {
 
@@ -97,6 +98,27 @@ private slots:
         hidden->show();
         matrix.setAxisScale(QwtCompat::XBottom, 0, 0, 60);
         QTRY_COMPARE_WITH_TIMEOUT(labels(matrix, QwtCompat::XBottom), QStringLiteral("01"), TestTimeoutMs());
+    }
+
+    // With the last row hidden, the row above draws the x scale: the room it
+    // keeps at the scale's ends holds, and the hidden row takes it over.
+    void shownRowSetsXScaleBorders()
+    {
+        PlotMatrix matrix(2, 1);
+        QwtPlot* shown = matrix.plotAt(0, 0);
+        QwtPlot* hidden = matrix.plotAt(1, 0);
+        hidden->hide();
+        matrix.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&matrix, TestTimeoutMs()));
+        shown->axisWidget(QwtCompat::XBottom)->setMinBorderDist(20, 30);
+        matrix.updateLayout();
+
+        int start = 0;
+        int end = 0;
+        shown->axisWidget(QwtCompat::XBottom)->getMinBorderDist(start, end);
+        QCOMPARE(QPoint(start, end), QPoint(20, 30));
+        hidden->axisWidget(QwtCompat::XBottom)->getMinBorderDist(start, end);
+        QVERIFY(start >= 20 && end >= 30);
     }
 };
 

@@ -1,4 +1,6 @@
+#include "resources/Resources.h"
 #include "ui/StyleSheetLoader.h"
+#include "ui/UiScale.h"
 
 #include <QDir>
 #include <QFile>
@@ -65,6 +67,21 @@ private slots:
             << "B { color: red; }\n"
             << QStringList{"style sheet variable $b in \"A { color: $b; }\" in file \"%D/main.css\" "
                            "is defined recursively."};
+        QTest::newRow("over-long line") << QStringList{"main.css", "A {" + QString(" $v").repeated(1001) + " }\nB {}\n"}
+                                        << QStringList{"$v", "x"} << "B {}\n"
+                                        << QStringList{"style sheet variable $v in \"A {"
+                                                       + QString(" $v").repeated(1001)
+                                                       + " }\" in file \"%D/main.css\" exceeds limit of "
+                                                       + QLocale().toString(1000) + " substitutions per line."};
+        QTest::newRow("several clauses on one line")
+            << QStringList{"a.css",  "A {}\n",   "b.css",
+                           "B {}\n", "main.css", "@import \"a.css\" @import 'b.css'; $x: 1px; $y: $x;C { top: $y; }\n"}
+            << QStringList() << "A {}\nB {}\nC { top: 1px; }\n"
+            << QStringList{"import clause for \"a.css\" in file \"%D/main.css\" not terminated with semicolon."};
+        QTest::newRow("definitions alone leave no line")
+            << QStringList{"main.css", "$a: 1px; $b: 2px;\n$c: $a $b;\nD { margin: $c; }\n"} << QStringList()
+            << "D { margin: 1px 2px; }\n"
+            << QStringList();
         QTest::newRow("import recursion and repeats")
             << QStringList{"self.css", "@import \"self.css\";\nS {}\n",
                            "once.css", "O {}\n",
@@ -105,6 +122,27 @@ private slots:
             loader.setVariable(presets.at(i), presets.at(i + 1));
         QTEST(loader.load(QDir(m_path).filePath(QStringLiteral("main.css"))), "output");
         QCOMPARE(loader.errors(), errors.replaceInStrings(QStringLiteral("%D"), m_path));
+    }
+
+    // The sheets compiled into the program, with the sizes the window presets.
+    void builtInSheets_data()
+    {
+        QTest::addColumn<int>("screenHeight");
+        QTest::newRow("800 px") << 800;
+        QTest::newRow("1080 px") << 1080;
+    }
+
+    void builtInSheets()
+    {
+        QFETCH(int, screenHeight);
+        ensureResources();
+        StyleSheetLoader loader(QStringLiteral(":/etc"));
+        for (const auto& variable : UiScale(screenHeight).styleVariables())
+            loader.setVariable(variable.first, variable.second);
+        const QString sheet = loader.load(QStringLiteral("style.css"));
+        QCOMPARE(loader.errors(), QStringList());
+        QVERIFY(sheet.contains(QStringLiteral("QwtPlotCanvas")));
+        QVERIFY2(!sheet.contains(QLatin1Char('$')), qPrintable(sheet));
     }
 
     void sizeLimit()

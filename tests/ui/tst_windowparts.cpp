@@ -56,9 +56,9 @@ private slots:
     {
         QTest::addColumn<int>("height");
         QTest::addColumn<QString>("sizes");
-        QTest::newRow("800 px") << 800 << "960x640 258 300 62 11 | 13px 15px 24px 23px 4px 6px 34px 62px 100px";
+        QTest::newRow("800 px") << 800 << "960x640 258 300 11 | 13px 15px 24px 23px 4px 6px 34px 62px 100px";
         // 1040 / 800 = 1.3: truncated widths, rounded-up sizes.
-        QTest::newRow("1040 px") << 1040 << "1248x832 323 378 81 15 | 17px 20px 32px 30px 6px 10px 45px 81px 130px";
+        QTest::newRow("1040 px") << 1040 << "1248x832 323 378 15 | 17px 20px 32px 30px 6px 10px 45px 81px 130px";
     }
 
     void scaledSizes()
@@ -67,8 +67,7 @@ private slots:
         const UiScale scale(height);
         const QSize minimum = scale.minimumWindowSize();
         QStringList sizes{QStringLiteral("%1x%2").arg(minimum.width()).arg(minimum.height())};
-        for (int size :
-             {scale.treeWidth(), scale.projectPanelWidth(), scale.titleBarHeight(), scale.plotFontPixelSize()})
+        for (int size : {scale.treeWidth(), scale.projectPanelWidth(), scale.plotFontPixelSize()})
             sizes << QString::number(size);
         sizes << QStringLiteral("|");
         for (const auto& variable : scale.styleVariables())
