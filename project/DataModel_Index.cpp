@@ -264,19 +264,22 @@ bool DataModel_Index::openProject(const QString& path)
     }
     updateDatabase();
 
-    // The network name is written on its own when the units connect.
-    project = std::make_shared<Data_Project>(1);
-    status = orm::fetchById(*project, orm::columnsExcept<Data_Project>({QStringLiteral("SSID")}), database);
-    if (status.isFailed()) {
-        succeeded(status, "project row cannot be read");
+    // The network name is written on its own when the units connect. A file
+    // whose project row is not 1 (another writer, a repair by hand) keeps
+    // its own row, the lowest ID, rather than gain a new one at each open.
+    QVector<std::shared_ptr<Data_Project>> rows;
+    status = orm::fetchByQuery(orm::Query{QStringLiteral("ORDER BY [ID] = 1 DESC, [ID] LIMIT 1"), {}}, rows,
+                               orm::columnsExcept<Data_Project>({QStringLiteral("SSID")}), database);
+    if (!succeeded(status, "project row cannot be read")) {
         closeProject();
         return false;
     }
+    project = rows.isEmpty() ? std::make_shared<Data_Project>(1) : rows.first();
     projectConfig = project->getProjectConfig();
     emit loadProjectConfig(projectConfig);
     setPointNoStep(projectConfig.PointNoStep);
 
-    if (status.isNoSuchRow()) {
+    if (rows.isEmpty()) {
         Data_WorkSet workSet;
         const bool createdRows = inTransaction([&] {
             return succeeded(orm::insert(*project, database), "project row cannot be written")

@@ -113,6 +113,32 @@ private slots:
         QCOMPARE(loadParam.size(), 2);
     }
 
+    // Another writer's project row, ID 7, is the project's row at every
+    // open: every setting goes to it and comes back from it.
+    void projectRowKeepsItsIdAndEverySetting()
+    {
+        auto fields = [](const st_ProjectConfig& c) {
+            return QVector<double>{double(c.WorkConfig), c.LineNoStart,   c.LineNoSetp,     c.PointNoStart,
+                                   c.PointNoStep,        c.SendCoil_Len,  c.SendCoil_Width, c.SendCoil_Turns,
+                                   c.RecvCoil_Size,      c.RecvCoil_Gain, c.OffTime,        c.PointLen_D,
+                                   c.PointLen_R,         c.CreateTime};
+        };
+        ModelProject p;
+        QVERIFY(p.open());
+        p.sql("UPDATE Data_Project SET ID = 7, PointNoStep = 2.5");
+        QVERIFY(p.reopen());
+        QCOMPARE(p.model.pointNoStep(), 2.5);
+
+        const st_ProjectConfig written{3, 1.5, 2.5, 3.5, 4.5, 5.5, 6.5, 7.5, 8.5, 9.5, 10.5, 11.5, 12.5, 1234567.0};
+        p.model.setProjectConfig(written);
+        QSignalSpy config(&p.model, &DataModel_Index::loadProjectConfig);
+        QVERIFY(p.reopen());
+        QVERIFY(p.reopen());
+        QCOMPARE(config.size(), 2);
+        QCOMPARE(fields(config.last().first().value<st_ProjectConfig>()), fields(written));
+        QCOMPARE(p.sql("SELECT ID || ' ' || PointNoStep FROM Data_Project"), QStringLiteral("7 4.5"));
+    }
+
     void unusableFilesFail_data()
     {
         QTest::addColumn<QByteArray>("kind");
