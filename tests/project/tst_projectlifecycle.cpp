@@ -113,6 +113,25 @@ private slots:
         QCOMPARE(loadParam.size(), 2);
     }
 
+    // Acquisition on a towed line goes on from the step, its points being
+    // numbered by arrival; the line's last point then gives its own.
+    void newestPointOnATowedLine()
+    {
+        ModelProject p;
+        QVERIFY(p.open());
+        p.sql("INSERT INTO Data_Line (NAME, TYPE, USE) VALUES (7, 0, 1), (3, 1, 1)");
+        p.sql("INSERT INTO Data_Point (NAME, TYPE, USE, Data_LineID) VALUES (35, 0, 1, 1), (0, 0, 1, 2), "
+              "(4, 0, 1, 2)");
+        p.sql("INSERT INTO Data_Sample (USE, PERIOD, SendFs, StartTime, Data_PointID) VALUES "
+              "(1, 64, 2.5, 1700000000000, 1), (1, 500, 6.25, 1700000000000, 2), (1, 32, 12.5, 1700000000000, 3)");
+        QSignalSpy pointNo(&p.model, &DataModel_Index::onPointNoChanged);
+        QSignalSpy loadParam(&p.model, &DataModel_Index::onLoad_Param);
+        QVERIFY(p.reopen());
+        QCOMPARE(p.model.lineNo(), 3.0);
+        QCOMPARE(pointNo, (QList<QVariantList>{{10.0}, {14.0}}));
+        QCOMPARE(loadParam, (QList<QVariantList>{{12.5, 500, 1}, {12.5, 32, 1}}));
+    }
+
     // Another writer's project row, ID 7, is the project's row at every
     // open: every setting goes to it and comes back from it.
     void projectRowKeepsItsIdAndEverySetting()
