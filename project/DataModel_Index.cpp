@@ -95,6 +95,23 @@ QTreeWidgetItem* newItem(const QString& text)
     return new QTreeWidgetItem(QStringList(text));
 }
 
+// The curves that showing an item read into the objects of the tree; a
+// day of browsing must not keep them all.
+void releaseCurves(Data_Line&)
+{
+}
+
+void releaseCurves(Data_Sample& sample)
+{
+    sample.releaseCurves();
+}
+
+void releaseCurves(Data_Point& point)
+{
+    for (const std::shared_ptr<Data_Sample>& sample : qAsConst(point.list_Data_Sample))
+        releaseCurves(*sample);
+}
+
 } // namespace
 
 DataModel_Index::DataModel_Index(QWidget* parent)
@@ -793,6 +810,7 @@ void DataModel_Index::addPointTimed(const StoreHeader& header, const st_SampleDa
 
 void DataModel_Index::setIndex(int line, int point, int sample)
 {
+    withSelection([](auto& shown) { releaseCurves(shown); });
     curLine = line;
     curPoint = point;
     curSample = sample;

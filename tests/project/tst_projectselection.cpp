@@ -20,6 +20,8 @@ private slots:
     void numbersBeyondTheIntegerRangesAreShown();
     void neighbourWindows_data();
     void neighbourWindows();
+    void shownCurvesAreNotKept_data();
+    void shownCurvesAreNotKept();
     void lineProfiles();
     void wifiNameGoesToTheProjectOpenAtConnection();
 };
@@ -128,6 +130,44 @@ void tst_ProjectSelection::neighbourWindows()
     QTEST(stations.first(), "first");
     QTEST(stations.last(), "last");
     QTEST(profiles.first().at(4).toInt(), "cursor");
+}
+
+void tst_ProjectSelection::shownCurvesAreNotKept_data()
+{
+    QTest::addColumn<int>("point");
+    QTest::addColumn<int>("sample");
+    QTest::newRow("sample shown") << 0 << 1;
+    QTest::newRow("point shown") << 0 << -1;
+    QTest::newRow("per-sample report") << -1 << -1;
+}
+
+// Curves read to show an item are let go once another item is shown, and
+// those the report read once it wrote them. A sample that can no longer be
+// read then shows no current, not the one read before.
+void tst_ProjectSelection::shownCurvesAreNotKept()
+{
+    QFETCH(int, point);
+    QFETCH(int, sample);
+    PlottedProject p;
+    QVERIFY(p.open());
+    for (int i = 0; i < 2; ++i) {
+        p.model.dataUpload(acquisition(2));
+        p.model.dataSave(true);
+    }
+    if (point < 0) {
+        QString report;
+        QTextStream out(&report);
+        QVERIFY(p.model.onExportData(out, 0, 1));
+    } else {
+        p.model.setIndex(0, point, sample);
+        QCOMPARE(p.model.sendI(), QStringLiteral("10"));
+    }
+    p.model.setIndex(0, 1, -1);
+    // The second sample of the first point.
+    p.sql("DELETE FROM Data_Sample WHERE ID = 2");
+    QTest::ignoreMessage(QtWarningMsg, "sample cannot be read: no such row in Data_Sample");
+    p.model.setIndex(0, 0, 1);
+    QCOMPARE(p.model.sendI(), QStringLiteral("0"));
 }
 
 void tst_ProjectSelection::lineProfiles()
