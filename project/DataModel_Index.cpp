@@ -877,7 +877,7 @@ void DataModel_Index::selectPoint(const std::shared_ptr<Data_Line>& line, int po
             int first = qMax(point - (towPoints / 2 - 1), 0);
             if (last - first < towPoints - 1)
                 first = qMax(last - (towPoints - 1), 0);
-            computeLineProfile(line, first, last, point - first, lineNumber);
+            computeLineProfile(line, first, last, point, lineNumber);
         }
         return;
     }
@@ -900,11 +900,14 @@ void DataModel_Index::selectPoint(const std::shared_ptr<Data_Line>& line, int po
     SetParamRepeat(1);
 }
 
-void DataModel_Index::computeLineProfile(const std::shared_ptr<Data_Line>& line, int first, int last, int cursor,
+void DataModel_Index::computeLineProfile(const std::shared_ptr<Data_Line>& line, int first, int last, int selected,
                                          int lineNumber)
 {
-    LineProfile profile;
-    line->GetRecvData(&profile.matrix, &profile.times, &profile.names, true, first, last, divideByCurrent);
+    const LineProfile profile = LineSnapshot(*line, first, last).profile(divideByCurrent);
+    // A point left off the window (unticked, or without a curve) marks no
+    // station; -1 would have the window drawn as a whole line.
+    const int column = profile.positions.indexOf(selected);
+    const int cursor = selected < 0 ? -1 : column >= 0 ? column : profile.positions.size();
     showLineProfile(profile, cursor, lineNumber);
 }
 

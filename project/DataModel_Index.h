@@ -1,6 +1,7 @@
 #pragma once
 
 #include "acquisition/ZOLVA_Data.h"
+#include "project/LineSnapshot.h"
 #include "project/ProjectRecords.h"
 
 #include <QFuture>
@@ -92,7 +93,8 @@ signals:
     // The current line number names no stored line (true) or one (false).
     void isNewLineChanged(bool isNew);
     // A line profile: title, station numbers, gate times, one matrix row
-    // per gate time, and the selected station's column or -1.
+    // per gate time, and the selected station's column (past the last one
+    // when the selected point has none) or -1 for a whole line.
     void onData_Recv_Line(QString title, QVector<double> stations, QVector<double> times,
                           QVector<QVector<double>> datas, int cursor);
     void onSaveOver();
@@ -159,13 +161,6 @@ private:
         qint32 ParamRepeat = 0;
     };
 
-    struct LineProfile
-    {
-        QVector<QVector<double>> matrix;
-        QVector<double> times;
-        QVector<double> names;
-    };
-
     bool loadTree();
     void fillTree();
     void saveData(const ZOLVA_Data& record);
@@ -179,7 +174,9 @@ private:
     QTreeWidgetItem* adoptLine(const std::shared_ptr<Data_Line>& newLine, int lineRow,
                                std::shared_ptr<Data_Line>& line);
     void selectPoint(const std::shared_ptr<Data_Line>& line, int point, int sample);
-    void computeLineProfile(const std::shared_ptr<Data_Line>& line, int first, int last, int cursor, int lineNumber);
+    // Points first..last, the cursor on the column of the point at
+    // `selected` in the line; -1 for a whole line.
+    void computeLineProfile(const std::shared_ptr<Data_Line>& line, int first, int last, int selected, int lineNumber);
     void startLineProfile(const std::shared_ptr<Data_Line>& line, int lineNumber);
     void showLineProfile(const LineProfile& profile, int cursor, int lineNumber);
     void waitForLineProfiles();

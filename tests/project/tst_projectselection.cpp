@@ -20,6 +20,8 @@ private slots:
     void numbersBeyondTheIntegerRangesAreShown();
     void neighbourWindows_data();
     void neighbourWindows();
+    void neighbourCursorMarksTheSelectedPoint_data();
+    void neighbourCursorMarksTheSelectedPoint();
     void shownCurvesAreNotKept_data();
     void shownCurvesAreNotKept();
     void lineProfiles();
@@ -129,6 +131,35 @@ void tst_ProjectSelection::neighbourWindows()
     QCOMPARE(stations.size(), int(stations.last() - stations.first()) + 1);
     QTEST(stations.first(), "first");
     QTEST(stations.last(), "last");
+    QTEST(profiles.first().at(4).toInt(), "cursor");
+}
+
+void tst_ProjectSelection::neighbourCursorMarksTheSelectedPoint_data()
+{
+    QTest::addColumn<int>("point");
+    QTest::addColumn<int>("cursor");
+    QTest::newRow("first") << 0 << 0;
+    QTest::newRow("after an unticked point") << 3 << 2;
+    QTest::newRow("last one drawn") << 4 << 3;
+    // Past the last station: the window is drawn beside the point's curve
+    // with no station marked, where -1 would draw it as a whole line.
+    QTest::newRow("unticked") << 1 << 4;
+    QTest::newRow("without a sample in use") << 5 << 4;
+}
+
+void tst_ProjectSelection::neighbourCursorMarksTheSelectedPoint()
+{
+    QFETCH(int, point);
+    PlottedProject p;
+    QVERIFY(p.open());
+    p.addLine(3, 1, 6);
+    p.sql("UPDATE Data_Point SET USE = 0 WHERE NAME = 1");
+    p.sql("UPDATE Data_Sample SET USE = 0 WHERE Data_PointID = (SELECT ID FROM Data_Point WHERE NAME = 5)");
+    QVERIFY(p.reopen());
+    QSignalSpy profiles(&p.model, &DataModel_Index::onData_Recv_Line);
+    p.model.setIndex(0, point, -1);
+    QCOMPARE(profiles.size(), 1);
+    QCOMPARE(profiles.first().at(1).value<QVector<double>>(), (QVector<double>{0, 2, 3, 4}));
     QTEST(profiles.first().at(4).toInt(), "cursor");
 }
 
