@@ -19,12 +19,9 @@
 
 #include <QKeyEvent>
 #include <QMetaType>
-#include <QMutex>
 #include <QScroller>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QThreadPool>
-#include <QtConcurrent>
 #include <QtDebug>
 
 #include <algorithm>
@@ -135,20 +132,12 @@ DataModel_Index::DataModel_Index(QWidget* parent)
 
     qRegisterMetaType<QVector<QVector<double>>>("QVector<QVector<double> >");
     qRegisterMetaType<QVector<double>>("QVector<double>");
+    connect(&longLineProfiles, &LineProfileQueue::profiled, this, &DataModel_Index::showLongLineProfile);
 
     setWifiNameQuery(new WifiName);
 }
 
-DataModel_Index::~DataModel_Index()
-{
-    waitForLineProfiles();
-}
-
-QMutex& DataModel_Index::lineProfileMutex()
-{
-    static QMutex mutex;
-    return mutex;
-}
+DataModel_Index::~DataModel_Index() = default;
 
 void DataModel_Index::setWifiNameQuery(WifiName* query)
 {
@@ -405,7 +394,7 @@ void DataModel_Index::fillTree()
 void DataModel_Index::closeProject()
 {
     // A profile task reads the file on a connection that is dropped here.
-    waitForLineProfiles();
+    longLineProfiles.cancel();
     ++session;
     clear();
     lines.clear();
@@ -831,7 +820,7 @@ void DataModel_Index::setIndex(int line, int point, int sample)
     if (count <= kLargestSynchronousProfile)
         computeLineProfile(selected, 0, count - 1, -1, lineNumber);
     else
-        startLineProfile(selected, lineNumber);
+        longLineProfiles.request(selected, lineNumber, divideByCurrent);
     emit onSelectLine(selected->TYPE);
     emit onCurUse(selected->USE != 0);
     emit onLoadLog(selected->NOTE);
@@ -911,34 +900,14 @@ void DataModel_Index::computeLineProfile(const std::shared_ptr<Data_Line>& line,
     showLineProfile(profile, cursor, lineNumber);
 }
 
-void DataModel_Index::startLineProfile(const std::shared_ptr<Data_Line>& line, int lineNumber)
+void DataModel_Index::showLongLineProfile(const std::shared_ptr<Data_Line>& line, int lineNumber,
+                                          const LineProfile& profile)
 {
-    // The task works on a copy: the GUI thread goes on changing the line.
-    const LineSnapshot snapshot(*line, 0, line->list_Data_Point.size() - 1);
-    const bool divide = divideByCurrent;
-    const quint64 requested = session;
-    const std::weak_ptr<Data_Line> profiled = line;
-    profileTasks.erase(std::remove_if(profileTasks.begin(), profileTasks.end(),
-                                      [](const QFuture<void>& task) { return task.isFinished(); }),
-                       profileTasks.end());
-    profileTasks.append(QtConcurrent::run(QThreadPool::globalInstance(), [=] {
-        if (!lineProfileMutex().tryLock())
-            return;
-        LineProfile profile;
-        snapshot.GetRecvData(&profile.matrix, &profile.times, &profile.names, true, divide);
-        lineProfileMutex().unlock();
-        QMetaObject::invokeMethod(
-            this,
-            [=] {
-                // Shown only while that whole line is still the selection.
-                const bool selected = requested == session && curLine >= 0 && curLine < lines.size()
-                    && lines.at(curLine) == profiled.lock()
-                    && (curPoint < 0 || curPoint >= lines.at(curLine)->list_Data_Point.size());
-                if (selected)
-                    showLineProfile(profile, -1, lineNumber);
-            },
-            Qt::QueuedConnection);
-    }));
+    // Shown only while that whole line is still the selection.
+    const bool selected = curLine >= 0 && curLine < lines.size() && lines.at(curLine) == line
+        && (curPoint < 0 || curPoint >= line->list_Data_Point.size());
+    if (selected)
+        showLineProfile(profile, -1, lineNumber);
 }
 
 void DataModel_Index::showLineProfile(const LineProfile& profile, int cursor, int lineNumber)
@@ -946,13 +915,6 @@ void DataModel_Index::showLineProfile(const LineProfile& profile, int cursor, in
     if (profile.matrix.isEmpty() || profile.times.isEmpty() || profile.names.isEmpty())
         return;
     emit onData_Recv_Line(tr("%1线").arg(lineNumber), profile.names, profile.times, profile.matrix, cursor);
-}
-
-void DataModel_Index::waitForLineProfiles()
-{
-    for (QFuture<void>& task : profileTasks)
-        task.waitForFinished();
-    profileTasks.clear();
 }
 
 // ---- network name

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "acquisition/ZOLVA_Data.h"
+#include "project/LineProfileQueue.h"
 #include "project/LineSnapshot.h"
 #include "project/ProjectRecords.h"
 
-#include <QFuture>
 #include <QList>
 #include <QModelIndex>
 #include <QPoint>
@@ -23,7 +23,6 @@ class Data_Point;
 class Data_Project;
 class Data_Sample;
 class QKeyEvent;
-class QMutex;
 class WifiName;
 
 // The open project: its database, the whole line / point / sample tree in
@@ -52,10 +51,6 @@ public:
     void setSortPointsByName(bool sort);
     // Replaces the query of the wireless network's name; takes ownership.
     void setWifiNameQuery(WifiName* query);
-
-    // Held by the one line profile computed on the thread pool; a request
-    // that finds it taken is dropped.
-    static QMutex& lineProfileMutex();
 
     // Opens the project file, creating it when it has no project row yet,
     // and loads the whole tree. False when it cannot be opened or created.
@@ -177,9 +172,8 @@ private:
     // Points first..last, the cursor on the column of the point at
     // `selected` in the line; -1 for a whole line.
     void computeLineProfile(const std::shared_ptr<Data_Line>& line, int first, int last, int selected, int lineNumber);
-    void startLineProfile(const std::shared_ptr<Data_Line>& line, int lineNumber);
+    void showLongLineProfile(const std::shared_ptr<Data_Line>& line, int lineNumber, const LineProfile& profile);
     void showLineProfile(const LineProfile& profile, int cursor, int lineNumber);
-    void waitForLineProfiles();
     void storeWifiName(const QString& name);
     // Row of the line named `name` in lines, or -1.
     int findLine(double name) const;
@@ -219,7 +213,7 @@ private:
     // Raised by every close: results asked for before belong to a project
     // that is gone.
     quint64 session = 0;
-    QVector<QFuture<void>> profileTasks;
+    LineProfileQueue longLineProfiles;
     WifiName* wifiName = nullptr;
     quint64 wifiSession = 0;
 };

@@ -48,25 +48,27 @@ void LineSnapshot::GetRecvData(QVector<QVector<double>>* datas, QVector<double>*
     if (!datas || !times || !names)
         return;
     LineProfile rows;
-    if (!pointRows(&rows, divideByCurrent))
+    if (!pointRows(&rows, divideByCurrent, nullptr))
         return;
     *datas = transpose ? transposed(rows.matrix) : rows.matrix;
     *times = rows.times;
     *names = rows.names;
 }
 
-LineProfile LineSnapshot::profile(bool divideByCurrent) const
+LineProfile LineSnapshot::profile(bool divideByCurrent, const std::atomic_bool* cancelled) const
 {
     LineProfile profile;
-    if (!pointRows(&profile, divideByCurrent))
+    if (!pointRows(&profile, divideByCurrent, cancelled))
         return {};
     profile.matrix = transposed(profile.matrix);
     return profile;
 }
 
-bool LineSnapshot::pointRows(LineProfile* rows, bool divideByCurrent) const
+bool LineSnapshot::pointRows(LineProfile* rows, bool divideByCurrent, const std::atomic_bool* cancelled) const
 {
     for (const Point& point : points) {
+        if (cancelled && cancelled->load())
+            return false;
         // A point of its own, so the sample rows it fetches stay on this
         // thread and are dropped with it.
         Data_Point p(point.id);

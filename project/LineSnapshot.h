@@ -2,6 +2,8 @@
 
 #include <QVector>
 
+#include <atomic>
+
 class Data_Line;
 
 // A line profile as the current-line graph draws it: one matrix row per gate
@@ -36,8 +38,9 @@ public:
     void GetRecvData(QVector<QVector<double>>* datas, QVector<double>* times, QVector<double>* names, bool transpose,
                      bool divideByCurrent) const;
 
-    // The same, one row per gate; empty with no curve at all.
-    LineProfile profile(bool divideByCurrent) const;
+    // The same, one row per gate. Empty with no curve at all, or once
+    // `cancelled` is raised: it is looked at before each point.
+    LineProfile profile(bool divideByCurrent, const std::atomic_bool* cancelled = nullptr) const;
 
 private:
     struct Point
@@ -50,7 +53,7 @@ private:
 
     // One row per point, cut to the shortest, with times, names and
     // positions; false when nothing was written.
-    bool pointRows(LineProfile* rows, bool divideByCurrent) const;
+    bool pointRows(LineProfile* rows, bool divideByCurrent, const std::atomic_bool* cancelled) const;
 
     QVector<Point> points;
 };
