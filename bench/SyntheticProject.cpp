@@ -34,20 +34,30 @@ bool check(const orm::Status& status, const char* what)
     return status.isOk();
 }
 
-st_RecvData_VRX2208 receiverRecord(qint64 startMs, int seed)
+double decay(double t, int seed)
+{
+    return (1.0 + 0.05 * std::sin(seed)) * 1e-2 * std::pow(std::max(t, 1.0) / 10.0, -2.5);
+}
+
+st_RecvData_VRX2208 receiverRecord(qint64 startMs, int seed, int fullWaveform = 0)
 {
     static const QVector<st_TimeGate> gates = MakeGateTable(float(kSendFs), float(kRecvFs), 1250);
     st_RecvData_VRX2208 r;
-    r.TYPE = 1;
+    r.TYPE = fullWaveform > 0 ? 2 : 1;
     r.SendFs = kSendFs;
     r.RecvFs = kRecvFs;
     r.StartTime = startMs;
-    const double scale = 1.0 + 0.05 * std::sin(seed);
-    for (const st_TimeGate& gate : gates) {
-        const double t = (gate.start + gate.end) * 0.5;
+    // Full waveforms sampled every 1.6 us from the turn-off on.
+    for (int k = 0; k < fullWaveform; ++k) {
+        r.times.append(k * 1.6);
+        r.widths.append(1.6);
+        r.values.append(decay(k * 1.6, seed) * (1.0 + 0.01 * std::sin(k)));
+    }
+    for (int g = 0; fullWaveform == 0 && g < gates.size(); ++g) {
+        const double t = (gates.at(g).start + gates.at(g).end) * 0.5;
         r.times.append(t);
-        r.widths.append(gate.end - gate.start);
-        r.values.append(scale * 1e-2 * std::pow(std::max(t, 1.0) / 10.0, -2.5));
+        r.widths.append(gates.at(g).end - gates.at(g).start);
+        r.values.append(decay(t, seed));
     }
     return r;
 }
@@ -66,9 +76,9 @@ st_TEMSendData transmitterRecord(int seed)
     return s;
 }
 
-Data_Sample sampleRow(int pointId, qint64 startMs, int seed)
+Data_Sample sampleRow(int pointId, qint64 startMs, int seed, int fullWaveform)
 {
-    const st_RecvData_VRX2208 r = receiverRecord(startMs, seed);
+    const st_RecvData_VRX2208 r = receiverRecord(startMs, seed, fullWaveform);
     const st_TEMSendData s = transmitterRecord(seed);
     Data_Sample row;
     row.StartTime = r.StartTime;
@@ -111,7 +121,7 @@ bool writeRows(const QSqlDatabase& db, const QVector<Line>& lines)
             if (!check(orm::insert(point, db), "point"))
                 return false;
             for (int k = 0; k < shape.samplesPerPoint; ++k) {
-                Data_Sample sample = sampleRow(point.ID, startMs, ++seed);
+                Data_Sample sample = sampleRow(point.ID, startMs, ++seed, shape.fullWaveform);
                 startMs += 1500;
                 if (!check(orm::insert(sample, db), "sample"))
                     return false;
@@ -130,6 +140,11 @@ QVector<Line> surveyDay()
         lines.append(Line{double(i), 0, 200, 4});
     lines.append(Line{100.0, 1, 5000, 1});
     return lines;
+}
+
+QVector<Line> fullWaveformDay()
+{
+    return {Line{1.0, 0, 40, 3, 125000}, Line{2.0, 0, 650, 1, 62500}};
 }
 
 ZOLVA_Data acquisition(int repeats, qint64 startMs, int seed)

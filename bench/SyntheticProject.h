@@ -7,8 +7,9 @@
 #include <QVector>
 
 // Project files of synthetic soundings for the benchmarks: gated records at
-// 25 Hz on the receiver's 656 automatic time channels, with 500-sample
-// transmit and turn-off waveforms, stored the way the program stores them.
+// 25 Hz on the receiver's 656 automatic time channels, or full-waveform
+// records at 625 000 Hz, with 500-sample transmit and turn-off waveforms,
+// stored the way the program stores them.
 namespace SyntheticProject {
 
 struct Line
@@ -17,11 +18,16 @@ struct Line
     int type = 0; // 1: towed, points numbered by arrival
     int points = 0;
     int samplesPerPoint = 1;
+    int fullWaveform = 0; // samples of a full-waveform record; 0: gated records
 };
 
 // A survey day: 30 ordinary lines of 200 points with 4 samples each, and one
 // towed line of 5000 points.
 QVector<Line> surveyDay();
+
+// A day of full-waveform records, about 1.3 GB: 40 points of 3 samples of
+// 125 000 values each, and a line of 650 points of one sample of 62 500.
+QVector<Line> fullWaveformDay();
 
 // One acquisition of `repeats` records starting at `startMs`; `seed` varies
 // the curves.

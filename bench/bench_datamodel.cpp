@@ -2,7 +2,10 @@
 // tree (beside the sqlite3 shell reading the same columns from the same
 // file), resident memory after the open, storing one point of three
 // samples, and selecting points and samples; line profiles of 600 points on
-// the GUI thread and of 1000 points on the thread pool.
+// the GUI thread and of 1000 points on the thread pool. Resident memory
+// while every point of the day, and of a day of full-waveform records, is
+// selected and then reported sample by sample; how soon a close returns
+// while a long line is profiled on the pool.
 
 #include "SyntheticProject.h"
 
@@ -16,6 +19,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
@@ -136,11 +141,79 @@ void profileLines(const QString& path)
     std::printf("profile of 1000 points, pool:  %8.1f ms (median of %d, to the result)\n", median(pool), kRounds);
 }
 
+// Neither browsing nor the report may keep what it read: memory after both
+// stays near what the open took. Run in a process of its own, so that what
+// the other measurements left on the heap does not count.
+void browseMemory(const QString& path, const QString& name)
+{
+    Data_Calc calc;
+    DataModel_Index model;
+    model.setCalc(&calc);
+    model.openProject(path);
+    const double opened = residentMiB();
+    int points = 0;
+    const double browseMs = millis([&] {
+        for (int i = 0; i < model.topLevelItemCount(); ++i) {
+            for (int j = 0; j < model.topLevelItem(i)->childCount(); ++j, ++points)
+                model.setIndex(i, j, -1);
+        }
+    });
+    const double browsed = residentMiB();
+    QFile sink(QProcess::nullDevice());
+    sink.open(QIODevice::WriteOnly);
+    QTextStream out(&sink);
+    const double reportMs = millis([&] { model.onExportData(out, 0, 1); });
+    const double reported = residentMiB();
+    std::printf("%s, resident memory:\n", qPrintable(name));
+    std::printf("  after open:                  %8.1f MiB\n", opened);
+    std::printf("  after selecting %5d points: %8.1f MiB (%+.1f MiB, %.1f s)\n", points, browsed, browsed - opened,
+                browseMs / 1000);
+    std::printf("  after the per-sample report: %8.1f MiB (%+.1f MiB, %.1f s)\n", reported, reported - opened,
+                reportMs / 1000);
+    std::fflush(stdout);
+}
+
+void browseMemoryApart(const QString& path, const QString& name)
+{
+    std::fflush(stdout);
+    QProcess::execute(QCoreApplication::applicationFilePath(), {QStringLiteral("--browse"), path, name});
+}
+
+// Close waits for the pool task that reads the file; it must stop the task
+// rather than let it finish the line.
+void closeDuringProfile(const QString& path, int line, const char* name)
+{
+    Data_Calc calc;
+    DataModel_Index model;
+    model.setCalc(&calc);
+    model.openProject(path);
+    QEventLoop arrived;
+    QObject::connect(&model, &DataModel_Index::onData_Recv_Line, &arrived, &QEventLoop::quit);
+    const double wholeMs = millis([&] {
+        model.setIndex(line, -1, -1);
+        arrived.exec();
+    });
+    QVector<double> closes;
+    for (int round = 0; round < kRounds; ++round) {
+        model.openProject(path);
+        model.setIndex(line, -1, -1);
+        QThread::msleep(static_cast<unsigned long>(wholeMs / 3));
+        closes.append(millis([&] { model.closeProject(); }));
+    }
+    std::printf("close a third into the profile of %s: %.1f ms (median of %d, at most %.1f; the whole profile "
+                "%.1f ms)\n",
+                name, median(closes), kRounds, *std::max_element(closes.begin(), closes.end()), wholeMs);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], "--browse") == 0) {
+        browseMemory(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+        return 0;
+    }
     QTemporaryDir temporary;
     const QDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : temporary.path());
     const QString day =
@@ -153,8 +226,15 @@ int main(int argc, char** argv)
     storePoints(copy);
     QFile::remove(copy);
     selectItems(day);
-    profileLines(
+    const QString profiles =
         SyntheticProject::ensure(dir, QStringLiteral("profiles.ZOLVA"),
-                                 {SyntheticProject::Line{1.0, 0, 1000, 4}, SyntheticProject::Line{2.0, 0, 600, 4}}));
+                                 {SyntheticProject::Line{1.0, 0, 1000, 4}, SyntheticProject::Line{2.0, 0, 600, 4}});
+    profileLines(profiles);
+    closeDuringProfile(profiles, 0, "1000 points");
+    browseMemoryApart(day, QStringLiteral("survey day"));
+    const QString fullWaveform =
+        SyntheticProject::ensure(dir, QStringLiteral("full-waveform.ZOLVA"), SyntheticProject::fullWaveformDay());
+    closeDuringProfile(fullWaveform, 1, "650 full-waveform points");
+    browseMemoryApart(fullWaveform, QStringLiteral("full-waveform day"));
     return 0;
 }

@@ -19,12 +19,9 @@
 
 #include <QKeyEvent>
 #include <QMetaType>
-#include <QMutex>
 #include <QScroller>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QThreadPool>
-#include <QtConcurrent>
 #include <QtDebug>
 
 #include <algorithm>
@@ -95,6 +92,23 @@ QTreeWidgetItem* newItem(const QString& text)
     return new QTreeWidgetItem(QStringList(text));
 }
 
+// The curves that showing an item read into the objects of the tree; a
+// day of browsing must not keep them all.
+void releaseCurves(Data_Line&)
+{
+}
+
+void releaseCurves(Data_Sample& sample)
+{
+    sample.releaseCurves();
+}
+
+void releaseCurves(Data_Point& point)
+{
+    for (const std::shared_ptr<Data_Sample>& sample : qAsConst(point.list_Data_Sample))
+        releaseCurves(*sample);
+}
+
 } // namespace
 
 DataModel_Index::DataModel_Index(QWidget* parent)
@@ -118,20 +132,12 @@ DataModel_Index::DataModel_Index(QWidget* parent)
 
     qRegisterMetaType<QVector<QVector<double>>>("QVector<QVector<double> >");
     qRegisterMetaType<QVector<double>>("QVector<double>");
+    connect(&longLineProfiles, &LineProfileQueue::profiled, this, &DataModel_Index::showLongLineProfile);
 
     setWifiNameQuery(new WifiName);
 }
 
-DataModel_Index::~DataModel_Index()
-{
-    waitForLineProfiles();
-}
-
-QMutex& DataModel_Index::lineProfileMutex()
-{
-    static QMutex mutex;
-    return mutex;
-}
+DataModel_Index::~DataModel_Index() = default;
 
 void DataModel_Index::setWifiNameQuery(WifiName* query)
 {
@@ -264,19 +270,22 @@ bool DataModel_Index::openProject(const QString& path)
     }
     updateDatabase();
 
-    // The network name is written on its own when the units connect.
-    project = std::make_shared<Data_Project>(1);
-    status = orm::fetchById(*project, orm::columnsExcept<Data_Project>({QStringLiteral("SSID")}), database);
-    if (status.isFailed()) {
-        succeeded(status, "project row cannot be read");
+    // The network name is written on its own when the units connect. A file
+    // whose project row is not 1 (another writer, a repair by hand) keeps
+    // its own row, the lowest ID, rather than gain a new one at each open.
+    QVector<std::shared_ptr<Data_Project>> rows;
+    status = orm::fetchByQuery(orm::Query{QStringLiteral("ORDER BY [ID] = 1 DESC, [ID] LIMIT 1"), {}}, rows,
+                               orm::columnsExcept<Data_Project>({QStringLiteral("SSID")}), database);
+    if (!succeeded(status, "project row cannot be read")) {
         closeProject();
         return false;
     }
+    project = rows.isEmpty() ? std::make_shared<Data_Project>(1) : rows.first();
     projectConfig = project->getProjectConfig();
     emit loadProjectConfig(projectConfig);
     setPointNoStep(projectConfig.PointNoStep);
 
-    if (status.isNoSuchRow()) {
+    if (rows.isEmpty()) {
         Data_WorkSet workSet;
         const bool createdRows = inTransaction([&] {
             return succeeded(orm::insert(*project, database), "project row cannot be written")
@@ -385,7 +394,7 @@ void DataModel_Index::fillTree()
 void DataModel_Index::closeProject()
 {
     // A profile task reads the file on a connection that is dropped here.
-    waitForLineProfiles();
+    longLineProfiles.cancel();
     ++session;
     clear();
     lines.clear();
@@ -797,6 +806,7 @@ void DataModel_Index::addPointTimed(const StoreHeader& header, const st_SampleDa
 
 void DataModel_Index::setIndex(int line, int point, int sample)
 {
+    withSelection([](auto& shown) { releaseCurves(shown); });
     curLine = line;
     curPoint = point;
     curSample = sample;
@@ -817,7 +827,7 @@ void DataModel_Index::setIndex(int line, int point, int sample)
     if (count <= kLargestSynchronousProfile)
         computeLineProfile(selected, 0, count - 1, -1, lineNumber);
     else
-        startLineProfile(selected, lineNumber);
+        longLineProfiles.request(selected, lineNumber, divideByCurrent);
     emit onSelectLine(selected->TYPE);
     emit onCurUse(selected->USE != 0);
     emit onLoadLog(selected->NOTE);
@@ -863,7 +873,7 @@ void DataModel_Index::selectPoint(const std::shared_ptr<Data_Line>& line, int po
             int first = qMax(point - (towPoints / 2 - 1), 0);
             if (last - first < towPoints - 1)
                 first = qMax(last - (towPoints - 1), 0);
-            computeLineProfile(line, first, last, point - first, lineNumber);
+            computeLineProfile(line, first, last, point, lineNumber);
         }
         return;
     }
@@ -886,42 +896,25 @@ void DataModel_Index::selectPoint(const std::shared_ptr<Data_Line>& line, int po
     SetParamRepeat(1);
 }
 
-void DataModel_Index::computeLineProfile(const std::shared_ptr<Data_Line>& line, int first, int last, int cursor,
+void DataModel_Index::computeLineProfile(const std::shared_ptr<Data_Line>& line, int first, int last, int selected,
                                          int lineNumber)
 {
-    LineProfile profile;
-    line->GetRecvData(&profile.matrix, &profile.times, &profile.names, true, first, last, divideByCurrent);
+    const LineProfile profile = LineSnapshot(*line, first, last).profile(divideByCurrent);
+    // A point left off the window (unticked, or without a curve) marks no
+    // station; -1 would have the window drawn as a whole line.
+    const int column = profile.positions.indexOf(selected);
+    const int cursor = selected < 0 ? -1 : column >= 0 ? column : profile.positions.size();
     showLineProfile(profile, cursor, lineNumber);
 }
 
-void DataModel_Index::startLineProfile(const std::shared_ptr<Data_Line>& line, int lineNumber)
+void DataModel_Index::showLongLineProfile(const std::shared_ptr<Data_Line>& line, int lineNumber,
+                                          const LineProfile& profile)
 {
-    // The task works on a copy: the GUI thread goes on changing the line.
-    const LineSnapshot snapshot(*line, 0, line->list_Data_Point.size() - 1);
-    const bool divide = divideByCurrent;
-    const quint64 requested = session;
-    const std::weak_ptr<Data_Line> profiled = line;
-    profileTasks.erase(std::remove_if(profileTasks.begin(), profileTasks.end(),
-                                      [](const QFuture<void>& task) { return task.isFinished(); }),
-                       profileTasks.end());
-    profileTasks.append(QtConcurrent::run(QThreadPool::globalInstance(), [=] {
-        if (!lineProfileMutex().tryLock())
-            return;
-        LineProfile profile;
-        snapshot.GetRecvData(&profile.matrix, &profile.times, &profile.names, true, divide);
-        lineProfileMutex().unlock();
-        QMetaObject::invokeMethod(
-            this,
-            [=] {
-                // Shown only while that whole line is still the selection.
-                const bool selected = requested == session && curLine >= 0 && curLine < lines.size()
-                    && lines.at(curLine) == profiled.lock()
-                    && (curPoint < 0 || curPoint >= lines.at(curLine)->list_Data_Point.size());
-                if (selected)
-                    showLineProfile(profile, -1, lineNumber);
-            },
-            Qt::QueuedConnection);
-    }));
+    // Shown only while that whole line is still the selection.
+    const bool selected = curLine >= 0 && curLine < lines.size() && lines.at(curLine) == line
+        && (curPoint < 0 || curPoint >= line->list_Data_Point.size());
+    if (selected)
+        showLineProfile(profile, -1, lineNumber);
 }
 
 void DataModel_Index::showLineProfile(const LineProfile& profile, int cursor, int lineNumber)
@@ -929,13 +922,6 @@ void DataModel_Index::showLineProfile(const LineProfile& profile, int cursor, in
     if (profile.matrix.isEmpty() || profile.times.isEmpty() || profile.names.isEmpty())
         return;
     emit onData_Recv_Line(tr("%1线").arg(lineNumber), profile.names, profile.times, profile.matrix, cursor);
-}
-
-void DataModel_Index::waitForLineProfiles()
-{
-    for (QFuture<void>& task : profileTasks)
-        task.waitForFinished();
-    profileTasks.clear();
 }
 
 // ---- network name

@@ -1,9 +1,10 @@
 #pragma once
 
 #include "acquisition/ZOLVA_Data.h"
+#include "project/LineProfileQueue.h"
+#include "project/LineSnapshot.h"
 #include "project/ProjectRecords.h"
 
-#include <QFuture>
 #include <QList>
 #include <QModelIndex>
 #include <QPoint>
@@ -22,7 +23,6 @@ class Data_Point;
 class Data_Project;
 class Data_Sample;
 class QKeyEvent;
-class QMutex;
 class WifiName;
 
 // The open project: its database, the whole line / point / sample tree in
@@ -51,10 +51,6 @@ public:
     void setSortPointsByName(bool sort);
     // Replaces the query of the wireless network's name; takes ownership.
     void setWifiNameQuery(WifiName* query);
-
-    // Held by the one line profile computed on the thread pool; a request
-    // that finds it taken is dropped.
-    static QMutex& lineProfileMutex();
 
     // Opens the project file, creating it when it has no project row yet,
     // and loads the whole tree. False when it cannot be opened or created.
@@ -92,7 +88,8 @@ signals:
     // The current line number names no stored line (true) or one (false).
     void isNewLineChanged(bool isNew);
     // A line profile: title, station numbers, gate times, one matrix row
-    // per gate time, and the selected station's column or -1.
+    // per gate time, and the selected station's column (past the last one
+    // when the selected point has none) or -1 for a whole line.
     void onData_Recv_Line(QString title, QVector<double> stations, QVector<double> times,
                           QVector<QVector<double>> datas, int cursor);
     void onSaveOver();
@@ -159,13 +156,6 @@ private:
         qint32 ParamRepeat = 0;
     };
 
-    struct LineProfile
-    {
-        QVector<QVector<double>> matrix;
-        QVector<double> times;
-        QVector<double> names;
-    };
-
     bool loadTree();
     void fillTree();
     void saveData(const ZOLVA_Data& record);
@@ -179,10 +169,11 @@ private:
     QTreeWidgetItem* adoptLine(const std::shared_ptr<Data_Line>& newLine, int lineRow,
                                std::shared_ptr<Data_Line>& line);
     void selectPoint(const std::shared_ptr<Data_Line>& line, int point, int sample);
-    void computeLineProfile(const std::shared_ptr<Data_Line>& line, int first, int last, int cursor, int lineNumber);
-    void startLineProfile(const std::shared_ptr<Data_Line>& line, int lineNumber);
+    // Points first..last, the cursor on the column of the point at
+    // `selected` in the line; -1 for a whole line.
+    void computeLineProfile(const std::shared_ptr<Data_Line>& line, int first, int last, int selected, int lineNumber);
+    void showLongLineProfile(const std::shared_ptr<Data_Line>& line, int lineNumber, const LineProfile& profile);
     void showLineProfile(const LineProfile& profile, int cursor, int lineNumber);
-    void waitForLineProfiles();
     void storeWifiName(const QString& name);
     // Row of the line named `name` in lines, or -1.
     int findLine(double name) const;
@@ -222,7 +213,7 @@ private:
     // Raised by every close: results asked for before belong to a project
     // that is gone.
     quint64 session = 0;
-    QVector<QFuture<void>> profileTasks;
+    LineProfileQueue longLineProfiles;
     WifiName* wifiName = nullptr;
     quint64 wifiSession = 0;
 };

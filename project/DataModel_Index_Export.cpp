@@ -105,7 +105,8 @@ void writeCoils(QTextStream& out, const st_ProjectConfig& config)
         << "\t\tRecvCoil_Size : " << config.RecvCoil_Size << '\n';
 }
 
-// The sample is loaded whole into the object the tree holds and stays so.
+// The sample is loaded whole into the object the tree holds; its curves are
+// released once written, so that a report of a whole day does not keep them.
 void reportSample(QTextStream& out, Data_Sample& sample, int position, const ReportSettings& settings)
 {
     fetchColumns(sample, {}, settings.database);
@@ -139,6 +140,7 @@ void reportSample(QTextStream& out, Data_Sample& sample, int position, const Rep
         out << '\n';
     }
     out << '\n';
+    sample.releaseCurves();
 }
 
 void reportPoint(QTextStream& out, Data_Point& point, const ReportSettings& settings)

@@ -106,6 +106,15 @@ st_RecvData_VRX2208 Data_Sample::GetRecvData_Vrx2208(bool divideByCurrent, int s
     return rec;
 }
 
+void Data_Sample::releaseCurves()
+{
+    DATA_RECV = QByteArray();
+    DATA_RECV_POS = QByteArray();
+    DATA_RECV_LEN = QByteArray();
+    DATA_SEND = QByteArray();
+    DATA_SOFF = QByteArray();
+}
+
 void Data_Sample::ormRegister(orm::ClassDef<Data_Sample>& def)
 {
     def.setName(QStringLiteral("Data_Sample"));

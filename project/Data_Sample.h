@@ -34,6 +34,9 @@ public:
     void GetRecvData(QVector<double>* values, QVector<double>* times, int sampleMode, bool divideByCurrent) const;
     st_RecvData_VRX2208 GetRecvData_Vrx2208_RAW(bool divideByCurrent) const;
     st_RecvData_VRX2208 GetRecvData_Vrx2208(bool divideByCurrent, int sampleMode) const;
+    // Empties the five curve columns, as the tree loads a sample; the other
+    // fields stay as read.
+    void releaseCurves();
 
     static void ormRegister(orm::ClassDef<Data_Sample>& def);
 

@@ -4,6 +4,21 @@
 #include "project/Data_Point.h"
 #include "project/Data_Sample.h"
 
+namespace {
+
+QVector<QVector<double>> transposed(const QVector<QVector<double>>& rows)
+{
+    const int m = rows.isEmpty() ? 0 : rows.first().size();
+    QVector<QVector<double>> columns(m, QVector<double>(rows.size()));
+    for (int j = 0; j < rows.size(); ++j) {
+        for (int k = 0; k < m; ++k)
+            columns[k][j] = rows.at(j).at(k);
+    }
+    return columns;
+}
+
+} // namespace
+
 LineSnapshot::LineSnapshot(Data_Line& line, int from, int to)
 {
     const int n = line.list_Data_Point.size();
@@ -18,7 +33,7 @@ LineSnapshot::LineSnapshot(Data_Line& line, int from, int to)
         // Self-check and type 2 points have no place on a profile.
         if (p->checkedType() != 0)
             continue;
-        Point point{p->ID, p->NAME, {}};
+        Point point{p->ID, p->NAME, i, {}};
         for (const std::shared_ptr<Data_Sample>& s : qAsConst(p->list_Data_Sample)) {
             if (s && s->USE != 0)
                 point.usedSamples.append(s->ID);
@@ -32,10 +47,28 @@ void LineSnapshot::GetRecvData(QVector<QVector<double>>* datas, QVector<double>*
 {
     if (!datas || !times || !names)
         return;
-    QVector<QVector<double>> rows;
-    QVector<double> axis;
-    QVector<double> numbers;
+    LineProfile rows;
+    if (!pointRows(&rows, divideByCurrent, nullptr))
+        return;
+    *datas = transpose ? transposed(rows.matrix) : rows.matrix;
+    *times = rows.times;
+    *names = rows.names;
+}
+
+LineProfile LineSnapshot::profile(bool divideByCurrent, const std::atomic_bool* cancelled) const
+{
+    LineProfile profile;
+    if (!pointRows(&profile, divideByCurrent, cancelled))
+        return {};
+    profile.matrix = transposed(profile.matrix);
+    return profile;
+}
+
+bool LineSnapshot::pointRows(LineProfile* rows, bool divideByCurrent, const std::atomic_bool* cancelled) const
+{
     for (const Point& point : points) {
+        if (cancelled && cancelled->load())
+            return false;
         // A point of its own, so the sample rows it fetches stay on this
         // thread and are dropped with it.
         Data_Point p(point.id);
@@ -50,32 +83,22 @@ void LineSnapshot::GetRecvData(QVector<QVector<double>>* datas, QVector<double>*
         p.GetRecvData(&values, &t, divideByCurrent);
         if (values.isEmpty() || t.isEmpty())
             continue;
-        if (rows.isEmpty())
-            axis = t;
-        rows.append(values);
-        numbers.append(point.name);
+        if (rows->matrix.isEmpty())
+            rows->times = t;
+        rows->matrix.append(values);
+        rows->names.append(point.name);
+        rows->positions.append(point.position);
     }
-    if (rows.isEmpty())
-        return;
+    if (rows->matrix.isEmpty())
+        return false;
 
-    int m = rows.first().size();
-    for (const QVector<double>& row : qAsConst(rows))
+    int m = rows->matrix.first().size();
+    for (const QVector<double>& row : qAsConst(rows->matrix))
         m = qMin(m, row.size());
-    for (QVector<double>& row : rows)
+    for (QVector<double>& row : rows->matrix)
         row.resize(m);
     // The plot takes one gate time per row; a longer axis would keep it
     // from drawing the profile at all.
-    axis.resize(qMin(axis.size(), m));
-
-    if (transpose) {
-        QVector<QVector<double>> columns(m, QVector<double>(rows.size()));
-        for (int j = 0; j < rows.size(); ++j) {
-            for (int k = 0; k < m; ++k)
-                columns[k][j] = rows.at(j).at(k);
-        }
-        rows = columns;
-    }
-    *datas = rows;
-    *times = axis;
-    *names = numbers;
+    rows->times.resize(qMin(rows->times.size(), m));
+    return true;
 }

@@ -2,7 +2,20 @@
 
 #include <QVector>
 
+#include <atomic>
+
 class Data_Line;
+
+// A line profile as the current-line graph draws it: one matrix row per gate
+// time (matrix[k][j] = value k of column j), the gate times, and for each
+// column the point's number and its position in the line.
+struct LineProfile
+{
+    QVector<QVector<double>> matrix;
+    QVector<double> times;
+    QVector<double> names;
+    QVector<int> positions;
+};
 
 // The points of a line that a line profile reads, copied on the thread that
 // owns the line. The profile can then be built on a pool thread, with that
@@ -25,13 +38,22 @@ public:
     void GetRecvData(QVector<QVector<double>>* datas, QVector<double>* times, QVector<double>* names, bool transpose,
                      bool divideByCurrent) const;
 
+    // The same, one row per gate. Empty with no curve at all, or once
+    // `cancelled` is raised: it is looked at before each point.
+    LineProfile profile(bool divideByCurrent, const std::atomic_bool* cancelled = nullptr) const;
+
 private:
     struct Point
     {
         int id;
         double name;
+        int position;
         QVector<int> usedSamples;
     };
+
+    // One row per point, cut to the shortest, with times, names and
+    // positions; false when nothing was written.
+    bool pointRows(LineProfile* rows, bool divideByCurrent, const std::atomic_bool* cancelled) const;
 
     QVector<Point> points;
 };

@@ -139,6 +139,8 @@ private slots:
     void usfSoundings();
     void textExports_data();
     void textExports();
+    void reportOfATowedLine_data();
+    void reportOfATowedLine();
     void failedWritesAreReported();
 
 private:
@@ -338,6 +340,47 @@ void tst_ProjectExport::textExports()
     QCOMPARE(progress.size(), blocks);
     for (int i = 0; i < blocks; ++i)
         QCOMPARE(progress.at(i), (QVariantList{i + 1, 5}));
+}
+
+void tst_ProjectExport::reportOfATowedLine_data()
+{
+    QTest::addColumn<int>("dep");
+    QTest::addColumn<QString>("blocks");
+    const QString coils = "\t\tARRAY : Central Loop TEM\n\t\tSendCoil_Len : 2\n\t\tSendCoil_Width : 3\n"
+                          "\t\tSendCoil_Turns : 16\n\t\tRecvCoil_Size : 7.5\n";
+    QTest::newRow("per sample") << 1
+                                << "\t\tSample : 0\n\t\tSend Fs : 6.25Hz\n\t\tSend I : 10A\n\t\tSend Off Time : 1us\n"
+                                   "\t\tSample Fs : 625000Hz\n\t\tData Type : 0\n\t\tData Use : 1\n"
+            + coils
+            + "\n\t\tRAW Data : 2\n\t        No\t   TimePos\t      Data\n"
+              "\t         0\t       100\t     1e-05\n\t         1\t   183.298\t     1e-06\n\n";
+    QTest::newRow("per point") << 0
+                               << coils
+            + "\t\tSend Fs : 6.25 ;\tSample Fs : 625000\n"
+              "\t\t            Time(us)\t\t          VOLTAGE(v)\n"
+              "\t\t                 100,\t\t               1e-05\n"
+              "\t\t             183.298,\t\t               1e-06\n";
+}
+
+// A towed point of an unknown type is reported as a sounding, a sample of
+// type 0 as raw data, and its values divided by the current when asked.
+void tst_ProjectExport::reportOfATowedLine()
+{
+    QFETCH(int, dep);
+    QFETCH(QString, blocks);
+    ExportProject p;
+    const int sample = p.sample(p.point(p.line(20, 1, 1), 0, 1, 5), 1, {0.0011, 0.00011}, {100, 200});
+    p.sql(QStringLiteral("UPDATE Data_Sample SET TYPE = 0 WHERE ID = %1").arg(sample));
+    QVERIFY(p.load());
+    p.model.setCalc(&calc);
+    p.model.setDivideByCurrent(true);
+
+    QString written;
+    QTextStream out(&written);
+    QVERIFY(p.model.onExportData(out, 0, dep));
+    QCOMPARE(written,
+             "Line : 20\nLine Use : 1\nPoint Number : 1\n\tPoint : 0\n\tPoint Use : 1\n\tSample Number : 1\n" + blocks
+                 + "\n");
 }
 
 void tst_ProjectExport::failedWritesAreReported()

@@ -113,6 +113,51 @@ private slots:
         QCOMPARE(loadParam.size(), 2);
     }
 
+    // Acquisition on a towed line goes on from the step, its points being
+    // numbered by arrival; the line's last point then gives its own.
+    void newestPointOnATowedLine()
+    {
+        ModelProject p;
+        QVERIFY(p.open());
+        p.sql("INSERT INTO Data_Line (NAME, TYPE, USE) VALUES (7, 0, 1), (3, 1, 1)");
+        p.sql("INSERT INTO Data_Point (NAME, TYPE, USE, Data_LineID) VALUES (35, 0, 1, 1), (0, 0, 1, 2), "
+              "(4, 0, 1, 2)");
+        p.sql("INSERT INTO Data_Sample (USE, PERIOD, SendFs, StartTime, Data_PointID) VALUES "
+              "(1, 64, 2.5, 1700000000000, 1), (1, 500, 6.25, 1700000000000, 2), (1, 32, 12.5, 1700000000000, 3)");
+        QSignalSpy pointNo(&p.model, &DataModel_Index::onPointNoChanged);
+        QSignalSpy loadParam(&p.model, &DataModel_Index::onLoad_Param);
+        QVERIFY(p.reopen());
+        QCOMPARE(p.model.lineNo(), 3.0);
+        QCOMPARE(pointNo, (QList<QVariantList>{{10.0}, {14.0}}));
+        QCOMPARE(loadParam, (QList<QVariantList>{{12.5, 500, 1}, {12.5, 32, 1}}));
+    }
+
+    // Another writer's project row, ID 7, is the project's row at every
+    // open: every setting goes to it and comes back from it.
+    void projectRowKeepsItsIdAndEverySetting()
+    {
+        auto fields = [](const st_ProjectConfig& c) {
+            return QVector<double>{double(c.WorkConfig), c.LineNoStart,   c.LineNoSetp,     c.PointNoStart,
+                                   c.PointNoStep,        c.SendCoil_Len,  c.SendCoil_Width, c.SendCoil_Turns,
+                                   c.RecvCoil_Size,      c.RecvCoil_Gain, c.OffTime,        c.PointLen_D,
+                                   c.PointLen_R,         c.CreateTime};
+        };
+        ModelProject p;
+        QVERIFY(p.open());
+        p.sql("UPDATE Data_Project SET ID = 7, PointNoStep = 2.5");
+        QVERIFY(p.reopen());
+        QCOMPARE(p.model.pointNoStep(), 2.5);
+
+        const st_ProjectConfig written{3, 1.5, 2.5, 3.5, 4.5, 5.5, 6.5, 7.5, 8.5, 9.5, 10.5, 11.5, 12.5, 1234567.0};
+        p.model.setProjectConfig(written);
+        QSignalSpy config(&p.model, &DataModel_Index::loadProjectConfig);
+        QVERIFY(p.reopen());
+        QVERIFY(p.reopen());
+        QCOMPARE(config.size(), 2);
+        QCOMPARE(fields(config.last().first().value<st_ProjectConfig>()), fields(written));
+        QCOMPARE(p.sql("SELECT ID || ' ' || PointNoStep FROM Data_Project"), QStringLiteral("7 4.5"));
+    }
+
     void unusableFilesFail_data()
     {
         QTest::addColumn<QByteArray>("kind");

@@ -4,7 +4,9 @@
 #include "project/Data_Calc.h"
 #include "tests/support/TestEnvironment.h"
 
+#include <QMutex>
 #include <QMutexLocker>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QThreadPool>
 #include <QtTest>
@@ -20,7 +22,12 @@ private slots:
     void numbersBeyondTheIntegerRangesAreShown();
     void neighbourWindows_data();
     void neighbourWindows();
+    void neighbourCursorMarksTheSelectedPoint_data();
+    void neighbourCursorMarksTheSelectedPoint();
+    void shownCurvesAreNotKept_data();
+    void shownCurvesAreNotKept();
     void lineProfiles();
+    void closeStopsARunningProfile();
     void wifiNameGoesToTheProjectOpenAtConnection();
 };
 
@@ -38,6 +45,22 @@ static bool settle()
     QCoreApplication::sendPostedEvents();
     return done;
 }
+
+// Every message logged while it is installed; one logged on another thread
+// than the test's is counted apart.
+namespace Logged {
+QMutex mutex;
+QStringList messages;
+QSemaphore fromOtherThreads;
+
+void keep(QtMsgType, const QMessageLogContext&, const QString& text)
+{
+    QMutexLocker lock(&mutex);
+    messages.append(text);
+    if (QThread::currentThread() != QCoreApplication::instance()->thread())
+        fromOtherThreads.release();
+}
+} // namespace Logged
 
 void tst_ProjectSelection::pointsAndSamplesArePlotted()
 {
@@ -130,12 +153,80 @@ void tst_ProjectSelection::neighbourWindows()
     QTEST(profiles.first().at(4).toInt(), "cursor");
 }
 
+void tst_ProjectSelection::neighbourCursorMarksTheSelectedPoint_data()
+{
+    QTest::addColumn<int>("point");
+    QTest::addColumn<int>("cursor");
+    QTest::newRow("first") << 0 << 0;
+    QTest::newRow("after an unticked point") << 3 << 2;
+    QTest::newRow("last one drawn") << 4 << 3;
+    // Past the last station: the window is drawn beside the point's curve
+    // with no station marked, where -1 would draw it as a whole line.
+    QTest::newRow("unticked") << 1 << 4;
+    QTest::newRow("without a sample in use") << 5 << 4;
+}
+
+void tst_ProjectSelection::neighbourCursorMarksTheSelectedPoint()
+{
+    QFETCH(int, point);
+    PlottedProject p;
+    QVERIFY(p.open());
+    p.addLine(3, 1, 6);
+    p.sql("UPDATE Data_Point SET USE = 0 WHERE NAME = 1");
+    p.sql("UPDATE Data_Sample SET USE = 0 WHERE Data_PointID = (SELECT ID FROM Data_Point WHERE NAME = 5)");
+    QVERIFY(p.reopen());
+    QSignalSpy profiles(&p.model, &DataModel_Index::onData_Recv_Line);
+    p.model.setIndex(0, point, -1);
+    QCOMPARE(profiles.size(), 1);
+    QCOMPARE(profiles.first().at(1).value<QVector<double>>(), (QVector<double>{0, 2, 3, 4}));
+    QTEST(profiles.first().at(4).toInt(), "cursor");
+}
+
+void tst_ProjectSelection::shownCurvesAreNotKept_data()
+{
+    QTest::addColumn<int>("point");
+    QTest::addColumn<int>("sample");
+    QTest::newRow("sample shown") << 0 << 1;
+    QTest::newRow("point shown") << 0 << -1;
+    QTest::newRow("per-sample report") << -1 << -1;
+}
+
+// Curves read to show an item are let go once another item is shown, and
+// those the report read once it wrote them. A sample that can no longer be
+// read then shows no current, not the one read before.
+void tst_ProjectSelection::shownCurvesAreNotKept()
+{
+    QFETCH(int, point);
+    QFETCH(int, sample);
+    PlottedProject p;
+    QVERIFY(p.open());
+    for (int i = 0; i < 2; ++i) {
+        p.model.dataUpload(acquisition(2));
+        p.model.dataSave(true);
+    }
+    if (point < 0) {
+        QString report;
+        QTextStream out(&report);
+        QVERIFY(p.model.onExportData(out, 0, 1));
+    } else {
+        p.model.setIndex(0, point, sample);
+        QCOMPARE(p.model.sendI(), QStringLiteral("10"));
+    }
+    p.model.setIndex(0, 1, -1);
+    // The second sample of the first point.
+    p.sql("DELETE FROM Data_Sample WHERE ID = 2");
+    QTest::ignoreMessage(QtWarningMsg, "sample cannot be read: no such row in Data_Sample");
+    p.model.setIndex(0, 0, 1);
+    QCOMPARE(p.model.sendI(), QStringLiteral("0"));
+}
+
 void tst_ProjectSelection::lineProfiles()
 {
     PlottedProject p;
     QVERIFY(p.open());
     p.addLine(1, 0, 600);
     p.addLine(2, 0, 601);
+    p.addLine(3, 0, 602);
     QVERIFY(p.reopen());
     QSignalSpy profiles(&p.model, &DataModel_Index::onData_Recv_Line);
 
@@ -155,12 +246,16 @@ void tst_ProjectSelection::lineProfiles()
     QCOMPARE(matrix.size(), profiles.last().at(2).value<QVector<double>>().size());
     QCOMPARE(matrix.first().size(), 601);
 
-    // While another profile is computed, a request is dropped.
-    {
-        QMutexLocker busy(&DataModel_Index::lineProfileMutex());
-        p.model.setIndex(1, -1, -1);
-        QVERIFY(settle());
-    }
+    // A long line selected while another is profiled is profiled next; the
+    // line left meanwhile is not shown.
+    p.model.setIndex(1, -1, -1);
+    p.model.setIndex(2, -1, -1);
+    QVERIFY(profiles.wait(TestTimeoutMs()));
+    QVERIFY(settle());
+    QCOMPARE(profiles.size(), 3);
+    QCOMPARE(profiles.last().first().toString(), QStringLiteral("3线"));
+    QCOMPARE(profiles.last().at(1).value<QVector<double>>().size(), 602);
+
     // A result for a line left meanwhile, or for a closed project, is not shown.
     p.model.setIndex(1, -1, -1);
     p.model.setIndex(1, 3, -1);
@@ -168,7 +263,44 @@ void tst_ProjectSelection::lineProfiles()
     p.model.setIndex(1, -1, -1);
     p.model.closeProject();
     QVERIFY(settle());
-    QCOMPARE(profiles.size(), 2);
+    QCOMPARE(profiles.size(), 3);
+}
+
+void tst_ProjectSelection::closeStopsARunningProfile()
+{
+    PlottedProject p;
+    QVERIFY(p.open());
+    // A towed line, whose tree is cleared at once, with 64 samples in each
+    // of its first ten points: a close finds the task inside one of them.
+    p.addLine(1, 1, 601);
+    for (int i = 0; i < 6; ++i)
+        p.sql("INSERT INTO Data_Sample (USE, PERIOD, SendFs, StartTime, DATA_RECV, DATA_RECV_POS, Data_PointID) "
+              "SELECT USE, PERIOD, SendFs, StartTime, DATA_RECV, DATA_RECV_POS, Data_PointID FROM Data_Sample "
+              "WHERE Data_PointID <= 10");
+    QVERIFY(p.reopen());
+    // The task tells that it runs when it finds the first sample gone.
+    p.sql("DELETE FROM Data_Sample WHERE ID = 1");
+    QSignalSpy profiles(&p.model, &DataModel_Index::onData_Recv_Line);
+
+    const QtMessageHandler previous = qInstallMessageHandler(Logged::keep);
+    p.model.setIndex(0, -1, -1);
+    const bool running = Logged::fromOtherThreads.tryAcquire(1, TestTimeoutMs());
+    {
+        QMutexLocker lock(&Logged::mutex);
+        Logged::messages.clear();
+    }
+    p.model.closeProject();
+    const bool settled = settle();
+    qInstallMessageHandler(previous);
+    QVERIFY(running && settled);
+    // Nothing went on with the connections that the close dropped.
+    QCOMPARE(Logged::messages, QStringList());
+    QCOMPARE(profiles.size(), 0);
+
+    QVERIFY(p.open());
+    p.model.setIndex(0, -1, -1);
+    QVERIFY(profiles.wait(TestTimeoutMs()));
+    QCOMPARE(profiles.last().at(1).value<QVector<double>>().size(), 601);
 }
 
 void tst_ProjectSelection::wifiNameGoesToTheProjectOpenAtConnection()
