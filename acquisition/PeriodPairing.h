@@ -1,0 +1,55 @@
+#pragma once
+
+#include "devlink/RecvRecords.h"
+#include "devlink/SendRecords.h"
+
+#include <QList>
+#include <QObject>
+
+// Pairs the towed records of the two units by the period they belong to.
+// The units number nothing, so the pairing goes by arrival order and by the
+// time each record's frame came off its socket: the two records of one
+// period arrive within half a record of each other. A head read well before
+// the other side's head has either lost its partner, which its unit never
+// sent, or waited while a stall of this thread held back the reads of the
+// other link. Which of the two shows only once its own link has been read
+// again and every record of the reads so far is in: a side holding more
+// records than the other up to the time both were read has lost partners,
+// and drops its stale heads, one for each record it holds more.
+class PeriodPairing : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit PeriodPairing(QObject* parent = nullptr);
+
+    // A new run of records recordMs long: nothing waiting, nothing dropped.
+    void Start(int recordMs);
+    // Forgets the records still waiting; the drops stay counted.
+    void Clear();
+    void Add(const st_TEMSendData& send);
+    void Add(const st_RecvData_VRX2208& recv);
+    // Records dropped without a partner since Start.
+    int Dropped() const;
+
+signals:
+    void paired(st_TEMSendData send, st_RecvData_VRX2208 recv);
+    // total counts the drops since Start.
+    void dropped(bool transmitter, int total);
+
+private:
+    enum class Verdict { Wait, Keep, Drop };
+
+    // Pairs the heads; heads read too far apart are judged only when
+    // `settle`, which runs once the read under way has been handed on whole.
+    void Pair(bool settle);
+    void PostSettle();
+    template <class Older, class Younger>
+    Verdict Judge(const QList<Older>& older, const QList<Younger>& younger) const;
+
+    QList<st_TEMSendData> sends;
+    QList<st_RecvData_VRX2208> recvs;
+    qint64 tolerance = 0;
+    int dropCount = 0;
+    bool settlePosted = false;
+};
