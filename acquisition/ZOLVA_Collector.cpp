@@ -213,8 +213,12 @@ void ZOLVA_Collector::onLoad_Param(double SendFs, int SendPeriod, int ContinueMo
     emit onContinueModeChanged();
 }
 
+// The status combo box writes every value it is shown back: notified on a
+// change only, it is shown each status once.
 void ZOLVA_Collector::SetSampleStatus(ZOLVASampleStatus v)
 {
+    if (SampleStatus == v)
+        return;
     SampleStatus = v;
     emit onSampleStatusChanged();
 }
