@@ -22,10 +22,19 @@ PeriodPairing::PeriodPairing(QObject* parent)
 {
 }
 
-void PeriodPairing::Start(int recordMs)
+void PeriodPairing::Rhythm::Note(qint64 stamp)
+{
+    previous = last;
+    last = stamp;
+}
+
+void PeriodPairing::Start(int ms)
 {
     Clear();
-    tolerance = (qint64(recordMs) + 1) / 2;
+    sendRhythm = {};
+    recvRhythm = {};
+    recordMs = ms;
+    tolerance = (recordMs + 1) / 2;
     dropCount = 0;
 }
 
@@ -38,12 +47,14 @@ void PeriodPairing::Clear()
 void PeriodPairing::Add(const st_TEMSendData& send)
 {
     sends.append(send);
+    sendRhythm.Note(send.ArrivalMs);
     Pair(false);
 }
 
 void PeriodPairing::Add(const st_RecvData_VRX2208& recv)
 {
     recvs.append(recv);
+    recvRhythm.Note(recv.ArrivalMs);
     Pair(false);
 }
 
@@ -100,6 +111,11 @@ void PeriodPairing::PostSettle()
         Qt::QueuedConnection);
 }
 
+bool PeriodPairing::Steady(const Rhythm& rhythm) const
+{
+    return rhythm.last - rhythm.previous >= recordMs - tolerance;
+}
+
 template <class Older, class Younger>
 PeriodPairing::Verdict PeriodPairing::Judge(const QList<Older>& older, const QList<Younger>& younger) const
 {
@@ -107,6 +123,8 @@ PeriodPairing::Verdict PeriodPairing::Judge(const QList<Older>& older, const QLi
     // held up behind a stall.
     if (older.last().ArrivalMs < younger.first().ArrivalMs - tolerance)
         return Verdict::Wait;
+    if (!Steady(sendRhythm) || !Steady(recvRhythm))
+        return Verdict::Keep;
     const qint64 bothRead = std::min(older.last().ArrivalMs, younger.last().ArrivalMs) + tolerance;
     return readBy(older, bothRead) > readBy(younger, bothRead) ? Verdict::Drop : Verdict::Keep;
 }

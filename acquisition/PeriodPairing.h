@@ -6,16 +6,18 @@
 #include <QList>
 #include <QObject>
 
+#include <limits>
+
 // Pairs the towed records of the two units by the period they belong to.
 // The units number nothing, so the pairing goes by arrival order and by the
 // time each record's frame came off its socket: the two records of one
-// period arrive within half a record of each other. A head read well before
-// the other side's head has either lost its partner, which its unit never
-// sent, or waited while a stall of this thread held back the reads of the
-// other link. Which of the two shows only once its own link has been read
-// again and every record of the reads so far is in: a side holding more
-// records than the other up to the time both were read has lost partners,
-// and drops its stale heads, one for each record it holds more.
+// period arrive within half a record of each other. Heads read further apart
+// are judged once every record of the reads so far is in. While either link
+// is read in bursts, a stall of this thread has held its records back and
+// their stamps tell nothing: they pair in order. Once both links deliver
+// one record a period again, a side holding more records than the other up
+// to the time both were read has lost partners its unit never sent, and
+// drops its stale heads, one for each record it holds more.
 class PeriodPairing : public QObject
 {
     Q_OBJECT
@@ -40,16 +42,29 @@ signals:
 private:
     enum class Verdict { Wait, Keep, Drop };
 
+    // Stamps of the last two records one link delivered.
+    struct Rhythm
+    {
+        qint64 previous = std::numeric_limits<qint64>::min() / 2;
+        qint64 last = std::numeric_limits<qint64>::min() / 2;
+        void Note(qint64 stamp);
+    };
+
     // Pairs the heads; heads read too far apart are judged only when
     // `settle`, which runs once the read under way has been handed on whole.
     void Pair(bool settle);
     void PostSettle();
+    // One record a period, each read on its own: the link keeps up.
+    bool Steady(const Rhythm& rhythm) const;
     template <class Older, class Younger>
     Verdict Judge(const QList<Older>& older, const QList<Younger>& younger) const;
 
     QList<st_TEMSendData> sends;
     QList<st_RecvData_VRX2208> recvs;
-    qint64 tolerance = 0;
+    Rhythm sendRhythm;
+    Rhythm recvRhythm;
+    qint64 recordMs = 1;
+    qint64 tolerance = 1;
     int dropCount = 0;
     bool settlePosted = false;
 };
