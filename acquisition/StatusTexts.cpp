@@ -70,7 +70,7 @@ QString unpairedDropped(int count)
 {
     if (count <= 0)
         return QString();
-    return translated("<p style='color:red;'>丢弃无配对记录 %1 条</p>").arg(count);
+    return translated("<p style='color:red;'>丢弃记录 %1</p>").arg(count);
 }
 
 }

@@ -204,7 +204,7 @@ private slots:
         }
         QTEST(stored.join(' '), "stored");
         QCOMPARE(log.lines.filter(QStringLiteral("dropped without its partner")).size(), dropped);
-        QCOMPARE(r.text(), dropped ? linkText + "<p style='color:red;'>丢弃无配对记录 1 条</p>" : linkText);
+        QCOMPARE(r.text(), dropped ? linkText + "<p style='color:red;'>丢弃记录 1</p>" : linkText);
 
         // The count belongs to one acquisition.
         r.c.onBtnSampleStop();
