@@ -552,8 +552,12 @@ void ZOLVA_Collector::onDeviceData_Recv(st_RecvData_VRX2208 data)
     checkRecordComplete();
 }
 
+// A pair settled after the link went down belongs to an acquisition that
+// has ended.
 void ZOLVA_Collector::onTowedPair(st_TEMSendData send, st_RecvData_VRX2208 recv)
 {
+    if (!collecting())
+        return;
     sendList = {send};
     recvList = {recv};
     uploadRecords();
