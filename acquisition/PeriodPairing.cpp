@@ -119,12 +119,12 @@ bool PeriodPairing::Steady(const Rhythm& rhythm) const
 template <class Older, class Younger>
 PeriodPairing::Verdict PeriodPairing::Judge(const QList<Older>& older, const QList<Younger>& younger) const
 {
-    // Until the older head's link is read again, its partner may still be
-    // held up behind a stall.
-    if (older.last().ArrivalMs < younger.first().ArrivalMs - tolerance)
-        return Verdict::Wait;
     if (!Steady(sendRhythm) || !Steady(recvRhythm))
         return Verdict::Keep;
+    // Until the older head's link is read again, its partner may still be
+    // on its way.
+    if (older.last().ArrivalMs < younger.first().ArrivalMs - tolerance)
+        return Verdict::Wait;
     const qint64 bothRead = std::min(older.last().ArrivalMs, younger.last().ArrivalMs) + tolerance;
     return readBy(older, bothRead) > readBy(younger, bothRead) ? Verdict::Drop : Verdict::Keep;
 }

@@ -14,10 +14,11 @@
 // period arrive within half a record of each other. Heads read further apart
 // are judged once every record of the reads so far is in. While either link
 // is read in bursts, a stall of this thread has held its records back and
-// their stamps tell nothing: they pair in order. Once both links deliver
-// one record a period again, a side holding more records than the other up
-// to the time both were read has lost partners its unit never sent, and
-// drops its stale heads, one for each record it holds more.
+// their stamps tell nothing: they pair in order. While both links deliver
+// one record a period, the older head waits for its own link's next record;
+// then a side holding more records than the other up to the time both were
+// read has lost partners its unit never sent, and drops its stale heads,
+// one for each record it holds more.
 class PeriodPairing : public QObject
 {
     Q_OBJECT

@@ -159,6 +159,8 @@ private slots:
         // transmitter's, with larger records, a few at a time.
         QTest::newRow("one link drained slower") << "S1@0 R1@0 R2,R3,R4@4000 S2@4600 S3@4700 S4@4800 R5@5000 S5@5000"
                                                  << "1 2 3 4 5" << 0;
+        QTest::newRow("the last records drained slower") << "S1@0 R1@0 R2,R3@2000 S2@2600 S3@2700"
+                                                         << "1 2 3" << 0;
         QTest::newRow("receiver skips one") << "S1@0 R1@0 S2@1000 S3@2000 R3@2000 R4@3000 S4@3000"
                                             << "1 3 4" << 1;
         QTest::newRow("transmitter skips one") << "S1@0 R1@0 R2@1000 R3@2000 S3@2000 S4@3000 R4@3000"
