@@ -36,7 +36,7 @@ namespace {
 
 const QString kNoteSeparator = QStringLiteral("\r\n\r\n");
 // At most this often the view takes in rows appended to an open item.
-constexpr int kAppendedRowsPauseMs = 250;
+constexpr int kAppendedRowsPauseMs = 500;
 // The longest line profiled on the GUI thread.
 constexpr int kLargestSynchronousProfile = 600;
 
@@ -116,7 +116,12 @@ DataModel_Index::DataModel_Index(QWidget* parent)
     // towed line's points again whenever a point joins it.
     setUniformRowHeights(true);
     appendedRows = new Pacer(
-        kAppendedRowsPauseMs, [this] { scheduleDelayedItemsLayout(); }, this);
+        kAppendedRowsPauseMs,
+        [this] {
+            scheduleDelayedItemsLayout();
+            executeDelayedItemsLayout();
+        },
+        this);
 
     SetSendI(0.0);
     SetParamFs(0.0);

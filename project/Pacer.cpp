@@ -1,11 +1,22 @@
 #include "project/Pacer.h"
 
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+constexpr qint64 kPausePerRun = 20;
+
+}
+
 Pacer::Pacer(int pauseMs, std::function<void()> run, QObject* parent)
     : QObject(parent)
+    , shortestPauseMs(pauseMs)
     , action(std::move(run))
 {
     pause.setSingleShot(true);
-    pause.setInterval(pauseMs);
     connect(&pause, &QTimer::timeout, this, [this] {
         if (due)
             Run();
@@ -14,15 +25,16 @@ Pacer::Pacer(int pauseMs, std::function<void()> run, QObject* parent)
 
 void Pacer::Request()
 {
-    if (pause.isActive())
-        due = true;
-    else
-        Run();
+    if (!pause.isActive())
+        pause.start(0);
+    due = true;
 }
 
 void Pacer::Run()
 {
     due = false;
-    pause.start();
+    QElapsedTimer clock;
+    clock.start();
     action();
+    pause.start(int(std::clamp(kPausePerRun * clock.elapsed(), qint64(shortestPauseMs), qint64(INT_MAX))));
 }

@@ -5,9 +5,11 @@
 
 #include <functional>
 
-// Runs an action at once when asked, and then at most once per pause: asked
-// again within the pause, it runs once at its end. The action's cost follows
-// the clock, not the number of requests.
+// Runs an action for the requests of one pass of the event loop, and then
+// at most once per pause, for the requests made within it. The pause lasts
+// at least pauseMs and twenty times the action's last run, so the action
+// takes at most a twentieth of the thread however costly it grows: its cost
+// follows the clock, not the number of requests.
 class Pacer : public QObject
 {
     Q_OBJECT
@@ -21,6 +23,7 @@ private:
     void Run();
 
     QTimer pause;
+    int shortestPauseMs;
     std::function<void()> action;
     bool due = false;
 };
