@@ -204,10 +204,13 @@ int main(int argc, char** argv)
     // The GUI thread's lateness: how much later than due a 10 ms tick comes.
     QElapsedTimer tickClock;
     double worstLateMs = 0.0;
+    int lateTicks = 0;
     QTimer ticks;
     ticks.setTimerType(Qt::PreciseTimer);
     QObject::connect(&ticks, &QTimer::timeout, [&] {
-        worstLateMs = std::max(worstLateMs, tickClock.nsecsElapsed() / 1e6 - 10.0);
+        const double lateMs = tickClock.nsecsElapsed() / 1e6 - 10.0;
+        worstLateMs = std::max(worstLateMs, lateMs);
+        lateTicks += lateMs > 200.0 ? 1 : 0;
         tickClock.start();
     });
 
@@ -278,8 +281,9 @@ int main(int argc, char** argv)
     std::printf("records parsed:  transmitter %d, receiver %d\n", parsed[0], parsed[1]);
     std::printf("records stored:  %d\n", stored);
     std::printf("records dropped: %d, warned %d\n", unitsSent - stored, warnedDrops);
-    std::printf("store time:      median %.3f ms of the first 1000, %.3f ms of the last 1000\n",
-                median(storeMs.mid(0, 1000)), median(storeMs.mid(std::max(0, int(storeMs.size()) - 1000))));
+    std::printf("store time:      median %.3f ms of the first 1000, %.3f ms of the last 1000, worst %.1f ms\n",
+                median(storeMs.mid(0, 1000)), median(storeMs.mid(std::max(0, int(storeMs.size()) - 1000))),
+                storeMs.isEmpty() ? 0.0 : *std::max_element(storeMs.begin(), storeMs.end()));
     std::printf("GUI thread work: %.3f ms per record over the first %d s with the line expanded, %.3f ms over the "
                 "last %d s\n",
                 workPerRecord(0), stretchMs / 1000, workPerRecord(marks.size() - 2), stretchMs / 1000);
@@ -288,7 +292,7 @@ int main(int argc, char** argv)
                 end.records > expandedAt.records
                     ? (end.residentMiB - expandedAt.residentMiB) * 1000.0 / (end.records - expandedAt.records)
                     : 0.0);
-    std::printf("GUI lateness:    worst %.1f ms\n", worstLateMs);
+    std::printf("GUI lateness:    worst %.1f ms; %d times over 200 ms\n", worstLateMs, lateTicks);
     std::printf("load average:    %s\n", loadAverage().constData());
 
     model.closeProject();
