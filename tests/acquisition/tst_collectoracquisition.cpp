@@ -9,37 +9,6 @@
 
 using namespace CollectorState;
 
-namespace {
-
-// The warnings logged while it lives.
-struct WarningLog
-{
-    static WarningLog* current;
-    QStringList lines;
-    QtMessageHandler previous;
-
-    WarningLog()
-        : previous(qInstallMessageHandler(&WarningLog::handle))
-    {
-        current = this;
-    }
-    ~WarningLog()
-    {
-        qInstallMessageHandler(previous);
-        current = nullptr;
-    }
-    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text)
-    {
-        if (type == QtWarningMsg)
-            current->lines << text;
-        if (current->previous)
-            current->previous(type, context, text);
-    }
-};
-WarningLog* WarningLog::current = nullptr;
-
-}
-
 // Acquisitions against simulated units: what goes on the wire, what reaches
 // the data model and what the status panel reads, also when units or
 // operator misbehave.
@@ -178,7 +147,8 @@ private slots:
         r.c.onLoad_Param(25.0, 25, 1);
         QVERIFY(r.online() && r.started());
         const QString linkText = r.text();
-        WarningLog log;
+        for (int i = 0; i < dropped; ++i)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("dropped without its partner")));
         for (const QString& read : reads.split(' ')) {
             const qint64 at = read.section('@', 1).toLongLong();
             for (const QString& record : read.section('@', 0, 0).split(',')) {
@@ -205,7 +175,6 @@ private slots:
                     + (upload.recvs.first().SendFs == upload.sends.first().SendFs ? QString() : QStringLiteral("?"));
         }
         QTEST(stored.join(' '), "stored");
-        QCOMPARE(log.lines.filter(QStringLiteral("dropped without its partner")).size(), dropped);
         QCOMPARE(r.text(), dropped ? linkText + "<p style='color:red;'>丢弃记录 1</p>" : linkText);
 
         // The count belongs to one acquisition.
