@@ -35,7 +35,8 @@
 namespace {
 
 const QString kNoteSeparator = QStringLiteral("\r\n\r\n");
-// At most this often the view takes in rows appended to an open item.
+// The shortest pause between two intakes, by the view, of rows appended to
+// an open item.
 constexpr int kAppendedRowsPauseMs = 500;
 // The longest line profiled on the GUI thread.
 constexpr int kLargestSynchronousProfile = 600;
