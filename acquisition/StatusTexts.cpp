@@ -76,4 +76,11 @@ QString wifi(int quality)
     return translated("<span style='color:green;'>已连接 📶强 %1</span>").arg(quality);
 }
 
+QString unpairedDropped(int count)
+{
+    if (count <= 0)
+        return QString();
+    return translated("<p style='color:red;'>丢弃记录 %1</p>").arg(count);
+}
+
 }

@@ -21,4 +21,8 @@ QString linkUpdate(bool sendLinked, bool recvLinked);
 // Online text with the Wi-Fi quality 0 to 100; negative: no Wi-Fi to show.
 QString wifi(int quality);
 
+// Follows the link text while towed records were dropped without their
+// partner; empty for none.
+QString unpairedDropped(int count);
+
 }

@@ -36,6 +36,7 @@ ZOLVA_Collector::ZOLVA_Collector(QObject* parent)
     , recvLink(new ILibRecv_VRX2208(this))
     , sendLink(new iLibSend(this))
     , StatusConnect(StatusTexts::disconnected())
+    , linkStatus(StatusConnect)
     , wifiQuery(&ZOLVA_Collector::queryWifiSignalQuality)
 {
     qRegisterMetaType<ZOLVA_Data>("ZOLVA_Data");
@@ -55,6 +56,8 @@ ZOLVA_Collector::ZOLVA_Collector(QObject* parent)
     connect(sendLink, &iLibSend::TEM_NewSendData, this, &ZOLVA_Collector::onDeviceData_Send);
     connect(sendLink, &iLibSend::TEM_SendMonitor, this, &ZOLVA_Collector::onDeviceData_Monitor);
     connect(recvLink, &ILibRecv_VRX2208::onRecvData, this, &ZOLVA_Collector::onDeviceData_Recv);
+    connect(&pairing, &PeriodPairing::paired, this, &ZOLVA_Collector::onTowedPair);
+    connect(&pairing, &PeriodPairing::dropped, this, &ZOLVA_Collector::onTowedDrop);
 
     connect(&progressTimer, &QTimer::timeout, this, &ZOLVA_Collector::ProgressAdd);
 
@@ -210,8 +213,12 @@ void ZOLVA_Collector::onLoad_Param(double SendFs, int SendPeriod, int ContinueMo
     emit onContinueModeChanged();
 }
 
+// The status combo box writes every value it is shown back: notified on a
+// change only, it is shown each status once.
 void ZOLVA_Collector::SetSampleStatus(ZOLVASampleStatus v)
 {
+    if (SampleStatus == v)
+        return;
     SampleStatus = v;
     emit onSampleStatusChanged();
 }
@@ -279,7 +286,8 @@ bool ZOLVA_Collector::isIPv4Address(const QString& text)
 
 void ZOLVA_Collector::setStatus(const QString& text)
 {
-    setProperty("StatusConnect", text);
+    linkStatus = text;
+    setProperty("StatusConnect", text + StatusTexts::unpairedDropped(pairing.Dropped()));
 }
 
 void ZOLVA_Collector::setIntProperty(const char* name, qint64 value)
@@ -380,6 +388,8 @@ void ZOLVA_Collector::beginAcquisition()
     // Known before the first record: it may complete before the start reply.
     recordMs = computeRecordMs();
     setIntProperty("ProgressMax", qint64(recordMs) * run.repeat);
+    pairing.Start(recordMs);
+    setStatus(linkStatus);
 }
 
 void ZOLVA_Collector::OnEntry_SetParam_ConfigChannel()
@@ -465,6 +475,7 @@ void ZOLVA_Collector::OnEntry_SampleWaitParam()
 {
     recvList.clear();
     sendList.clear();
+    pairing.Clear();
     progressTimer.stop();
     setProperty("ProgressMax", 0);
     setProperty("Progress", 0);
@@ -541,6 +552,10 @@ void ZOLVA_Collector::onDeviceData_Send(st_TEMSendData data)
 {
     if (!collecting())
         return;
+    if (run.continueMode == Continue) {
+        pairing.Add(data);
+        return;
+    }
     sendList.append(data);
     checkRecordComplete();
 }
@@ -549,8 +564,30 @@ void ZOLVA_Collector::onDeviceData_Recv(st_RecvData_VRX2208 data)
 {
     if (!collecting())
         return;
+    if (run.continueMode == Continue) {
+        pairing.Add(data);
+        return;
+    }
     recvList.append(data);
     checkRecordComplete();
+}
+
+// A pair settled after the link went down belongs to an acquisition that
+// has ended.
+void ZOLVA_Collector::onTowedPair(st_TEMSendData send, st_RecvData_VRX2208 recv)
+{
+    if (!collecting())
+        return;
+    sendList = {send};
+    recvList = {recv};
+    uploadRecords();
+}
+
+void ZOLVA_Collector::onTowedDrop(bool transmitter, int total)
+{
+    qWarning("Towed %s record dropped without its partner; %d dropped in this acquisition",
+             transmitter ? "transmitter" : "receiver", total);
+    setStatus(linkStatus);
 }
 
 void ZOLVA_Collector::onDeviceData_Monitor(st_TEMSendMonitor data)
@@ -571,7 +608,12 @@ void ZOLVA_Collector::checkRecordComplete()
         sendList = sendList.mid(sendList.size() - n);
         recvList = recvList.mid(recvList.size() - n);
     }
+    uploadRecords();
+}
 
+void ZOLVA_Collector::uploadRecords()
+{
+    const int n = run.repeat;
     currentData.LineNo = 0;
     currentData.PointNo = 0;
     currentData.SampleMode = quint8(run.sampleMode);

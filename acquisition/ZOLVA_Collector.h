@@ -1,6 +1,7 @@
 #pragma once
 
 #include "acquisition/HCollector.h"
+#include "acquisition/PeriodPairing.h"
 #include "acquisition/ZOLVA_Data.h"
 
 #include <QList>
@@ -130,6 +131,8 @@ private slots:
     void onDeviceData_Monitor(st_TEMSendMonitor data);
     void onDeviceData_Recv(st_RecvData_VRX2208 data);
     void onAutoChannelReply(bool ok);
+    void onTowedPair(st_TEMSendData send, st_RecvData_VRX2208 recv);
+    void onTowedDrop(bool transmitter, int total);
 
 private:
     Q_INVOKABLE void OnEntry_DeviceWait();
@@ -180,6 +183,7 @@ private:
     void refuse(const QString& status, const QString& reason);
     int computeRecordMs() const;
     void checkRecordComplete();
+    void uploadRecords();
     void wifiStatusTask();
     void showWifiStatus(int quality, quint64 session);
 
@@ -194,6 +198,8 @@ private:
     QString DeviceIP_Send = QStringLiteral("192.168.0.9");
     QString DeviceIP_Recv = QStringLiteral("192.168.0.10");
     QString StatusConnect;
+    // StatusConnect without the count of towed records dropped.
+    QString linkStatus;
     double ParamFs = 25.0;
     int ParamPeriod = 25;
     int ParamRepeat = 2;
@@ -211,6 +217,7 @@ private:
     ZOLVASampleMode SampleMode = TEM;
     ZOLVAContinueMode ContinueMode = Single;
     Acquisition run;
+    PeriodPairing pairing;
 
     // Counts link losses and disconnects, so a Wi-Fi answer started on an
     // earlier connection is recognised as stale.

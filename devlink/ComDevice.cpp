@@ -1,5 +1,6 @@
 #include "devlink/ComDevice.h"
 
+#include <QElapsedTimer>
 #include <QNetworkProxy>
 #include <QPointer>
 #include <QTcpSocket>
@@ -127,8 +128,18 @@ void ComDevice::onTcpDisconed()
     emit handleClosed();
 }
 
+qint64 ComDevice::LastReadMs() const
+{
+    return lastReadMs;
+}
+
 void ComDevice::onTcpRecved()
 {
+    // Taken as the bytes leave the socket: when this thread was held up,
+    // frames that came in meanwhile share one stamp.
+    QElapsedTimer clock;
+    clock.start();
+    lastReadMs = clock.msecsSinceReference();
     recvBuffer.Append(socket->readAll());
     ProcessReceived();
 }

@@ -31,6 +31,9 @@ public:
     // a later send never writes this frame in place of its own.
     bool Send(QByteArray* frame);
     void ProcessReceived();
+    // Monotonic ms of the last read from the socket: every frame cut after
+    // it was completed by it.
+    qint64 LastReadMs() const;
 
 signals:
     void handleConnected();
@@ -53,4 +56,5 @@ private:
     ComStatus status;
     ComBuffer_List sendQueue;
     ComBuffer_Array recvBuffer;
+    qint64 lastReadMs = 0;
 };

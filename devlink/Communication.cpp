@@ -79,6 +79,11 @@ bool Communication::SendRequest(quint32 command, const QByteArray& payload)
     return true;
 }
 
+qint64 Communication::ArrivalMs() const
+{
+    return device->LastReadMs();
+}
+
 // True when the device wrote the frame; either way it stays ours.
 bool Communication::Hand(QByteArray* frame)
 {

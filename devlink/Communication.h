@@ -48,6 +48,9 @@ protected:
     // Dropped without a callback while the link is down.
     void Send(quint32 command, const QByteArray& payload = QByteArray());
     bool SendRequest(quint32 command, const QByteArray& payload);
+    // During OnResponse: monotonic ms of the socket read that completed the
+    // frame being handled.
+    qint64 ArrivalMs() const;
 
 private slots:
     void OnSended(QByteArray* frame);

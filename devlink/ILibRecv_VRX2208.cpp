@@ -105,6 +105,7 @@ void ILibRecv_VRX2208::ParseRecvData(const QByteArray& payload)
 {
     st_RecvData_VRX2208 data;
     data.StartTime = clock();
+    data.ArrivalMs = ArrivalMs();
 
     const QVector<float> samples = ReadUploadSamples(payload);
     const int count = samples.size();

@@ -44,6 +44,9 @@ struct st_RecvData_VRX2208
     QVector<double> widths;
     QVector<double> values;
     qint64 StartTime = 0; // ms since the epoch at which the upload arrived
+    // Monotonic ms (QElapsedTimer's reference) of the socket read that
+    // completed the upload's frame; 0 when it came from no socket.
+    qint64 ArrivalMs = 0;
 };
 
 Q_DECLARE_METATYPE(st_RecvParam)

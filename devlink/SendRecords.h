@@ -27,6 +27,9 @@ struct st_TEMSendData
     QVector<double> SendWave;  // transmit current
     double SampleOffFs = 0.0;  // sample rate of OffWave
     QVector<double> OffWave;   // turn-off
+    // Monotonic ms (QElapsedTimer's reference) of the socket read that
+    // completed the report's frame; 0 when it came from no socket.
+    qint64 ArrivalMs = 0;
 };
 
 // Monitor values (report 240 and the tail of report 6), 16 bytes on the wire.

@@ -78,6 +78,7 @@ void iLibSend::ParseSendData(const QByteArray& payload)
     data.SendFs = SendFs;
     data.SampleSendFs = kSendWaveRate;
     data.SampleOffFs = kSendWaveRate;
+    data.ArrivalMs = ArrivalMs();
     ReadSendWaves(payload, &data.SendWave, &data.OffWave);
     emit TEM_NewSendData(data);
 

@@ -13,6 +13,7 @@
 #include "project/Data_Sample.h"
 #include "project/Data_WorkSet.h"
 #include "project/LineSnapshot.h"
+#include "project/Pacer.h"
 #include "project/TransmitWaveform.h"
 #include "project/TreeLabels.h"
 #include "project/VectorBlob.h"
@@ -31,6 +32,9 @@
 namespace {
 
 const QString kNoteSeparator = QStringLiteral("\r\n\r\n");
+// The shortest pause between two intakes, by the view, of rows appended to
+// an open item.
+constexpr int kAppendedRowsPauseMs = 500;
 // The longest line profiled on the GUI thread.
 constexpr int kLargestSynchronousProfile = 600;
 
@@ -123,6 +127,16 @@ DataModel_Index::DataModel_Index(QWidget* parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setAutoScroll(false);
+    // Every row is one line of text: rows are measured once, not each of a
+    // towed line's points again whenever a point joins it.
+    setUniformRowHeights(true);
+    appendedRows = new Pacer(
+        kAppendedRowsPauseMs,
+        [this] {
+            scheduleDelayedItemsLayout();
+            executeDelayedItemsLayout();
+        },
+        this);
 
     SetSendI(0.0);
     SetParamFs(0.0);
@@ -503,6 +517,20 @@ void DataModel_Index::keyPressEvent(QKeyEvent* event)
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
         onDoubleClicked(currentIndex());
     QTreeWidget::keyPressEvent(event);
+}
+
+// The view lays out every row of an open item again for each row appended
+// to it: an open towed line would cost more with every point stored.
+// Appended rows are taken in at a pace instead; memory and items stay in
+// step at once, only the view shows the newest rows a moment later.
+void DataModel_Index::rowsInserted(const QModelIndex& parent, int start, int end)
+{
+    if (!parent.isValid() || !isExpanded(parent) || end + 1 != model()->rowCount(parent)) {
+        QTreeWidget::rowsInserted(parent, start, end);
+        return;
+    }
+    QAbstractItemView::rowsInserted(parent, start, end);
+    appendedRows->Request();
 }
 
 // ---- editing

@@ -22,6 +22,7 @@ class Data_Line;
 class Data_Point;
 class Data_Project;
 class Data_Sample;
+class Pacer;
 class QKeyEvent;
 class WifiName;
 
@@ -141,6 +142,7 @@ public slots:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void rowsInserted(const QModelIndex& parent, int start, int end) override;
 
 private:
     // What a store takes from the record; line and point come from the
@@ -210,6 +212,8 @@ private:
     ZOLVA_Data lastData;
     st_ProjectConfig projectConfig;
     int expandedLine = -1;
+    // Lays out again the rows of open items that rows were appended to.
+    Pacer* appendedRows = nullptr;
     // Raised by every close: results asked for before belong to a project
     // that is gone.
     quint64 session = 0;

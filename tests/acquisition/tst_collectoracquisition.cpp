@@ -77,9 +77,9 @@ private slots:
         QVERIFY(r.prop("SampleStatus") == ZOLVA_Collector::IDLE && r.prop("Progress") == 0);
     }
 
-    // Each newest pair is an acquisition of its own, stored at once, from the
-    // very first record on, not only once as many as asked have come.
-    void continuousStoresEachNewestPairUntilStop()
+    // Each pair is an acquisition of its own, stored at once, from the very
+    // first record on, not only once as many as asked have come.
+    void continuousStoresEachPairUntilStop()
     {
         AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 3, AcqUnitsRig::Quiet);
         r.c.SetParamRepeat(3);
@@ -87,17 +87,100 @@ private slots:
         QVERIFY(r.online() && r.started());
         QVERIFY(r.units.Transmitter()->Config().ContinueMode == 1 && r.units.Receiver()->Param().ContinueMode == 1);
         QSignalSpy repeat(&r.c, &ZOLVA_Collector::onParamRepeatChanged);
-        r.feed({1, 2}, {2});
+        r.feed({1}, {1});
         QVERIFY(r.upload(0).ParamRepeat == 1 && r.prop("ParamRepeat") == 1 && repeat.count() == 1);
-        r.feed({3}, {3});
+        r.feed({2}, {2});
         QCOMPARE(r.uploads.count(), 2);
         for (int i = 0; i < 2; ++i)
-            QVERIFY(r.upload(i).sends.size() == 1 && r.upload(i).sends.first().SendFs == 2.0 + i
+            QVERIFY(r.upload(i).sends.size() == 1 && r.upload(i).sends.first().SendFs == 1.0 + i
                     && r.upload(i).ContinueMode == 1);
         QVERIFY(r.in(SampleDataUpload) && r.prop("ProgressMax") == 1000);
         r.c.onBtnSampleStop();
         QVERIFY(r.in(SampleWaitParam));
         QVERIFY(r.sent("R2") && r.sent("T5"));
+    }
+
+    void towedRecordsPairByPeriod_data()
+    {
+        // Reads in order: "R1@0" is the receiver's record of period 1 read at
+        // 0 ms, "S2,S3@2000" two transmitter records read at once. Records
+        // last 1000 ms.
+        QTest::addColumn<QString>("reads");
+        QTest::addColumn<QString>("stored"); // periods, in order
+        QTest::addColumn<int>("dropped");
+        QTest::newRow("alternating") << "S1@0 R1@0 R2@1000 S2@1000 S3@2000 R3@2000"
+                                     << "1 2 3" << 0;
+        QTest::newRow("R R S S") << "R1@0 R2@1000 S1,S2@1000 R3@2000 S3@2000"
+                                 << "1 2 3" << 0;
+        QTest::newRow("S S R R") << "S1@0 S2@1000 R1,R2@1000 S3@2000 R3@2000"
+                                 << "1 2 3" << 0;
+        QStringList held, stored;
+        for (int k = 2; k <= 50; ++k)
+            held << QStringLiteral("R%1").arg(k);
+        for (int k = 1; k <= 50; ++k) {
+            held << QStringLiteral("S%1").arg(k);
+            stored << QString::number(k);
+        }
+        QTest::newRow("50 receiver records before the transmitter's 50")
+            << "R1@0 " + held.mid(0, 49).join(',') + "@50000 " + held.mid(49).join(',') + "@50000" << stored.join(' ')
+            << 0;
+        // After the stall the receiver's link is read at once, the
+        // transmitter's, with larger records, a few at a time.
+        QTest::newRow("one link drained slower") << "S1@0 R1@0 R2,R3,R4@4000 S2@4600 S3@4700 S4@4800 R5@5000 S5@5000"
+                                                 << "1 2 3 4 5" << 0;
+        QTest::newRow("the last records drained slower") << "S1@0 R1@0 R2,R3@2000 S2@2600 S3@2700"
+                                                         << "1 2 3" << 0;
+        QTest::newRow("receiver skips one") << "S1@0 R1@0 S2@1000 S3@2000 R3@2000 R4@3000 S4@3000"
+                                            << "1 3 4" << 1;
+        QTest::newRow("transmitter skips one") << "S1@0 R1@0 R2@1000 R3@2000 S3@2000 S4@3000 R4@3000"
+                                               << "1 3 4" << 1;
+    }
+
+    // Towing: records pair by the period they belong to, also when one link
+    // was read in bursts; a record whose unit sent no partner costs that
+    // one period and is counted aloud.
+    void towedRecordsPairByPeriod()
+    {
+        QFETCH(QString, reads);
+        QFETCH(int, dropped);
+        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 15, AcqUnitsRig::Quiet);
+        r.c.onLoad_Param(25.0, 25, 1);
+        QVERIFY(r.online() && r.started());
+        const QString linkText = r.text();
+        for (int i = 0; i < dropped; ++i)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("dropped without its partner")));
+        for (const QString& read : reads.split(' ')) {
+            const qint64 at = read.section('@', 1).toLongLong();
+            for (const QString& record : read.section('@', 0, 0).split(',')) {
+                const double period = record.mid(1).toDouble();
+                if (record.startsWith('S')) {
+                    st_TEMSendData d;
+                    d.SendFs = period;
+                    d.ArrivalMs = at;
+                    emit r.c.findChild<iLibSend*>()->TEM_NewSendData(d);
+                } else {
+                    st_RecvData_VRX2208 d;
+                    d.SendFs = period;
+                    d.ArrivalMs = at;
+                    emit r.c.findChild<ILibRecv_VRX2208*>()->onRecvData(d);
+                }
+            }
+            QCoreApplication::processEvents();
+        }
+        QStringList stored;
+        for (int i = 0; i < r.uploads.count(); ++i) {
+            const ZOLVA_Data upload = r.upload(i);
+            QVERIFY(upload.sends.size() == 1 && upload.recvs.size() == 1);
+            stored << QString::number(upload.sends.first().SendFs)
+                    + (upload.recvs.first().SendFs == upload.sends.first().SendFs ? QString() : QStringLiteral("?"));
+        }
+        QTEST(stored.join(' '), "stored");
+        QCOMPARE(r.text(), dropped ? linkText + "<p style='color:red;'>丢弃记录 1</p>" : linkText);
+
+        // The count belongs to one acquisition.
+        r.c.onBtnSampleStop();
+        QVERIFY(r.started());
+        QCOMPARE(r.text(), linkText);
     }
 
     void progressStaysInRangeOnTheStartingParameters()

@@ -1,9 +1,12 @@
 #include "tests/support/LoopbackUnit.h"
 
 #include "devlink/FrameCodec.h"
+#include "devlink/ILibRecv_VRX2208.h"
+#include "devlink/iLibSend.h"
 #include "tools/simunits/SimUnitAddress.h"
 #include "tools/simunits/SimUnitPair.h"
 
+#include <QElapsedTimer>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QtTest>
@@ -34,7 +37,7 @@ protected:
 using Rig = LoopbackUnit<RecordingLink>;
 
 // Hosts of this file's loopback block: each case runs its unit on its own.
-enum Host { RepliesHost = 1, MatchHost, ResendHost, CloseHost, AddressHost, NobodyHost };
+enum Host { RepliesHost = 1, MatchHost, ResendHost, CloseHost, AddressHost, NobodyHost, SendStampHost, RecvStampHost };
 
 // A rig whose unit drops the next replies and whose requests age after 20 ms.
 std::unique_ptr<Rig> SilentRig(Host host, int droppedReplies = 1000)
@@ -57,6 +60,39 @@ const st_ComAddress Nobody{TestLoopback::Address(TestLoopback::CommunicationTest
 QByteArray Reply(quint32 command)
 {
     return *std::unique_ptr<QByteArray>(BuildFrame(command, QByteArray("\x01\x00\x00\x00", 4), 1));
+}
+
+qint64 MonotonicMs()
+{
+    QElapsedTimer clock;
+    clock.start();
+    return clock.msecsSinceReference();
+}
+
+// Three reports of `command`: two in one write together with the first
+// bytes of the third, whose rest follows once the clock has moved on. Gives
+// the clock before the first write, the three records' stamps, the clock
+// before the second write and after the last record.
+template <typename Record, typename Link, typename Signal>
+QList<qint64> ReadStamps(LoopbackUnit<Link>& r, Signal record, quint32 command, const QByteArray& payload)
+{
+    const QByteArray frame = *std::unique_ptr<QByteArray>(BuildFrame(command, payload, 0));
+    QSignalSpy records(&r.link, record);
+    const qint64 first = MonotonicMs();
+    r.unit.SendRaw(frame + frame + frame.left(frame.size() / 2));
+    if (!QTest::qWaitFor([&] { return records.count() == 2; }, TestTimeoutMs()))
+        return {};
+    const qint64 read = records.at(0).at(0).template value<Record>().ArrivalMs;
+    if (!QTest::qWaitFor([&] { return MonotonicMs() > read; }, TestTimeoutMs()))
+        return {};
+    const qint64 rest = MonotonicMs();
+    r.unit.SendRaw(frame.mid(frame.size() / 2));
+    if (!records.wait(TestTimeoutMs()))
+        return {};
+    QList<qint64> stamps{first};
+    for (const QList<QVariant>& args : qAsConst(records))
+        stamps << args.at(0).template value<Record>().ArrivalMs;
+    return stamps << rest << MonotonicMs();
 }
 
 } // namespace
@@ -210,6 +246,26 @@ private slots:
         QVERIFY(WaitTicks(r, 2));
         QCOMPARE(r.unit.ReceivedCommands(), (QList<quint32>{1, 5}));
         QCOMPARE(r.link.responses.size(), 2);
+    }
+
+    // Records carry the monotonic time their frame came off the socket:
+    // frames read together share it, and a frame split across reads has
+    // that of the read completing it.
+    void recordsCarryTheReadCompletingTheirFrame()
+    {
+        LoopbackUnit<iLibSend> t(TestLoopback::CommunicationTests, SendStampHost);
+        LoopbackUnit<ILibRecv_VRX2208> r(TestLoopback::CommunicationTests, RecvStampHost);
+        QVERIFY(t.Connect() && r.Connect());
+        const QList<QList<qint64>> runs{
+            ReadStamps<st_TEMSendData>(t, &iLibSend::TEM_NewSendData, 6, QByteArray(4024, '\0')),
+            ReadStamps<st_RecvData_VRX2208>(r, &ILibRecv_VRX2208::onRecvData, 3, QByteArray(8, '\0'))};
+        for (const QList<qint64>& s : runs) {
+            QCOMPARE(s.size(), 6);
+            const QByteArray order = QByteArray::number(s[0]) + " <= " + QByteArray::number(s[1])
+                + " == " + QByteArray::number(s[2]) + " < " + QByteArray::number(s[4])
+                + " <= " + QByteArray::number(s[3]) + " <= " + QByteArray::number(s[5]);
+            QVERIFY2(s[0] <= s[1] && s[1] == s[2] && s[2] < s[4] && s[4] <= s[3] && s[3] <= s[5], order.constData());
+        }
     }
 
     // A new address gives up what was meant for the old one at once, and a frame

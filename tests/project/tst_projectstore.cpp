@@ -1,7 +1,27 @@
 #include "ModelProject.h"
 
+#include "tests/support/TestEnvironment.h"
+
 #include <QSignalSpy>
+#include <QStyledItemDelegate>
 #include <QtTest>
+
+namespace {
+
+// Counts the rows the view measures.
+class MeasuredRows : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    mutable int count = 0;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        ++count;
+        return QStyledItemDelegate::sizeHint(option, index);
+    }
+};
+
+}
 
 // Acquisitions stored as points of the current line, one transaction each.
 class tst_ProjectStore : public QObject
@@ -11,6 +31,7 @@ class tst_ProjectStore : public QObject
 private slots:
     void repeatsBecomeOnePoint();
     void towedRecordsBecomePointsOfTheirOwn();
+    void openTowedLineMeasuresNoRowPerPoint();
     void failedOrDroppedStoresLeaveNothingBehind();
 };
 
@@ -80,6 +101,41 @@ void tst_ProjectStore::towedRecordsBecomePointsOfTheirOwn()
              (QStringList{"2023.11.15 06:13:20.000", "2023.11.15 06:13:20.250", "2023.11.15 06:13:20.500"}));
     QCOMPARE(p.model.topLevelItem(0)->child(2)->childCount(), 0);
     QCOMPARE(p.model.pointNo(), 60.0);
+}
+
+// A point stored into an open towed line is taken in without measuring the
+// line's other rows again, and the view shows every point once it has
+// caught up.
+void tst_ProjectStore::openTowedLineMeasuresNoRowPerPoint()
+{
+    constexpr int Points = 200;
+    ModelProject p;
+    QVERIFY(p.open());
+    auto* rows = new MeasuredRows(&p.model);
+    p.model.setItemDelegate(rows);
+    p.model.resize(240, 320);
+    p.model.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&p.model));
+    p.model.setProperty("LineNo", 7.0);
+    const auto store = [&p](int i) {
+        ZOLVA_Data record = acquisition(1, 1);
+        record.recvs[0].StartTime += 10 * i;
+        p.model.dataUpload(record);
+        p.model.dataSave(true);
+        QCoreApplication::processEvents();
+    };
+    store(0);
+    QTreeWidgetItem* line = p.model.topLevelItem(0);
+    p.model.expandItem(line);
+    QCoreApplication::processEvents();
+    rows->count = 0;
+    for (int i = 1; i < Points; ++i)
+        store(i);
+    QVERIFY2(rows->count < 2 * Points, qPrintable(QString::number(rows->count)));
+
+    QCOMPARE(line->text(0), QStringLiteral("7 (200点)"));
+    QCOMPARE(line->child(Points - 1)->text(0), QStringLiteral("2023.11.15 06:13:21.990"));
+    QTRY_VERIFY_WITH_TIMEOUT(p.model.visualItemRect(line->child(Points - 1)).isValid(), TestTimeoutMs());
 }
 
 void tst_ProjectStore::failedOrDroppedStoresLeaveNothingBehind()

@@ -1,10 +1,12 @@
 #include "WindowTest.h"
+#include "acquisition/StatusTexts.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/simunits/SimUnitPair.h"
 #include "ui/DeveloperAccess.h"
 #include "ui/TransmitCurves.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
@@ -263,6 +265,23 @@ private slots:
         QCOMPARE(m_asked.size(), 4);
         // No project is open, so the export stays hidden.
         QVERIFY(widget("pushButton_Export_USF")->isHidden());
+    }
+
+    // The widest link status, with a count of towed records dropped below
+    // it, shows whole in the smallest window.
+    void linkStatusWithDropsFitsTheSmallestWindow()
+    {
+        makeWindow();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get(), TestTimeoutMs()));
+        m_window->resize(m_window->minimumSize());
+        widget<QObject>("m_ZOLVA_Collector")
+            ->setProperty("StatusConnect", StatusTexts::wifi(100) + StatusTexts::unpairedDropped(99999));
+        auto* status = widget<QLabel>("StatusConnect");
+        QTRY_VERIFY_WITH_TIMEOUT(status->text().contains(QStringLiteral("99999")), TestTimeoutMs());
+        QCoreApplication::processEvents();
+        QVERIFY2(status->sizeHint().width() <= status->width(),
+                 qPrintable(QStringLiteral("%1 > %2").arg(status->sizeHint().width()).arg(status->width())));
     }
 };
 

@@ -1,3 +1,4 @@
+#include "acquisition/ZOLVA_Collector.h"
 #include "ui/HViewProxyManager.h"
 
 #include <QCheckBox>
@@ -5,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
@@ -99,6 +101,25 @@ private slots:
         QCOMPARE(name.text(), QStringLiteral("起点"));
         m_model->setProperty("Count", 42);
         QCOMPARE(count.text(), QStringLiteral("042"));
+    }
+
+    // The collector's status is shown in a combo box that writes every
+    // value it is shown back; a change still notifies once.
+    void collectorStatusNotifiesOncePerChange()
+    {
+        QComboBox shown;
+        ZOLVA_Collector collector;
+        collector.setObjectName(QStringLiteral("collector"));
+        QVERIFY(m_manager->addObject(&collector));
+        QVERIFY(m_manager->bind(QStringLiteral("collector"), QStringLiteral("SampleStatus"), &shown, QString()));
+        QSignalSpy changed(&collector, &ZOLVA_Collector::onSampleStatusChanged);
+        collector.SetSampleStatus(ZOLVA_Collector::SAMPLING);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(shown.currentText(), QStringLiteral("SAMPLING"));
+        collector.SetSampleStatus(ZOLVA_Collector::SAMPLING);
+        shown.setCurrentIndex(ZOLVA_Collector::UPLOAD);
+        QCOMPARE(changed.count(), 2);
+        QCOMPARE(collector.GetSampleStatus(), ZOLVA_Collector::UPLOAD);
     }
 
     void untouchedFieldsWriteNothing()

@@ -32,10 +32,18 @@ void SimFieldUnit::SendRecord()
         SendRecordCopies();
 }
 
+int SimFieldUnit::RecordsSent() const
+{
+    return recordsSent;
+}
+
 void SimFieldUnit::SendRecordCopies()
 {
-    for (int i = 0; i <= extraRecords; ++i)
+    for (int i = 0; i <= extraRecords; ++i) {
+        if (IsClientConnected())
+            ++recordsSent;
         SendRecordReports();
+    }
 }
 
 void SimFieldUnit::HandleRequest(quint32 command, const QByteArray& payload)

@@ -25,6 +25,9 @@ public:
 
     // The reports of one record (obeying the extra and late switches).
     void SendRecord();
+    // Records whose reports went out to a connected field program, extra
+    // copies included.
+    int RecordsSent() const;
 
 signals:
     void configured(float fs, int periods, bool continuous);
@@ -46,4 +49,5 @@ private:
     bool replyStatusZero = false;
     int extraRecords = 0;
     int lateMs = 0;
+    int recordsSent = 0;
 };

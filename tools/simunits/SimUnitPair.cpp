@@ -44,6 +44,11 @@ void SimUnitPair::SetTimeScale(double scale)
         timeScale = scale;
 }
 
+void SimUnitPair::SetRecordLimit(int count)
+{
+    recordLimit = std::max(0, count);
+}
+
 int SimUnitPair::RecordDurationMs() const
 {
     if (!(fs > 0.0f) || periods <= 0)
@@ -91,6 +96,8 @@ void SimUnitPair::onRecordDue()
     transmitter->SendRecord();
     receiver->SendRecord();
     emit recordSent(recordIndex++);
+    if (recordLimit > 0 && recordIndex >= recordLimit)
+        recordTimer->stop();
     if (!recordTimer->isActive())
         emit stopped();
 }

@@ -37,6 +37,9 @@ public:
 
     // Factor applied to every record duration; 1.0 (real time) by default.
     void SetTimeScale(double scale);
+    // The units stop by themselves after this many records of one start
+    // (0: only a stop request stops them).
+    void SetRecordLimit(int count);
     // Duration of one record in ms after scaling; 0 while no configuration
     // with a positive frequency and period count has been accepted.
     int RecordDurationMs() const;
@@ -62,4 +65,5 @@ private:
     int periods = 0;
     bool continuous = false;
     int recordIndex = 0;
+    int recordLimit = 0;
 };
