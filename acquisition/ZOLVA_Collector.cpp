@@ -382,8 +382,8 @@ void ZOLVA_Collector::beginAcquisition()
     recvLink->GiveUpRequests();
     sendLink->GiveUpRequests();
     // A refusal is told for its moment: the next start shows the link again.
-    if (StatusConnect == refusalStatus)
-        setStatus(StatusTexts::online());
+    if (linkStatus == refusalStatus)
+        linkStatus = StatusTexts::online();
     run = {ParamFs, ParamPeriod, ContinueMode == Continue ? 1 : ParamRepeat, SampleMode, ContinueMode};
     // Known before the first record: it may complete before the start reply.
     recordMs = computeRecordMs();

@@ -177,10 +177,16 @@ private slots:
         QTEST(stored.join(' '), "stored");
         QCOMPARE(r.text(), dropped ? linkText + "<p style='color:red;'>丢弃记录 1</p>" : linkText);
 
-        // The count belongs to one acquisition.
+        // The count belongs to one acquisition; shown beside a refused start,
+        // it gives way with the refusal at the next start.
         r.c.onBtnSampleStop();
-        QVERIFY(r.started());
-        QCOMPARE(r.text(), linkText);
+        QVERIFY(r.waitFor(CollectorState::SampleWaitParam));
+        r.c.onLoad_Param(0.0, 25, 1);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Acquisition not started")));
+        emit r.c.onBtnSampleStart();
+        r.c.onLoad_Param(25.0, 25, 1);
+        emit r.c.onBtnSampleStart();
+        QCOMPARE(r.text(), QStringLiteral("<p style='color:green;'>已连接</p>"));
     }
 
     void progressStaysInRangeOnTheStartingParameters()
