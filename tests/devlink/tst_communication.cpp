@@ -59,6 +59,11 @@ QByteArray Reply(quint32 command)
     return *std::unique_ptr<QByteArray>(BuildFrame(command, QByteArray("\x01\x00\x00\x00", 4), 1));
 }
 
+QByteArray Frame(quint32 command, int payloadSize, quint16 type = 0)
+{
+    return *std::unique_ptr<QByteArray>(BuildFrame(command, QByteArray(payloadSize, char(command)), type));
+}
+
 } // namespace
 
 // The transport (ComDevice) and the request layer on top of it.
@@ -78,10 +83,14 @@ private slots:
         QCOMPARE(status.GetStatus(), quint8(COM_ADDRESS));
     }
 
-    // A write that fails leaves no frame behind to go out in place of a later one.
+    // Nothing is queued while the link is down, and a write that fails leaves
+    // no frame behind to go out in place of a later one.
     void sendWritesOnlyItsOwnFrame()
     {
         LoopbackUnit<ComDevice> r(TestLoopback::ComDeviceTests, 2);
+        QVERIFY(!r.link.Connect());
+        std::unique_ptr<QByteArray> early(BuildFrame(1, QByteArray("x"), 0));
+        QVERIFY(!r.link.Send(early.get()));
         QVERIFY(r.Connect());
         // The socket goes away underneath while the link still counts as up.
         auto* socket = r.link.findChild<QTcpSocket*>();
@@ -104,6 +113,36 @@ private slots:
         QCOMPARE(sended, QList<QByteArray*>{frame.get()});
         QVERIFY(received.wait(TestTimeoutMs()));
         QCOMPARE(r.unit.ReceivedBytes(), *frame);
+    }
+
+    // A partial frame waits for the next read, but not for a new connection;
+    // stray bytes in front of a frame leave the buffer with it.
+    void threeFramesAndAPartialFourthInOneRead()
+    {
+        LoopbackUnit<ComDevice> r(TestLoopback::ComDeviceTests, 1);
+        QList<QByteArray> frames;
+        QList<quint32> consumedCounts;
+        connect(&r.link, &ComDevice::handleReceived, [&](QByteArray* buffer, uint32_t* consumed) {
+            QByteArray frame;
+            if (ParseFrame(*buffer, frame, *consumed))
+                frames.append(frame);
+            consumedCounts.append(*consumed);
+        });
+        QVERIFY(r.Connect());
+        const QByteArray a = Frame(3, 0), b = Frame(3, 17), c = Frame(6, 400), d = Frame(240, 50);
+        r.unit.SendRaw(a + "\x01" + b + "\xAA\x02\x03" + c + d.left(40));
+        QTRY_COMPARE_WITH_TIMEOUT(consumedCounts.size(), 4, TestTimeoutMs());
+        QCOMPARE(consumedCounts, (QList<quint32>{quint32(a.size()), quint32(b.size() + 1), quint32(c.size() + 3), 0}));
+        QSignalSpy closed(&r.link, &ComDevice::handleClosed);
+        r.unit.SendRaw(d.mid(40) + Frame(3, 1000).left(28));
+        QTRY_COMPARE_WITH_TIMEOUT(frames.size(), 4, TestTimeoutMs());
+        r.unit.CloseConnection();
+        QVERIFY(closed.wait(TestTimeoutMs()));
+
+        QVERIFY(r.Connect());
+        const QByteArray reply = Frame(1, 4, 1);
+        r.unit.SendRaw(reply);
+        QTRY_COMPARE_WITH_TIMEOUT(frames, (QList<QByteArray>{a, b, c, d, reply}), TestTimeoutMs());
     }
 
     // A link is pointed only at an address its simulated unit listens on, so
