@@ -48,6 +48,14 @@ std::unique_ptr<Rig> SilentRig(Host host, int droppedReplies = 1000)
     return r;
 }
 
+// The link's one-second time-out check. A test stops it while a reply it
+// waits for is on its way: on a busy machine a tick could otherwise resend or
+// give up the request before the reply is read.
+QTimer* Tick(Rig& r)
+{
+    return r.link.findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
 bool WaitTicks(Rig& r, int count)
 {
     QSignalSpy ticks(r.link.findChild<QTimer*>(), &QTimer::timeout);
@@ -95,6 +103,11 @@ QList<qint64> ReadStamps(LoopbackUnit<Link>& r, Signal record, quint32 command, 
     return stamps << rest << MonotonicMs();
 }
 
+QByteArray Frame(quint32 command, int payloadSize, quint16 type = 0)
+{
+    return *std::unique_ptr<QByteArray>(BuildFrame(command, QByteArray(payloadSize, char(command)), type));
+}
+
 } // namespace
 
 // The transport (ComDevice) and the request layer on top of it.
@@ -114,10 +127,14 @@ private slots:
         QCOMPARE(status.GetStatus(), quint8(COM_ADDRESS));
     }
 
-    // A write that fails leaves no frame behind to go out in place of a later one.
+    // Nothing is queued while the link is down, and a write that fails leaves
+    // no frame behind to go out in place of a later one.
     void sendWritesOnlyItsOwnFrame()
     {
         LoopbackUnit<ComDevice> r(TestLoopback::ComDeviceTests, 2);
+        QVERIFY(!r.link.Connect());
+        std::unique_ptr<QByteArray> early(BuildFrame(1, QByteArray("x"), 0));
+        QVERIFY(!r.link.Send(early.get()));
         QVERIFY(r.Connect());
         // The socket goes away underneath while the link still counts as up.
         auto* socket = r.link.findChild<QTcpSocket*>();
@@ -140,6 +157,36 @@ private slots:
         QCOMPARE(sended, QList<QByteArray*>{frame.get()});
         QVERIFY(received.wait(TestTimeoutMs()));
         QCOMPARE(r.unit.ReceivedBytes(), *frame);
+    }
+
+    // A partial frame waits for the next read, but not for a new connection;
+    // stray bytes in front of a frame leave the buffer with it.
+    void threeFramesAndAPartialFourthInOneRead()
+    {
+        LoopbackUnit<ComDevice> r(TestLoopback::ComDeviceTests, 1);
+        QList<QByteArray> frames;
+        QList<quint32> consumedCounts;
+        connect(&r.link, &ComDevice::handleReceived, [&](QByteArray* buffer, uint32_t* consumed) {
+            QByteArray frame;
+            if (ParseFrame(*buffer, frame, *consumed))
+                frames.append(frame);
+            consumedCounts.append(*consumed);
+        });
+        QVERIFY(r.Connect());
+        const QByteArray a = Frame(3, 0), b = Frame(3, 17), c = Frame(6, 400), d = Frame(240, 50);
+        r.unit.SendRaw(a + "\x01" + b + "\xAA\x02\x03" + c + d.left(40));
+        QTRY_COMPARE_WITH_TIMEOUT(consumedCounts.size(), 4, TestTimeoutMs());
+        QCOMPARE(consumedCounts, (QList<quint32>{quint32(a.size()), quint32(b.size() + 1), quint32(c.size() + 3), 0}));
+        QSignalSpy closed(&r.link, &ComDevice::handleClosed);
+        r.unit.SendRaw(d.mid(40) + Frame(3, 1000).left(28));
+        QTRY_COMPARE_WITH_TIMEOUT(frames.size(), 4, TestTimeoutMs());
+        r.unit.CloseConnection();
+        QVERIFY(closed.wait(TestTimeoutMs()));
+
+        QVERIFY(r.Connect());
+        const QByteArray reply = Frame(1, 4, 1);
+        r.unit.SendRaw(reply);
+        QTRY_COMPARE_WITH_TIMEOUT(frames, (QList<QByteArray>{a, b, c, d, reply}), TestTimeoutMs());
     }
 
     // A link is pointed only at an address its simulated unit listens on, so
@@ -181,11 +228,14 @@ private slots:
         auto r = SilentRig(MatchHost);
         r->link.SetRetry(1);
         QVERIFY(r->Connect());
+        Tick(*r)->stop();
         r->link.Send(8, "a");
         r->link.Send(9, "b");
         r->link.Send(8, "c");
         QTRY_COMPARE_WITH_TIMEOUT(r->unit.ReceivedCommands().size(), 3, TestTimeoutMs());
         r->unit.SendRaw(Reply(77) + Reply(8));
+        QTRY_COMPARE_WITH_TIMEOUT(r->link.responses, QStringList("8 ok 01000000"), TestTimeoutMs());
+        Tick(*r)->start();
         QTRY_COMPARE_WITH_TIMEOUT(r->link.responses, QStringList({"8 ok 01000000", "9 failed", "8 failed"}),
                                   2 * TestTimeoutMs());
         QCOMPARE(r->unit.ReceivedPayloads(), (QList<QByteArray>{"a", "b", "c", "b", "c"}));
@@ -213,6 +263,13 @@ private slots:
         auto r = SilentRig(ResendHost, droppedReplies);
         QVERIFY(r->Connect());
         QSignalSpy received(&r->unit, &SimFrameServer::requestReceived);
+        // The tick runs only while no frame that the unit answers is on its way.
+        QTimer* tick = Tick(*r);
+        connect(r->link.findChild<ComDevice*>(), &ComDevice::handleSended, tick, &QTimer::stop);
+        connect(&r->unit, &SimFrameServer::requestReceived, tick, [&] {
+            if (received.count() <= droppedReplies)
+                tick->start();
+        });
         r->link.Send(2, QByteArray("cfg"));
         if (givenUp) {
             r->link.GiveUpRequests();
@@ -220,6 +277,7 @@ private slots:
         }
         QTRY_COMPARE_WITH_TIMEOUT(r->link.responses, QStringList(response), 2 * TestTimeoutMs());
         // Later ticks neither resend nor report the request again.
+        tick->start();
         QVERIFY(WaitTicks(*r, 2));
         QCOMPARE(r->link.responses.size(), 1);
         // A resend is the same frame, sequence number included.
@@ -233,6 +291,7 @@ private slots:
         r.link.SetTimeout(20);
         r.unit.SetCloseAfterRequests(2);
         QVERIFY(r.Connect());
+        Tick(r)->stop();
         QSignalSpy closed(&r.link, &Communication::ComClosed);
         r.link.Send(1);
         r.link.Send(5);

@@ -152,6 +152,7 @@ private slots:
         // width of a whole quarter period, whatever the rate code.
         QTest::newRow("mode 1") << 1 << 3 << 625000.0 << 1e-4 << 0.01;
         QTest::newRow("code 1") << 2 << 1 << 78125.0 << 1.28 << 1.28;
+        QTest::newRow("code 2") << 2 << 2 << 9765.0 << 100000.0 / 9765 << 100000.0 / 9765;
         QTest::newRow("code 3") << 2 << 3 << 1220.0 << 100000.0 / 1220 << 100000.0 / 1220;
         QTest::newRow("unknown code") << 2 << 9 << 625000.0 << 0.16 << 0.16;
     }

@@ -158,12 +158,16 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return r.wire.count(request) == 2; }, 2 * TestTimeoutMs()));
         QVERIFY(r.in(t ? SetParam_ConfigSend : SetParam_ConfigChannel));
         r.unit(which)->SetNoReply(false);
+        // A reply that a busy machine delays beyond 50 ms must not have its
+        // request resent among the next acquisition's.
+        link->SetTimeout(TestTimeoutMs());
         r.c.onBtnSampleStop();
         QVERIFY(r.in(SampleWaitParam) && r.sent("R2") && r.sent("T5"));
 
         QCOMPARE(healthyAcquisitionStored(r, 1, 1), QString());
         // A stale request would be resent on the next tick of the link's
         // time-out check and have arrived by the one after.
+        link->SetTimeout(50);
         QSignalSpy ticks(link->findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly), &QTimer::timeout);
         QVERIFY(QTest::qWaitFor([&] { return ticks.count() >= 2; }, 2 * TestTimeoutMs()));
         QCOMPARE(r.wire.count(request), 1);

@@ -21,13 +21,24 @@ static Curve step(int ones)
     return w;
 }
 
-// The transmit current and turn-off time of the waveforms, and the curves a
-// sample row gives back.
+// The vector BLOB format, the transmit current and turn-off time of the
+// waveforms, and the curves a sample row gives back.
 class tst_StoredSample : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void blobsAreBigEndianDoubles()
+    {
+        const QByteArray two = QByteArray::fromHex("C0040000000000003FB999999999999A");
+        QCOMPARE(vectorToBlob({-2.5, 0.1}), two);
+        QCOMPARE(bytesToVector(two), (Curve{-2.5, 0.1}));
+        QVERIFY(vectorToBlob({}).isEmpty() && bytesToVector(QByteArray()).isEmpty());
+        // A partial trailing group is dropped, never read past the end.
+        QCOMPARE(bytesToVector(two + QByteArray(4, '\x40')), (Curve{-2.5, 0.1}));
+        QVERIFY(bytesToVector(QByteArray(7, '\x40')).isEmpty());
+    }
+
     void currentOfSendWaveform_data()
     {
         // The estimate of one record, and the stored sample's own rule for
@@ -40,6 +51,7 @@ private slots:
         QTest::newRow("flat") << Curve(16, 4.0) << 0.0 << 1e-5;
         QTest::newRow("above 9999") << blocks(1e6) << 1e6 << 9999.0;
         QTest::newRow("five values") << Curve{1, 2, 3, 4, 5} << 0.0 << 9999.0;
+        QTest::newRow("five equal") << Curve(5, 3.0) << 0.0 << 1e-5;
     }
 
     void currentOfSendWaveform()
@@ -65,6 +77,7 @@ private slots:
         QTest::newRow("never settles") << Curve(100, 1.0) << 2e6 << 0.0;
         // Summed oldest first, d[2] is 0.05000000000000002: above the limit.
         QTest::newRow("sum order") << Curve{0.1, 0, 0.15, 0.3, 0.15, 0.15} << 2e6 << 0.0;
+        QTest::newRow("no sample rate") << step(1) << 0.0 << 0.0;
         QTest::newRow("negative rate") << step(1) << -2e6 << 0.0;
         QTest::newRow("rate not finite") << step(1) << double(NAN) << 0.0;
     }

@@ -5,7 +5,9 @@
 #include <QAbstractEventDispatcher>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
+#include <QWindow>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(QMargins)
@@ -128,6 +130,60 @@ private slots:
         QVERIFY(window.showExposed());
         QCOMPARE(window.size(), QSize(400, 300));
         QTEST(hitAt(window, pos), "code");
+    }
+
+    // Pointer input on the window itself: the caption moves it once dragged,
+    // each border resizes its own edges, controls and the body start
+    // nothing, and a double click on the caption maximises and restores.
+    void pointerMovesResizesAndMaximises()
+    {
+        QList<Qt::Edges> started;
+        NativeWindowSystem::setMoveResizeHook([&](QWindow*, Qt::Edges edges) {
+            started.append(edges);
+            return true;
+        });
+        const auto unhook = qScopeGuard([] { NativeWindowSystem::setMoveResizeHook({}); });
+        TitledWindow window;
+        QSignalSpy maximized(window.helper, &FramelessHelper::maximizedChanged);
+        QVERIFY(window.showExposed());
+        QWindow* handle = window.windowHandle();
+        const QPoint caption(200, window.helper->titleBarHeight() / 2);
+
+        QTest::mousePress(handle, Qt::LeftButton, {}, caption);
+        QTest::mouseMove(handle, caption + QPoint(30, 0));
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, caption + QPoint(30, 0));
+        QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(399, 150));
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(399, 150));
+        QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(1, 298));
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(1, 298));
+        QCOMPARE(started, (QList<Qt::Edges>{{}, Qt::RightEdge, Qt::LeftEdge | Qt::BottomEdge}));
+
+        started.clear();
+        auto* closeButton = window.findChild<QPushButton*>();
+        QSignalSpy clicked(closeButton, &QPushButton::clicked);
+        QTest::mouseClick(handle, Qt::LeftButton, {}, closeButton->geometry().center());
+        QTest::mouseClick(handle, Qt::LeftButton, {}, QPoint(200, 200));
+        QCOMPARE(started, QList<Qt::Edges>());
+        QCOMPARE(clicked.count(), 1);
+
+        QTest::mouseDClick(handle, Qt::LeftButton, {}, caption);
+        QTRY_VERIFY_WITH_TIMEOUT(window.helper->isMaximized(), TestTimeoutMs());
+        QCOMPARE(maximized.count(), 1);
+        // A maximised window keeps its size.
+        started.clear();
+        QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(window.width() - 1, 150));
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(window.width() - 1, 150));
+        QCOMPARE(started, QList<Qt::Edges>());
+        QTest::mouseDClick(handle, Qt::LeftButton, {}, caption);
+        QTRY_VERIFY_WITH_TIMEOUT(!window.helper->isMaximized(), TestTimeoutMs());
+        QCOMPARE(maximized.count(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(window.geometry(), QRect(100, 50, 400, 300), TestTimeoutMs());
+
+        // A window of fixed size keeps it.
+        window.setFixedSize(400, 300);
+        QTest::mouseDClick(handle, Qt::LeftButton, {}, caption);
+        QCoreApplication::processEvents();
+        QVERIFY(!window.isMaximized());
     }
 
     void messagesFollowWindowState()

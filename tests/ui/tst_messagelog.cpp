@@ -17,6 +17,7 @@ private slots:
     {
         const QDateTime time(QDate(2026, 12, 5), QTime(9, 5, 3, 7));
         QCOMPARE(buildLogLine(QtDebugMsg, "x", time), QStringLiteral("[Debug] x (20261205 09:05:03.007)"));
+        QCOMPARE(buildLogLine(QtCriticalMsg, "x", time), QStringLiteral("[Critical] x (20261205 09:05:03.007)"));
         // One pass: a "%1" inside the message stays as it is.
         QCOMPARE(buildLogLine(QtFatalMsg, "%1 %3%2", time), QStringLiteral("[Fatal] %1 %3%2 (20261205 09:05:03.007)"));
         QVERIFY(buildLogLine(QtInfoMsg, "x", time).isNull());

@@ -93,14 +93,23 @@ private slots:
         QCOMPARE(m_model->m_level, 50.0);
         QCOMPARE(level.text(), QStringLiteral("50.0"));
 
-        // A string ignores the number format it is given.
-        QLabel count;
+        // A string ignores the number format it is given. Typed text is
+        // written back once editing is finished.
+        QLineEdit count;
         QLineEdit name;
         QVERIFY(bind("Count", &count, QStringLiteral("%03d")));
         QVERIFY(bind("Name", &name, QStringLiteral("%d")));
         QCOMPARE(name.text(), QStringLiteral("起点"));
-        m_model->setProperty("Count", 42);
+        count.clear();
+        QTest::keyClicks(&count, QStringLiteral("42"));
+        QCOMPARE(m_model->m_count, 7);
+        QTest::keyClick(&count, Qt::Key_Return);
+        QCOMPARE(m_model->m_count, 42);
         QCOMPARE(count.text(), QStringLiteral("042"));
+        name.clear();
+        QTest::keyClicks(&name, QStringLiteral("End 7B"));
+        QTest::keyClick(&name, Qt::Key_Return);
+        QCOMPARE(m_model->m_name, QStringLiteral("End 7B"));
     }
 
     // The collector's status is shown in a combo box that writes every
