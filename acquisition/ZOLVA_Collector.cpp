@@ -585,7 +585,9 @@ void ZOLVA_Collector::onTowedPair(st_TEMSendData send, st_RecvData_VRX2208 recv)
 
 void ZOLVA_Collector::onTowedDrop(bool transmitter, int total)
 {
-    qWarning("Towed %s record dropped without its partner; %d dropped in this acquisition",
+    // Stamped here: start-up installs no log handler that would add the time.
+    qWarning("%s towed %s record dropped without its partner; %d dropped in this acquisition",
+             qPrintable(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd hh:mm:ss.zzz"))),
              transmitter ? "transmitter" : "receiver", total);
     setStatus(linkStatus);
 }
