@@ -7,6 +7,7 @@
 // selected and then reported sample by sample; how soon a close returns
 // while a long line is profiled on the pool.
 
+#include "BenchFigures.h"
 #include "SyntheticProject.h"
 
 #include "project/DataModel_Index.h"
@@ -25,28 +26,12 @@
 #include <algorithm>
 #include <cstdio>
 
+using BenchFigures::median;
+using BenchFigures::residentMiB;
+
 namespace {
 
 constexpr int kRounds = 5;
-
-double median(QVector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.isEmpty() ? 0.0 : v.at(v.size() / 2);
-}
-
-// Resident set size in MiB.
-double residentMiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0.0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0.0;
-}
 
 template <class F>
 double millis(F f)

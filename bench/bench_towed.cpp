@@ -7,6 +7,7 @@
 // record at the start and at the end; resident memory per 1000 records; the
 // GUI thread's worst lateness.
 
+#include "BenchFigures.h"
 #include "acquisition/ZOLVA_Collector.h"
 #include "devlink/ILibRecv_VRX2208.h"
 #include "devlink/iLibSend.h"
@@ -34,6 +35,9 @@
 #include <cstdio>
 #include <functional>
 
+using BenchFigures::median;
+using BenchFigures::residentMiB;
+
 namespace {
 
 int warnedDrops = 0;
@@ -50,19 +54,6 @@ void countDrops(QtMsgType type, const QMessageLogContext& context, const QString
     }
 }
 
-// Resident set size in MiB.
-double residentMiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0.0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0.0;
-}
-
 // CPU time of the calling thread in ms.
 double threadCpuMs()
 {
@@ -76,12 +67,6 @@ QByteArray loadAverage()
 {
     QFile load(QStringLiteral("/proc/loadavg"));
     return load.open(QIODevice::ReadOnly) ? load.readAll().split(' ').mid(0, 3).join(' ') : QByteArray("unknown");
-}
-
-double median(QVector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.isEmpty() ? 0.0 : v.at(v.size() / 2);
 }
 
 // Runs the event loop for ms.
