@@ -33,6 +33,19 @@ namespace {
 
 constexpr int kRounds = 5;
 
+// The data model on an opened file, with the curve processor attached.
+struct OpenedModel
+{
+    explicit OpenedModel(const QString& path)
+    {
+        model.setCalc(&calc);
+        model.openProject(path);
+    }
+
+    Data_Calc calc;
+    DataModel_Index model;
+};
+
 template <class F>
 double millis(F f)
 {
@@ -88,10 +101,8 @@ void storePoints(const QString& path)
 
 void selectItems(const QString& path)
 {
-    Data_Calc calc;
-    DataModel_Index model;
-    model.setCalc(&calc);
-    model.openProject(path);
+    OpenedModel file(path);
+    DataModel_Index& model = file.model;
     QVector<double> points;
     QVector<double> samples;
     QVector<double> towed;
@@ -107,10 +118,8 @@ void selectItems(const QString& path)
 
 void profileLines(const QString& path)
 {
-    Data_Calc calc;
-    DataModel_Index model;
-    model.setCalc(&calc);
-    model.openProject(path);
+    OpenedModel file(path);
+    DataModel_Index& model = file.model;
     QEventLoop arrived;
     QObject::connect(&model, &DataModel_Index::onData_Recv_Line, &arrived, &QEventLoop::quit);
     QVector<double> gui;
@@ -131,10 +140,8 @@ void profileLines(const QString& path)
 // the other measurements left on the heap does not count.
 void browseMemory(const QString& path, const QString& name)
 {
-    Data_Calc calc;
-    DataModel_Index model;
-    model.setCalc(&calc);
-    model.openProject(path);
+    OpenedModel file(path);
+    DataModel_Index& model = file.model;
     const double opened = residentMiB();
     int points = 0;
     const double browseMs = millis([&] {
@@ -168,10 +175,8 @@ void browseMemoryApart(const QString& path, const QString& name)
 // rather than let it finish the line.
 void closeDuringProfile(const QString& path, int line, const char* name)
 {
-    Data_Calc calc;
-    DataModel_Index model;
-    model.setCalc(&calc);
-    model.openProject(path);
+    OpenedModel file(path);
+    DataModel_Index& model = file.model;
     QEventLoop arrived;
     QObject::connect(&model, &DataModel_Index::onData_Recv_Line, &arrived, &QEventLoop::quit);
     const double wholeMs = millis([&] {
