@@ -3,9 +3,12 @@
 #include "WorkingDirectory.h"
 #include "acquisition/ZOLVA_Collector.h"
 #include "tests/support/DialogAnswers.h"
+#include "tests/support/TestEnvironment.h"
 #include "ui/MainWindow.h"
 
+#include <QLineEdit>
 #include <QSettings>
+#include <QTest>
 
 #include <memory>
 
@@ -49,6 +52,23 @@ protected:
     }
 
     QString path(const QString& name) const { return m_dir->dir.filePath(name); }
+
+    int status() const { return widget<QObject>("m_ZOLVA_Collector")->property("SampleStatus").toInt(); }
+
+    bool waitForStatus(int wanted) const
+    {
+        return QTest::qWaitFor([&] { return status() == wanted; }, TestTimeoutMs());
+    }
+
+    // Typed as the operator types it, confirmed with Return.
+    void enter(const char* name, const QString& text)
+    {
+        auto* field = widget<QLineEdit>(name);
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Return);
+    }
 
     template <class T = QWidget>
     T* widget(const char* name) const

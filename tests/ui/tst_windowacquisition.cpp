@@ -71,13 +71,6 @@ class tst_WindowAcquisition : public WindowTest
         return waitForStatus(ZOLVA_Collector::IDLE);
     }
 
-    int status() const { return widget<QObject>("m_ZOLVA_Collector")->property("SampleStatus").toInt(); }
-
-    bool waitForStatus(int wanted) const
-    {
-        return QTest::qWaitFor([&] { return status() == wanted; }, TestTimeoutMs());
-    }
-
     QString config() const
     {
         QFile file(path(QStringLiteral("config.ini")));
@@ -88,15 +81,6 @@ class tst_WindowAcquisition : public WindowTest
     {
         const auto* tree = widget<QTreeWidget>("DataModel");
         return tree->topLevelItemCount() == 0 ? 0 : tree->topLevelItem(0)->childCount();
-    }
-
-    void enter(const char* name, const QString& text)
-    {
-        auto* field = widget<QLineEdit>(name);
-        field->setFocus();
-        field->selectAll();
-        QTest::keyClicks(field, text);
-        QTest::keyClick(field, Qt::Key_Return);
     }
 
 private slots:

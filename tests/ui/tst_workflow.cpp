@@ -255,22 +255,7 @@ private:
         return texts;
     }
 
-    bool waitForStatus(ZOLVA_Collector::ZOLVASampleStatus wanted) const
-    {
-        const QObject* collector = widget<QObject>("m_ZOLVA_Collector");
-        return QTest::qWaitFor([&] { return collector->property("SampleStatus").toInt() == wanted; }, TestTimeoutMs());
-    }
-
     int curves(const char* graph) const { return widget<QwtPlot>(graph)->itemList(QwtPlotItem::Rtti_PlotCurve).size(); }
-
-    void enter(const char* field, const QString& text)
-    {
-        auto* edit = widget<QLineEdit>(field);
-        edit->setFocus();
-        edit->selectAll();
-        QTest::keyClicks(edit, text);
-        QTest::keyClick(edit, Qt::Key_Return);
-    }
 
     std::unique_ptr<SimUnitPair> m_units;
 };
