@@ -425,6 +425,7 @@ void DataModel_Index::closeProject()
     SetParamPeriod(0);
     SetParamRepeat(0);
     emit onCurUse(false);
+    setSelectionShown(false);
 }
 
 void DataModel_Index::updateDatabase()
@@ -580,8 +581,16 @@ void DataModel_Index::withSelection(F f)
     f(*point.list_Data_Sample.at(curSample));
 }
 
+void DataModel_Index::setSelectionShown(bool shown)
+{
+    selectionShown = shown;
+    emit onCurUseEnabled(shown);
+}
+
 void DataModel_Index::onNewLog(QString log)
 {
+    if (!selectionShown)
+        return;
     withSelection([&](auto& target) {
         const QString note = target.NOTE.isEmpty() ? log : target.NOTE + kNoteSeparator + log;
         if (writeColumns(target, {QStringLiteral("NOTE")}, [&](auto& row) { row.NOTE = note; }))
@@ -591,6 +600,8 @@ void DataModel_Index::onNewLog(QString log)
 
 void DataModel_Index::onNewUse(bool use)
 {
+    if (!selectionShown)
+        return;
     withSelection([&](auto& target) {
         writeColumns(target, {QStringLiteral("USE")}, [use](auto& row) { row.USE = use ? 1 : 0; });
     });
@@ -642,6 +653,9 @@ void DataModel_Index::renamePoint(int line, int point, double name)
 
 void DataModel_Index::dataUpload(ZOLVA_Data data)
 {
+    // The panel shows a record that is in no tree item, not the selection,
+    // until an item is selected again.
+    setSelectionShown(false);
     lastData = data;
     SetParamFs(static_cast<double>(data.ParamFs));
     SetParamPeriod(data.ParamPeriod);
@@ -838,7 +852,9 @@ void DataModel_Index::setIndex(int line, int point, int sample)
     curLine = line;
     curPoint = point;
     curSample = sample;
-    if (line < 0 || line >= lines.size()) {
+    const bool valid = line >= 0 && line < lines.size();
+    setSelectionShown(valid);
+    if (!valid) {
         emit onLoadLog(QString());
         return;
     }
@@ -849,12 +865,12 @@ void DataModel_Index::setIndex(int line, int point, int sample)
         return;
     }
 
-    if (count - 1 <= 0)
-        return;
+    // A line of fewer than two points has no profile, but the panel shows
+    // it all the same: the use flag acts on the line it shows.
     const int lineNumber = lineNumberOf(selected->NAME);
-    if (count <= kLargestSynchronousProfile)
+    if (count >= 2 && count <= kLargestSynchronousProfile)
         computeLineProfile(selected, 0, count - 1, -1, lineNumber);
-    else
+    else if (count > kLargestSynchronousProfile)
         longLineProfiles.request(selected, lineNumber, divideByCurrent);
     emit onSelectLine(selected->TYPE);
     emit onCurUse(selected->USE != 0);

@@ -100,6 +100,9 @@ signals:
     // Base frequency, stacks and continue mode of a loaded line.
     void onLoad_Param(double sendFs, int period, int continueMode);
     void onCurUse(bool use);
+    // The use flag and notes have an item to act on (true), or none while
+    // the status panel shows a record that is not a selected tree item.
+    void onCurUseEnabled(bool enabled);
     void onSelectPoint(int lineType);
     void onSelectLine(int lineType);
     void loadProjectConfig(st_ProjectConfig config);
@@ -190,6 +193,7 @@ private:
     // without a selected line.
     template <class F>
     void withSelection(F f);
+    void setSelectionShown(bool shown);
 
     QSqlDatabase database;
     QVector<std::shared_ptr<Data_Line>> lines;
@@ -197,6 +201,9 @@ private:
     int curLine = -1;
     int curPoint = -1;
     int curSample = -1;
+    // The status panel shows the selection's values: only then do the use
+    // flag and notes act on it.
+    bool selectionShown = false;
     Data_Calc* calc = nullptr;
     bool sortByName = true;
     int towPoints = 60;

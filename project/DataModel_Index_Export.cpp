@@ -143,19 +143,29 @@ void reportSample(QTextStream& out, Data_Sample& sample, int position, const Rep
     sample.releaseCurves();
 }
 
-void reportPoint(QTextStream& out, Data_Point& point, const ReportSettings& settings)
+void reportPoint(QTextStream& out, const Data_Point& point, const ReportSettings& settings)
 {
-    // Taken before the averaging replaces the point's sample objects.
-    const std::shared_ptr<Data_Sample> first = point.list_Data_Sample.value(0);
+    // Averaged on a copy: the averaging replaces its point's sample objects
+    // with ones reloaded without their notes, and a note added to the tree's
+    // sample afterwards would then overwrite the stored one.
+    Data_Point copy(point.ID);
+    copy.TYPE = point.TYPE;
+    for (const std::shared_ptr<Data_Sample>& sample : point.list_Data_Sample) {
+        if (!sample)
+            continue;
+        copy.list_Data_Sample.append(std::make_shared<Data_Sample>(sample->ID));
+        copy.list_Data_Sample.last()->USE = sample->USE;
+    }
     QVector<double> values;
     QVector<double> times;
-    point.GetRecvData(&values, &times, settings.divideByCurrent);
+    copy.GetRecvData(&values, &times, settings.divideByCurrent);
     double sendFs = 0.0;
     double recvFs = 0.0;
-    if (first) {
-        fetchColumns(*first, {QStringLiteral("SendFs"), QStringLiteral("RecvFs")}, settings.database);
-        sendFs = first->SendFs;
-        recvFs = first->RecvFs;
+    if (const std::shared_ptr<Data_Sample> first = point.list_Data_Sample.value(0)) {
+        Data_Sample row = *first;
+        fetchColumns(row, {QStringLiteral("SendFs"), QStringLiteral("RecvFs")}, settings.database);
+        sendFs = row.SendFs;
+        recvFs = row.RecvFs;
     }
 
     writeCoils(out, settings.config);

@@ -22,6 +22,8 @@ Form_Status::Form_Status(QWidget* parent)
     connect(ui->ProgressCur, &QLineEdit::textChanged, this, &Form_Status::changeProgressCur);
     connect(ui->ProgressMax, &QLineEdit::textChanged, this, &Form_Status::changeProgressMax);
     connect(ui->USE_checkBox, &QCheckBox::clicked, this, &Form_Status::useChanged);
+    // Nothing is selected before a project is open.
+    onUseEnabled(false);
 }
 
 Form_Status::~Form_Status()
@@ -45,6 +47,13 @@ void Form_Status::setDisconnectCheck(std::function<bool()> check)
 void Form_Status::onUse(bool use)
 {
     ui->USE_checkBox->setChecked(use);
+}
+
+void Form_Status::onUseEnabled(bool enabled)
+{
+    ui->USE_checkBox->setEnabled(enabled);
+    if (!enabled)
+        ui->USE_checkBox->setChecked(false);
 }
 
 void Form_Status::changeProgressCur(const QString& arg1)

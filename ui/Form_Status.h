@@ -35,6 +35,8 @@ signals:
 
 public slots:
     void onUse(bool use);
+    // Without an item to act on the box is disabled and shows no tick.
+    void onUseEnabled(bool enabled);
     void changeProgressCur(const QString& arg1);
     void changeProgressMax(const QString& arg1);
 

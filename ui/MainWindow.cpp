@@ -313,6 +313,7 @@ void MainWindow::initDataModel()
     connect(m_dataModel, &DataModel_Index::loadProjectConfig, m_setting, &View_Setting::loadProjectConfig);
     connect(m_setting, &View_Setting::projectConfigChanged, m_dataModel, &DataModel_Index::setProjectConfig);
     connect(m_dataModel, &DataModel_Index::onCurUse, m_status, &Form_Status::onUse);
+    connect(m_dataModel, &DataModel_Index::onCurUseEnabled, m_status, &Form_Status::onUseEnabled);
     connect(m_status, &Form_Status::useChanged, m_dataModel, &DataModel_Index::onNewUse);
 }
 

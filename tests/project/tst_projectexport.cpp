@@ -142,6 +142,8 @@ private slots:
     void reportOfATowedLine_data();
     void reportOfATowedLine();
     void failedWritesAreReported();
+    void exportsLeaveTheTreesNotes_data();
+    void exportsLeaveTheTreesNotes();
 
 private:
     Data_Calc calc; // loads the time-channel table
@@ -395,6 +397,37 @@ void tst_ProjectExport::failedWritesAreReported()
         QTextStream failing(&full);
         QVERIFY2(!textExport(p.model, slot, 1, failing), slot);
     }
+}
+
+void tst_ProjectExport::exportsLeaveTheTreesNotes_data()
+{
+    QTest::addColumn<QString>("slot");
+    QTest::addColumn<int>("dep");
+    QTest::newRow("report per point") << "data" << 0;
+    QTest::newRow("report per sample") << "data" << 1;
+    QTest::newRow("sounding file") << "usf" << 0;
+    QTest::newRow("notes") << "log" << 0;
+}
+
+// A note given to the selected sample after an export joins the one stored
+// before: no export swaps the tree's samples for ones without their notes.
+void tst_ProjectExport::exportsLeaveTheTreesNotes()
+{
+    QFETCH(QString, slot);
+    QFETCH(int, dep);
+    ExportProject p;
+    const int point = p.point(p.line(10, 1), 100, 1);
+    p.sample(point, 1, {0.0011, 0.00011}, {100, 200});
+    const int noted = p.sample(point, 1, {0.0033, 0.00033}, {100, 200}, kStart, QStringLiteral("A"));
+    QVERIFY(p.load());
+    p.model.setCalc(&calc);
+    p.model.setIndex(0, 0, 1);
+    QString written;
+    QTextStream out(&written);
+    QVERIFY(textExport(p.model, slot, dep, out));
+    p.model.onNewLog(QStringLiteral("B"));
+    QCOMPARE(p.sql(QStringLiteral("SELECT NOTE FROM Data_Sample WHERE ID = %1").arg(noted)),
+             QStringLiteral("A\r\n\r\nB"));
 }
 
 QTEST_MAIN(tst_ProjectExport)

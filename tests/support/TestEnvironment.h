@@ -21,6 +21,7 @@ enum Block : int {
     // tests/ui: 70 to 89
     MainWindowTests = 70,
     WindowAcquisitionTests = 71,
+    StatusUseTests = 72,
     // end-to-end tests: 90 to 109
     WorkflowTests = 90,
     // tests/faults: 110 to 129

@@ -264,19 +264,27 @@ private slots:
         QCOMPARE(state(), QStringLiteral("shown 2/2"));
     }
 
-    // A selected item's flag is shown, not written back.
+    // A selected item's flag is shown, not written back; without an item
+    // the box shows no tick and takes no click.
     void useFlagIsWrittenOnlyByTheOperator()
     {
         Form_Status panel;
         panel.show();
         auto* use = panel.findChild<QCheckBox*>(QStringLiteral("USE_checkBox"));
         QSignalSpy useChanges(&panel, &Form_Status::useChanged);
+        QTest::mouseClick(use, Qt::LeftButton);
+        panel.onUseEnabled(true);
         panel.onUse(true);
         QVERIFY(use->isChecked());
         QCOMPARE(useChanges.count(), 0);
         QTest::mouseClick(use, Qt::LeftButton);
         QCOMPARE(useChanges.count(), 1);
         QCOMPARE(useChanges.at(0).at(0).toBool(), false);
+        panel.onUse(true);
+        panel.onUseEnabled(false);
+        QTest::mouseClick(use, Qt::LeftButton);
+        QVERIFY(!use->isChecked() && !use->isEnabled());
+        QCOMPARE(useChanges.count(), 1);
     }
 };
 
