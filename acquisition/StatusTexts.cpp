@@ -53,6 +53,31 @@ QString paramsRefused()
     return QStringLiteral("<p style='color:red;'>采集参数无效</p>");
 }
 
+QString recvParamsRefused()
+{
+    return QStringLiteral("<p style='color:red;'>接收机拒绝参数</p>");
+}
+
+QString sendParamsRefused()
+{
+    return QStringLiteral("<p style='color:red;'>发射机拒绝参数</p>");
+}
+
+QString startRefused()
+{
+    return QStringLiteral("<p style='color:red;'>发射机拒绝启动</p>");
+}
+
+QString recvSilent()
+{
+    return QStringLiteral("<p style='color:red;'>接收机无应答</p>");
+}
+
+QString sendSilent()
+{
+    return QStringLiteral("<p style='color:red;'>发射机无应答</p>");
+}
+
 QString connecting(bool sendLinked, bool recvLinked)
 {
     return translated("正在连接 <span style='color:%1;'>发 </span><span style='color:%2;'>收</span>")

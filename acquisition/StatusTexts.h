@@ -10,9 +10,15 @@ QString initialising();
 QString invalidAddress();
 QString retrying();
 QString online();
-// An acquisition refused, by the receiver or for its parameters.
+// An acquisition refused, by a unit or for its parameters, or ended by a
+// unit that gave no reply.
 QString channelsRefused();
 QString paramsRefused();
+QString recvParamsRefused();
+QString sendParamsRefused();
+QString startRefused();
+QString recvSilent();
+QString sendSilent();
 
 // 发 (transmitter) and 收 (receiver) in green when their link is up, else red.
 QString connecting(bool sendLinked, bool recvLinked);

@@ -3,6 +3,8 @@
 #include "acquisition/HSignalTransition.h"
 #include "acquisition/StatusTexts.h"
 #include "devlink/ILibRecv_VRX2208.h"
+#include "devlink/RecvPayloads.h"
+#include "devlink/SendPayloads.h"
 #include "devlink/iLibSend.h"
 #include "platform/WifiQuality.h"
 
@@ -46,12 +48,14 @@ ZOLVA_Collector::ZOLVA_Collector(QObject* parent)
     connect(sendLink, &Communication::ComConnected, this, [this] { onLinkUp(sendLink, sendLinked); });
     connect(sendLink, &Communication::ComClosed, this, [this] { onLinkDown(sendLinked); });
 
-    // The replies only pace the sequence; their values are not looked at,
-    // except a refused time-channel request (see onAutoChannelReply).
+    // The replies pace the sequence; one that refuses, or none at all,
+    // ends the attempt in the step that awaits it.
     connect(recvLink, &ILibRecv_VRX2208::onRecvAutoChannel, this, &ZOLVA_Collector::onAutoChannelReply);
-    connect(recvLink, &ILibRecv_VRX2208::onRecvConfiged, this, &ZOLVA_Collector::cmdConfigSend);
-    connect(sendLink, &iLibSend::TEM_Configed, this, &ZOLVA_Collector::deviceConfiged);
-    connect(sendLink, &iLibSend::TEM_Strated, this, &ZOLVA_Collector::deviceStarted);
+    connect(recvLink, &ILibRecv_VRX2208::onRecvConfiged, this, &ZOLVA_Collector::onRecvConfigReply);
+    connect(sendLink, &iLibSend::TEM_Configed, this, &ZOLVA_Collector::onSendConfigReply);
+    connect(sendLink, &iLibSend::TEM_Strated, this, &ZOLVA_Collector::onStartReply);
+    connect(recvLink, &ILibRecv_VRX2208::onRecvNoReply, this, &ZOLVA_Collector::onRecvNoReply);
+    connect(sendLink, &iLibSend::TEM_NoReply, this, &ZOLVA_Collector::onSendNoReply);
 
     connect(sendLink, &iLibSend::TEM_NewSendData, this, &ZOLVA_Collector::onDeviceData_Send);
     connect(sendLink, &iLibSend::TEM_SendMonitor, this, &ZOLVA_Collector::onDeviceData_Monitor);
@@ -107,9 +111,13 @@ void ZOLVA_Collector::buildMachine()
     bindExit(SampleDataSave, "OnExit_SampleDataSave()");
 
     // Parameters that would make the units misbehave (they can come from a
-    // project file) never reach them.
+    // project file) never reach them: such a start stays here and is told.
     transition(SampleWaitParam, SampleSetParam,
-               new HSignalTransition(this, &ZOLVA_Collector::onBtnSampleStart, [this] { return acceptStart(); }));
+               new HSignalTransition(this, &ZOLVA_Collector::onBtnSampleStart, [this] { return startParamsValid(); }));
+    auto* refusedStart =
+        new HSignalTransition(this, &ZOLVA_Collector::onBtnSampleStart, [this] { return !startParamsValid(); });
+    state(QString::fromLatin1(SampleWaitParam))->addTransition(refusedStart);
+    connect(refusedStart, &QAbstractTransition::triggered, this, &ZOLVA_Collector::refuseStart);
     transition(SampleSetParam, SampleWaitParam, on(&ZOLVA_Collector::cmdSampleStop));
     transition(SampleSetParam, SampleDataUpload, on(&ZOLVA_Collector::deviceStarted));
     transition(SampleDataUpload, SampleWaitParam, on(&ZOLVA_Collector::cmdSampleStop));
@@ -195,8 +203,7 @@ void ZOLVA_Collector::onBtnSampleStop()
 {
     // A reply still due to the stopped attempt must not answer a request of
     // the next one, nor a request of this one be resent into it.
-    recvLink->GiveUpRequests();
-    sendLink->GiveUpRequests();
+    dropRequests();
     recvLink->RecvStop();
     sendLink->TEM_Stop();
     progressTimer.stop();
@@ -348,10 +355,13 @@ void ZOLVA_Collector::OnEntry_DeviceOnline()
     setStatus(StatusTexts::online());
 }
 
-bool ZOLVA_Collector::acceptStart()
+bool ZOLVA_Collector::startParamsValid() const
 {
-    if (std::isfinite(ParamFs) && ParamFs > 0 && ParamPeriod >= 1 && ParamRepeat >= 1)
-        return true;
+    return std::isfinite(ParamFs) && ParamFs > 0 && ParamPeriod >= 1 && ParamRepeat >= 1;
+}
+
+void ZOLVA_Collector::refuseStart()
+{
     qWarning("Acquisition not started: base frequency %g Hz, %d periods, %d repeats", ParamFs, ParamPeriod,
              ParamRepeat);
     refuse(StatusTexts::paramsRefused(),
@@ -359,7 +369,18 @@ bool ZOLVA_Collector::acceptStart()
                .arg(ParamFs)
                .arg(ParamPeriod)
                .arg(ParamRepeat));
-    return false;
+}
+
+// A reply ends only the attempt whose step awaits it: a late one, of an
+// attempt already stopped, must not stop the next.
+bool ZOLVA_Collector::stopAwaiting(const char* step, const QString& what, const QString& status, const QString& reason)
+{
+    if (!isActive(QString::fromLatin1(step)))
+        return false;
+    qWarning("%s; acquisition stopped", qPrintable(what));
+    onBtnSampleStop();
+    refuse(status, reason);
+    return true;
 }
 
 void ZOLVA_Collector::refuse(const QString& status, const QString& reason)
@@ -367,6 +388,16 @@ void ZOLVA_Collector::refuse(const QString& status, const QString& reason)
     refusalStatus = status;
     setStatus(status);
     emit sampleRefused(reason);
+}
+
+// Requests ended here were not left unanswered by a unit: their give-ups
+// must not read as its silence.
+void ZOLVA_Collector::dropRequests()
+{
+    const QSignalBlocker quietRecv(recvLink);
+    const QSignalBlocker quietSend(sendLink);
+    recvLink->GiveUpRequests();
+    sendLink->GiveUpRequests();
 }
 
 void ZOLVA_Collector::OnEntry_SampleSetParam()
@@ -379,8 +410,7 @@ void ZOLVA_Collector::OnEntry_SampleSetParam()
 void ZOLVA_Collector::beginAcquisition()
 {
     // A stop that the units never answered is not resent into this acquisition.
-    recvLink->GiveUpRequests();
-    sendLink->GiveUpRequests();
+    dropRequests();
     // A refusal is told for its moment: the next start shows the link again.
     if (linkStatus == refusalStatus)
         linkStatus = StatusTexts::online();
@@ -409,13 +439,64 @@ void ZOLVA_Collector::OnEntry_SetParam_ConfigChannel()
 // times. The attempt ends instead.
 void ZOLVA_Collector::onAutoChannelReply(bool ok)
 {
-    if (!ok && isActive(QString::fromLatin1(SetParam_ConfigChannel))) {
-        qWarning("Receiver refused the time channels for %g Hz; acquisition stopped", run.fs);
-        onBtnSampleStop();
-        refuse(StatusTexts::channelsRefused(), tr("接收机拒绝了 %1 Hz 的时间道，采集已停止！").arg(run.fs));
+    if (!ok
+        && stopAwaiting(SetParam_ConfigChannel,
+                        QString::asprintf("Receiver refused the time channels for %g Hz", run.fs),
+                        StatusTexts::channelsRefused(), tr("接收机拒绝了 %1 Hz 的时间道，采集已停止！").arg(run.fs)))
         return;
-    }
     emit cmdConfigRecv();
+}
+
+// A unit that refused its parameters would record by its old ones, or not
+// at all, and one that refused to start records nothing.
+void ZOLVA_Collector::onRecvConfigReply(bool ok)
+{
+    if (!ok
+        && stopAwaiting(SetParam_ConfigRecv, QStringLiteral("Receiver refused the acquisition parameters"),
+                        StatusTexts::recvParamsRefused(), tr("接收机拒绝了采集参数，采集已停止！")))
+        return;
+    emit cmdConfigSend();
+}
+
+void ZOLVA_Collector::onSendConfigReply(uint status)
+{
+    if (status == 0
+        && stopAwaiting(SetParam_ConfigSend, QStringLiteral("Transmitter refused the acquisition parameters"),
+                        StatusTexts::sendParamsRefused(), tr("发射机拒绝了采集参数，采集已停止！")))
+        return;
+    emit deviceConfiged();
+}
+
+void ZOLVA_Collector::onStartReply(bool started)
+{
+    if (!started
+        && stopAwaiting(SetParam_Start, QStringLiteral("Transmitter refused to start"), StatusTexts::startRefused(),
+                        tr("发射机拒绝启动，采集已停止！")))
+        return;
+    emit deviceStarted();
+}
+
+// A request unanswered after its resends is given up; the step awaiting
+// it would wait for ever. A link that goes down gives up its requests as
+// well: that is a link loss, handled as one.
+void ZOLVA_Collector::onRecvNoReply(quint32 command)
+{
+    const char* step = command == RecvCommand::AutoChannel ? SetParam_ConfigChannel
+        : command == RecvCommand::Config                   ? SetParam_ConfigRecv
+                                                           : nullptr;
+    if (step && recvLink->IsConnected())
+        stopAwaiting(step, QStringLiteral("Receiver gave no reply to command %1").arg(command),
+                     StatusTexts::recvSilent(), tr("接收机无应答，采集已停止！"));
+}
+
+void ZOLVA_Collector::onSendNoReply(quint32 command)
+{
+    const char* step = command == SendCommand::Config ? SetParam_ConfigSend
+        : command == SendCommand::Start               ? SetParam_Start
+                                                      : nullptr;
+    if (step && sendLink->IsConnected())
+        stopAwaiting(step, QStringLiteral("Transmitter gave no reply to command %1").arg(command),
+                     StatusTexts::sendSilent(), tr("发射机无应答，采集已停止！"));
 }
 
 void ZOLVA_Collector::OnEntry_SetParam_ConfigRecv()
@@ -466,7 +547,9 @@ void ZOLVA_Collector::wifiStatusTask()
 
 void ZOLVA_Collector::showWifiStatus(int quality, quint64 session)
 {
-    if (session != linkSession || !(sendLinked && recvLinked) || !isActive(QString::fromLatin1(DeviceOnline)))
+    // A refusal stays shown until the next start.
+    if (session != linkSession || !(sendLinked && recvLinked) || !isActive(QString::fromLatin1(DeviceOnline))
+        || linkStatus == refusalStatus)
         return;
     setStatus(StatusTexts::wifi(quality));
 }

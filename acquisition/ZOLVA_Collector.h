@@ -110,8 +110,9 @@ signals:
     void onSampleModeChanged();
     // The last repeat of a single acquisition is in: the window beeps.
     void repeatsDone();
-    // A start refused by the receiver or for its parameters, in words for
-    // the operator; the status shows it until the next start.
+    // A start refused by a unit or for its parameters, or ended by a unit
+    // that gave no reply, in words for the operator; the status shows it
+    // until the next start.
     void sampleRefused(QString reason);
 
 public slots:
@@ -131,6 +132,11 @@ private slots:
     void onDeviceData_Monitor(st_TEMSendMonitor data);
     void onDeviceData_Recv(st_RecvData_VRX2208 data);
     void onAutoChannelReply(bool ok);
+    void onRecvConfigReply(bool ok);
+    void onSendConfigReply(uint status);
+    void onStartReply(bool started);
+    void onRecvNoReply(quint32 command);
+    void onSendNoReply(quint32 command);
     void onTowedPair(st_TEMSendData send, st_RecvData_VRX2208 recv);
     void onTowedDrop(bool transmitter, int total);
 
@@ -179,8 +185,11 @@ private:
     void setStatus(const QString& text);
     void setIntProperty(const char* name, qint64 value);
     bool collecting() const;
-    bool acceptStart();
+    bool startParamsValid() const;
+    void refuseStart();
+    bool stopAwaiting(const char* step, const QString& what, const QString& status, const QString& reason);
     void refuse(const QString& status, const QString& reason);
+    void dropRequests();
     int computeRecordMs() const;
     void checkRecordComplete();
     void uploadRecords();

@@ -62,8 +62,10 @@ void ILibRecv_VRX2208::RecvConfig_AutoChannel(st_ConfigAutoTimeChannel_VRX2208* 
 
 void ILibRecv_VRX2208::OnResponse(quint32 command, bool ok, QByteArray* payload)
 {
-    if (!ok)
+    if (!ok) {
+        emit onRecvNoReply(command);
         return;
+    }
     const QByteArray bytes = payload ? *payload : QByteArray();
     const bool status = ReadReplyStatus(bytes) != 0;
 

@@ -34,6 +34,8 @@ signals:
     void onRecvConfigTimeChannel(bool ok);
     void onRecvAutoChannel(bool ok);
     void onRecvTimeSync(bool ok);
+    // The link gave up the request with this command without a reply.
+    void onRecvNoReply(quint32 command);
 
 protected:
     void OnResponse(quint32 command, bool ok, QByteArray* payload) override;

@@ -35,8 +35,10 @@ void iLibSend::GetDeviceInfo()
 
 void iLibSend::OnResponse(quint32 command, bool ok, QByteArray* payload)
 {
-    if (!ok)
+    if (!ok) {
+        emit TEM_NoReply(command);
         return;
+    }
     const QByteArray bytes = payload ? *payload : QByteArray();
 
     switch (command) {

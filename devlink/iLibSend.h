@@ -25,6 +25,8 @@ signals:
     void TEM_NewSendData(st_TEMSendData data);
     void TEM_SendMonitor(st_TEMSendMonitor monitor);
     void TEM_SendDeviceInfo(st_DeviceInfo info);
+    // The link gave up the request with this command without a reply.
+    void TEM_NoReply(quint32 command);
 
 protected:
     void OnResponse(quint32 command, bool ok, QByteArray* payload) override;

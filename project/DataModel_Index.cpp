@@ -58,6 +58,16 @@ int lineNumberOf(double name)
     return std::isnan(name) ? 0 : static_cast<int>(std::clamp(std::trunc(name), double(INT_MIN), double(INT_MAX)));
 }
 
+// Only a point with samples tells its line's frequency and stacks.
+const Data_Point* newestSampled(const Data_Line& line)
+{
+    for (auto it = line.list_Data_Point.crbegin(); it != line.list_Data_Point.crend(); ++it) {
+        if (!(*it)->list_Data_Sample.isEmpty())
+            return it->get();
+    }
+    return nullptr;
+}
+
 // What a loaded sample holds in memory: the curves stay in the file.
 std::shared_ptr<Data_Sample> lightCopy(const Data_Sample& sample)
 {
@@ -334,12 +344,14 @@ bool DataModel_Index::openProject(const QString& path)
     double sendFs = 25.0;
     int period = 500;
     int lineType = 0;
+    bool sampled = true;
     if (newestPoint) {
         lineNumber = newestLine->NAME;
         base = newestLine->TYPE == 0 ? newestPoint->NAME : 0.0;
         sendFs = newestPoint->GetSendFs();
         period = newestLine->list_Data_Point.first()->GetPeriod();
         lineType = newestLine->TYPE;
+        sampled = !newestPoint->list_Data_Sample.isEmpty();
     }
 
     if (lines.isEmpty()) {
@@ -347,7 +359,10 @@ bool DataModel_Index::openProject(const QString& path)
     } else {
         setLineNo(lineNumber);
         setPointNo(base + projectConfig.PointNoStep);
-        emit onLoad_Param(sendFs, period, lineType);
+        // Without samples the newest point would tell 0 Hz; the line's
+        // newest point with samples tells the frequency below, if it has one.
+        if (sampled)
+            emit onLoad_Param(sendFs, period, lineType);
         slotLineNoChanged(lineNumber);
     }
     return true;
@@ -474,20 +489,22 @@ void DataModel_Index::slotLineNoChanged(double line)
 {
     const int row = findLine(line);
     double next = 0.0;
+    const Data_Point* sampled = nullptr;
     if (row >= 0) {
         const Data_Line& found = *lines.at(row);
         emit onSelectPoint(found.TYPE);
-        if (!found.list_Data_Point.isEmpty()) {
-            const Data_Point& last = *found.list_Data_Point.last();
-            if (!last.list_Data_Sample.isEmpty()) {
-                const Data_Sample& first = *last.list_Data_Sample.first();
-                emit onLoad_Param(first.SendFs, first.PERIOD, found.TYPE);
-            }
-            next = last.NAME + m_pointNoStep;
+        sampled = newestSampled(found);
+        if (sampled) {
+            const Data_Sample& first = *sampled->list_Data_Sample.first();
+            emit onLoad_Param(first.SendFs, first.PERIOD, found.TYPE);
         }
+        if (!found.list_Data_Point.isEmpty())
+            next = found.list_Data_Point.last()->NAME + m_pointNoStep;
     }
     setProperty("PointNo", next);
-    emit isNewLineChanged(row < 0);
+    // A line with no samples fixes no parameters: they stay free, as on a
+    // new line.
+    emit isNewLineChanged(!sampled);
 }
 
 void DataModel_Index::onDoubleClicked(QModelIndex index)

@@ -86,7 +86,8 @@ signals:
     void onLineNoChanged(double v);
     void onPointNoChanged(double v);
     void onPointNoStepChanged(double v);
-    // The current line number names no stored line (true) or one (false).
+    // The current line number names a stored line with samples (false), or
+    // no stored line or one without samples, whose parameters are free (true).
     void isNewLineChanged(bool isNew);
     // A line profile: title, station numbers, gate times, one matrix row
     // per gate time, and the selected station's column (past the last one

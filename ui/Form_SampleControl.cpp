@@ -69,6 +69,7 @@ void Form_SampleControl::onLoad_Param(double SendFs, int SendPeriod, int)
 {
     ui->ParamFs->setCurrentText(QString::number(SendFs, 'g', 6));
     ui->ParamPeriod->setText(QString::number(SendPeriod));
+    lineLocked = true;
     ui->ParamFs->setEnabled(false);
     ui->ContinueMode->setEnabled(false);
 }
@@ -77,8 +78,15 @@ void Form_SampleControl::onChangeLine(bool isNewLine)
 {
     if (isNewLine)
         ui->ContinueMode->setCurrentIndex(ZOLVA_Collector::Single);
+    lineLocked = !isNewLine;
     ui->ParamFs->setEnabled(isNewLine);
     ui->ContinueMode->setEnabled(isNewLine);
+}
+
+void Form_SampleControl::onSampleRefused()
+{
+    ui->ParamFs->setEnabled(!lineLocked);
+    ui->ContinueMode->setEnabled(!lineLocked);
 }
 
 void Form_SampleControl::developerMode(bool isOpen)

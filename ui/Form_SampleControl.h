@@ -31,6 +31,9 @@ public slots:
     // the collector on its own connection.
     void onLoad_Param(double SendFs, int SendPeriod, int ContinueMode);
     void onChangeLine(bool isNewLine);
+    // A refused start gives back the selectors it locked, so that the
+    // operator can pick another frequency; an existing line keeps its own.
+    void onSampleRefused();
     void developerMode(bool isOpen);
     void addFs(double v);
     // The collector's status by key name, as the hidden bound combo box shows it.
@@ -50,4 +53,6 @@ private slots:
 private:
     Ui::Form_SampleControl* ui;
     bool lineNoEdited = false;
+    // The line entered keeps the frequency and mode it was stored with.
+    bool lineLocked = false;
 };

@@ -355,6 +355,7 @@ void MainWindow::initCollector()
     connect(m_collector, &ZOLVA_Collector::deviceConnected, m_dataModel, &DataModel_Index::setWifiName);
     connect(m_dataModel, &DataModel_Index::onSaveOver, m_collector, &ZOLVA_Collector::cmdSaveOver);
     connect(m_dataModel, &DataModel_Index::onLoad_Param, m_collector, &ZOLVA_Collector::onLoad_Param);
+    connect(m_collector, &ZOLVA_Collector::sampleRefused, m_sampleControl, &Form_SampleControl::onSampleRefused);
     connect(m_collector, &ZOLVA_Collector::repeatsDone, this, [] { QApplication::beep(); });
     m_status->setDisconnectCheck([this] { return endAcquisition(tr("断开连接")); });
     // Shown once the machine has settled: the box waits for the operator.

@@ -304,6 +304,25 @@ private slots:
         QCOMPARE(r.wire.count(QStringLiteral("T5")), 1);
         QVERIFY(r.in(SampleDataUpload) && r.units.IsRunning());
     }
+
+    // A refusal that no step awaits, a unit repeating an old answer as its
+    // own report, say, ends nothing.
+    void refusalNoStepAwaitsStopsNothing()
+    {
+        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 17, AcqUnitsRig::Quiet);
+        QSignalSpy refusals(&r.c, &ZOLVA_Collector::sampleRefused);
+        QSignalSpy channels(r.c.findChild<ILibRecv_VRX2208*>(), &ILibRecv_VRX2208::onRecvAutoChannel);
+        QSignalSpy started(r.c.findChild<iLibSend*>(), &iLibSend::TEM_Strated);
+        QVERIFY(r.online() && r.started());
+        r.wire.clear();
+        const QByteArray refused(4, '\0');
+        for (quint32 command : {1u, 1001u})
+            r.units.Receiver()->SendReport(command, refused);
+        for (quint32 command : {1u, 2u})
+            r.units.Transmitter()->SendReport(command, refused);
+        QVERIFY(channels.wait(TestTimeoutMs()) && (!started.isEmpty() || started.wait(TestTimeoutMs())));
+        QVERIFY(refusals.isEmpty() && r.in(SampleDataUpload) && r.wire.isEmpty());
+    }
 };
 
 QTEST_MAIN(TestCollectorAcquisition)

@@ -182,12 +182,14 @@ private slots:
         QVERIFY(std::isnan(values[5]));
     }
 
-    // Failed requests, null parameters and unknown commands change nothing; a
-    // reply's status is its first four bytes, missing ones zero.
+    // Failed requests are told as such and change nothing else, nor do null
+    // parameters and unknown commands; a reply's status is its first four
+    // bytes, missing ones zero.
     void receiverReplies()
     {
         RecvProbe probe(25.0f, 2, 1);
         QSignalSpy configed(&probe, &ILibRecv_VRX2208::onRecvConfiged);
+        QSignalSpy noReply(&probe, &ILibRecv_VRX2208::onRecvNoReply);
         probe.RecvConfig(nullptr);
         probe.RecvConfig_AutoChannel(nullptr);
         probe.OnResponse(1, false, nullptr);
@@ -196,6 +198,7 @@ private slots:
             probe.Respond(1, QByteArray::fromHex(hex));
         probe.Respond(77, QByteArray::fromHex("01000000"));
         QCOMPARE(configed, (QList<QVariantList>{{true}, {false}}));
+        QCOMPARE(noReply, (QList<QVariantList>{{1u}, {3u}}));
         QCOMPARE(probe.records.size(), 0);
         QCOMPARE(probe.Upload(0).RecvFs, 78125.0);
     }
@@ -246,6 +249,7 @@ private slots:
         QSignalSpy started(&probe, &iLibSend::TEM_Strated);
         QSignalSpy stopped(&probe, &iLibSend::TEM_Stoped);
         QSignalSpy info(&probe, &iLibSend::TEM_SendDeviceInfo);
+        QSignalSpy noReply(&probe, &iLibSend::TEM_NoReply);
         probe.OnResponse(1, false, nullptr);
         probe.OnResponse(6, false, nullptr);
         probe.TEM_Config(nullptr);
@@ -270,6 +274,7 @@ private slots:
 
         QCOMPARE(configed, (QList<QVariantList>{{0x107u}, {5u}}));
         QCOMPARE(started, (QList<QVariantList>{{false}, {true}, {false}}));
+        QCOMPARE(noReply, (QList<QVariantList>{{1u}, {6u}}));
         QVERIFY(stopped.size() == 1 && info.size() == 1);
         QCOMPARE(info.at(0).at(0).value<st_DeviceInfo>().Info2[7], quint8('i'));
         QCOMPARE(probe.records.size(), 2);

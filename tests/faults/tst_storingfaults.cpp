@@ -67,12 +67,14 @@ private slots:
         QVERIFY(r.ready());
         QTRY_COMPARE_WITH_TIMEOUT(r.sql("SELECT SSID FROM Data_Project"), QStringLiteral("FieldNet"), TestTimeoutMs());
         QSignalSpy back(&r.c, &ZOLVA_Collector::deviceConnected);
+        QSignalSpy refusals(&r.c, &ZOLVA_Collector::sampleRefused);
         r.unit(which)->SetCloseAfterRequests(closeAt);
         emit r.c.onBtnSampleStart();
         QVERIFY(back.wait(TestTimeoutMs()));
         r.unit(which)->SetCloseAfterRequests(0);
         QVERIFY(r.in(SampleWaitParam));
-        QVERIFY(r.count("Data_Sample") == 0 && r.messages.isEmpty());
+        // The requests the lost link gave up were not left unanswered.
+        QVERIFY(r.count("Data_Sample") == 0 && r.messages.isEmpty() && refusals.isEmpty());
         QCOMPARE(healthyAcquisitionStored(r, 2, 1), QString());
     }
 
@@ -161,8 +163,10 @@ private slots:
         // A reply that a busy machine delays beyond 50 ms must not have its
         // request resent among the next acquisition's.
         link->SetTimeout(TestTimeoutMs());
+        QSignalSpy refusals(&r.c, &ZOLVA_Collector::sampleRefused);
         r.c.onBtnSampleStop();
-        QVERIFY(r.in(SampleWaitParam) && r.sent("R2") && r.sent("T5"));
+        // The requests the stop gave up were not left unanswered.
+        QVERIFY(r.in(SampleWaitParam) && r.sent("R2") && r.sent("T5") && refusals.isEmpty());
 
         QCOMPARE(healthyAcquisitionStored(r, 1, 1), QString());
         // A stale request would be resent on the next tick of the link's
@@ -174,29 +178,83 @@ private slots:
         QCOMPARE(r.count("Data_Sample"), 1);
     }
 
-    // A refused time-channel request ends the attempt at once; a transmitter
-    // that refuses is taken at its word of having started and never
-    // uploads: the progress halts short of the record until the stop.
-    void refusingUnitStoresNothing_data() { eachUnit(); }
+    void refusingUnitStoresNothing_data()
+    {
+        QTest::addColumn<char>("which");
+        QTest::addColumn<int>("refused");      // the command; -1: the unit answers nothing
+        QTest::addColumn<QString>("requests"); // before the stops
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("receiver, time channels") << 'R' << 1001 << "R1001"
+                                                 << "接收机拒绝时间道"
+                                                 << "接收机拒绝了 250 Hz 的时间道，采集已停止！";
+        QTest::newRow("receiver, configuration") << 'R' << 1 << "R1001 R1"
+                                                 << "接收机拒绝参数"
+                                                 << "接收机拒绝了采集参数，采集已停止！";
+        QTest::newRow("transmitter, configuration") << 'T' << 1 << "R1001 R1 T1"
+                                                    << "发射机拒绝参数"
+                                                    << "发射机拒绝了采集参数，采集已停止！";
+        QTest::newRow("transmitter, start") << 'T' << 2 << "R1001 R1 T1 T2"
+                                            << "发射机拒绝启动"
+                                            << "发射机拒绝启动，采集已停止！";
+        QTest::newRow("receiver, no reply") << 'R' << -1 << "R1001 R1001 R1001 R1001"
+                                            << "接收机无应答"
+                                            << "接收机无应答，采集已停止！";
+        QTest::newRow("transmitter, no reply") << 'T' << -1 << "R1001 R1 T1 T1 T1 T1"
+                                               << "发射机无应答"
+                                               << "发射机无应答，采集已停止！";
+    }
+
+    // A refusal, or a request given up unanswered after its resends, ends
+    // the attempt in its step: stops to both units, nothing more asked of
+    // them, nothing stored, the reason told once and shown; the next start
+    // stores as if nothing had happened.
     void refusingUnitStoresNothing()
     {
         QFETCH(char, which);
+        QFETCH(int, refused);
+        QFETCH(QString, requests);
+        QFETCH(QString, status);
+        QFETCH(QString, told);
+        // The wireless query answers only once the refusal is told, as a slow
+        // one does: its answer must not cover the refusal.
+        auto toldYet = std::make_shared<QSemaphore>();
         StoringRig r(TestLoopback::StoringFaultTests, hosts());
+        r.c.SetWifiQuery([toldYet] {
+            toldYet->tryAcquire(1, TestTimeoutMs());
+            toldYet->release();
+            return -1;
+        });
+        QSignalSpy refusals(&r.c, &ZOLVA_Collector::sampleRefused);
+        QObject::connect(&r.c, &ZOLVA_Collector::sampleRefused, [toldYet] { toldYet->release(); });
         r.c.SetParamRepeat(2);
         r.c.onLoad_Param(250.0, 25);
         QVERIFY(r.ready());
-        r.unit(which)->SetReplyStatusZero(true);
-        if (which == 'R')
-            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("refused the time channels")));
-        emit r.c.onBtnSampleStart();
-        if (which == 'T') {
-            QVERIFY(QTest::qWaitFor([&] { return r.prop("Progress") == 99; }, TestTimeoutMs()));
-            QVERIFY(r.in(SampleDataUpload) && r.uploads.isEmpty());
-            r.c.onBtnSampleStop();
+        if (refused < 0) {
+            Communication* link = which == 'T' ? static_cast<Communication*>(r.c.findChild<iLibSend*>())
+                                               : r.c.findChild<ILibRecv_VRX2208*>();
+            link->SetTimeout(50);
+            // The stops, unanswered too, must not be resent into the next acquisition.
+            QObject::connect(&r.c, &ZOLVA_Collector::sampleRefused, link,
+                             [link] { link->SetTimeout(TestTimeoutMs()); });
+            r.unit(which)->SetNoReply(true);
+        } else {
+            r.unit(which)->SetRefusedCommand(quint32(refused), true);
         }
-        QVERIFY(r.sent("T5") && r.in(SampleWaitParam));
-        QVERIFY(r.count("Data_Sample") == 0 && r.messages.isEmpty());
-        r.unit(which)->SetReplyStatusZero(false);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("; acquisition stopped$")));
+        emit r.c.onBtnSampleStart();
+        QVERIFY(refusals.wait(3 * TestTimeoutMs()));
+        QVERIFY(r.sent("R2") && r.sent("T5"));
+        QThreadPool::globalInstance()->waitForDone(TestTimeoutMs());
+        QCoreApplication::sendPostedEvents();
+
+        QVERIFY(r.in(SampleWaitParam) && r.prop("SampleStatus") == ZOLVA_Collector::IDLE);
+        QCOMPARE(r.wire.filter(QRegularExpression(QStringLiteral("^(?!R2$|T5$)"))).join(' '), requests);
+        QCOMPARE(refusals, QList<QVariantList>{{told}});
+        QCOMPARE(r.text(), QStringLiteral("<p style='color:red;'>%1</p>").arg(status));
+        QVERIFY(r.count("Data_Point") == 0 && r.messages.isEmpty());
+        r.unit(which)->SetNoReply(false);
+        r.unit(which)->SetRefusedCommand(quint32(refused), false);
         QCOMPARE(healthyAcquisitionStored(r, 2, 1), QString());
     }
 

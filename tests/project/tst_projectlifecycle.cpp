@@ -132,6 +132,30 @@ private slots:
         QCOMPARE(loadParam, (QList<QVariantList>{{12.5, 500, 1}, {12.5, 32, 1}}));
     }
 
+    // A point without samples tells no frequency: the line's newest point
+    // with samples does, and a line without one leaves the parameters free.
+    void pointsWithoutSamplesFixNoParameters()
+    {
+        ModelProject p;
+        QVERIFY(p.open());
+        p.sql("INSERT INTO Data_Line (NAME, TYPE, USE) VALUES (7, 0, 1), (9, 0, 1)");
+        p.sql("INSERT INTO Data_Point (NAME, TYPE, USE, Data_LineID) VALUES (10, 0, 1, 1), (20, 0, 1, 2), "
+              "(35, 0, 1, 1)");
+        p.sql("INSERT INTO Data_Sample (USE, PERIOD, SendFs, StartTime, Data_PointID) VALUES "
+              "(1, 64, 2.5, 1700000000000, 1)");
+        QSignalSpy loadParam(&p.model, &DataModel_Index::onLoad_Param);
+        QSignalSpy newLine(&p.model, &DataModel_Index::isNewLineChanged);
+        QVERIFY(p.reopen());
+        QCOMPARE(p.model.pointNo(), 45.0);
+        QCOMPARE(loadParam, (QList<QVariantList>{{2.5, 64, 0}}));
+        QCOMPARE(newLine, (QList<QVariantList>{{false}}));
+
+        p.model.slotLineNoChanged(9.0);
+        QCOMPARE(p.model.pointNo(), 30.0);
+        QCOMPARE(loadParam.size(), 1);
+        QCOMPARE(newLine.last(), QVariantList{true});
+    }
+
     // Another writer's project row, ID 7, is the project's row at every
     // open: every setting goes to it and comes back from it.
     void projectRowKeepsItsIdAndEverySetting()

@@ -211,31 +211,48 @@ private slots:
 
     void refusalIsSaidAloud_data()
     {
-        QTest::addColumn<QString>("refused");
+        QTest::addColumn<char>("unit"); // the refusing one; 0: the parameters are refused
+        QTest::addColumn<int>("command");
+        QTest::addColumn<bool>("storedLine");
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("receiver, time channels") << "channels"
-                                                 << "<p style='color:red;'>接收机拒绝时间道</p>"
+        QTest::newRow("receiver, time channels") << 'R' << 1001 << false << "<p style='color:red;'>接收机拒绝时间道</p>"
                                                  << "警告: 接收机拒绝了 25 Hz 的时间道，采集已停止！";
-        QTest::newRow("unusable parameters") << "parameters"
-                                             << "<p style='color:red;'>采集参数无效</p>"
+        QTest::newRow("transmitter, start") << 'T' << 2 << false << "<p style='color:red;'>发射机拒绝启动</p>"
+                                            << "警告: 发射机拒绝启动，采集已停止！";
+        QTest::newRow("transmitter, start, stored line")
+            << 'T' << 2 << true << "<p style='color:red;'>发射机拒绝启动</p>"
+            << "警告: 发射机拒绝启动，采集已停止！";
+        QTest::newRow("unusable parameters") << '\0' << 0 << false << "<p style='color:red;'>采集参数无效</p>"
                                              << "警告: 采集参数无效（频率 0 Hz，叠加 25 次，重复 2 次），采集未开始！";
     }
 
     // The acquisition stops as before, but with one warning and the status
-    // telling why, and the panel idle for the next start.
+    // telling why, and the panel idle for the next start: the frequency and
+    // mode selectors as free as before it, locked on a line already stored.
     void refusalIsSaidAloud()
     {
-        QFETCH(QString, refused);
+        QFETCH(char, unit);
+        QFETCH(int, command);
+        QFETCH(bool, storedLine);
         QFETCH(QString, shown);
-        QVERIFY(startUnits(1e3));
+        QVERIFY(startUnits(0.01));
         QVERIFY(openConnected());
         auto* collector = widget<QObject>("m_ZOLVA_Collector");
+        if (storedLine) {
+            enter("ParamRepeat", QStringLiteral("1"));
+            widget<QPushButton>("pushButton_Start")->click();
+            QVERIFY(waitForStatus(ZOLVA_Collector::UPLOAD));
+            widget<QPushButton>("pushButton_SaveOK")->click();
+            QVERIFY(waitForStatus(ZOLVA_Collector::IDLE));
+            QCOMPARE(points(), 1);
+        }
         collector->setProperty("ParamPeriod", 25);
         collector->setProperty("ParamRepeat", 2);
-        if (refused == "channels") {
-            m_units->Receiver()->SetReplyStatusZero(true);
-            QTest::ignoreMessage(QtWarningMsg, "Receiver refused the time channels for 25 Hz; acquisition stopped");
+        if (unit) {
+            (unit == 'T' ? static_cast<SimFieldUnit*>(m_units->Transmitter()) : m_units->Receiver())
+                ->SetRefusedCommand(quint32(command), true);
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("; acquisition stopped$")));
         } else {
             collector->setProperty("ParamFs", 0.0);
             QTest::ignoreMessage(QtWarningMsg, "Acquisition not started: base frequency 0 Hz, 25 periods, 2 repeats");
@@ -246,6 +263,10 @@ private slots:
         QTEST(widget<QLabel>("StatusConnect")->text(), "status");
         QVERIFY(!widget("pushButton_Start")->isHidden() && widget("pushButton_Start")->isEnabled());
         QVERIFY(widget("pushButton_Stop")->isHidden());
+        QVERIFY(widget("LineNo")->isEnabled() && widget("PointNo")->isEnabled());
+        QCOMPARE(widget("ParamFs")->isEnabled(), !storedLine);
+        QCOMPARE(widget("ContinueMode")->isEnabled(), !storedLine);
+        QCOMPARE(points(), int(storedLine));
     }
 
     // Space from a field starts with what was typed there; after a start by

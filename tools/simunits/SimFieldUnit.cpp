@@ -14,6 +14,14 @@ void SimFieldUnit::SetReplyStatusZero(bool on)
     replyStatusZero = on;
 }
 
+void SimFieldUnit::SetRefusedCommand(quint32 command, bool on)
+{
+    if (on)
+        refusedCommands.insert(command);
+    else
+        refusedCommands.remove(command);
+}
+
 void SimFieldUnit::SetExtraRecords(int count)
 {
     extraRecords = qMax(0, count);
@@ -48,7 +56,8 @@ void SimFieldUnit::SendRecordCopies()
 
 void SimFieldUnit::HandleRequest(quint32 command, const QByteArray& payload)
 {
-    const std::optional<QByteArray> reply = replyStatusZero ? std::nullopt : CarryOut(command, payload);
+    const bool refused = replyStatusZero || refusedCommands.contains(command);
+    const std::optional<QByteArray> reply = refused ? std::nullopt : CarryOut(command, payload);
     if (reply)
         SendReply(command, *reply);
     else

@@ -2,6 +2,8 @@
 
 #include "tools/simunits/SimFrameServer.h"
 
+#include <QSet>
+
 #include <optional>
 
 // A field unit that records, the common ground of the simulated transmitter
@@ -18,6 +20,8 @@ public:
     // SetCloseAfterRequests, CloseConnection, SetListening and so on).
     // Replies carry status 0 and the unit does not carry the command out.
     void SetReplyStatusZero(bool on);
+    // The same for one command only (the start reply's first byte is then 0).
+    void SetRefusedCommand(quint32 command, bool on);
     // Every record is followed by this many more copies of its reports.
     void SetExtraRecords(int count);
     // Every record goes out this many ms after it is due.
@@ -47,6 +51,7 @@ private:
     void SendRecordCopies();
 
     bool replyStatusZero = false;
+    QSet<quint32> refusedCommands;
     int extraRecords = 0;
     int lateMs = 0;
     int recordsSent = 0;
