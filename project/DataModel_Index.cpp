@@ -14,6 +14,7 @@
 #include "project/Data_WorkSet.h"
 #include "project/LineSnapshot.h"
 #include "project/Pacer.h"
+#include "project/ProjectFileAccess.h"
 #include "project/TransmitWaveform.h"
 #include "project/TreeLabels.h"
 #include "project/VectorBlob.h"
@@ -37,6 +38,9 @@ const QString kNoteSeparator = QStringLiteral("\r\n\r\n");
 constexpr int kAppendedRowsPauseMs = 500;
 // The longest line profiled on the GUI thread.
 constexpr int kLargestSynchronousProfile = 600;
+// How long an open waits for another program's lock on the file, instead
+// of the connection's own wait at every statement.
+constexpr int kOpenLockWaitMs = 500;
 
 // Lines and points are found by number within this distance.
 bool sameNumber(double a, double b)
@@ -274,6 +278,13 @@ bool DataModel_Index::openProject(const QString& path)
     settings.userName = QStringLiteral("root");
     orm::Database::setSettings(settings);
     orm::SqlTypes::set(QStringLiteral("double"), QStringLiteral("REAL"));
+
+    // Before any other statement, each of which would wait out a lock.
+    fileAccess = ProjectFileAccess::probe(orm::Database::connection(), kOpenLockWaitMs);
+    if (fileAccess == ProjectFileAccess::ReadOnly || fileAccess == ProjectFileAccess::Locked) {
+        closeProject();
+        return false;
+    }
 
     // An existing file has its tables already; only a damaged one stops here.
     const orm::Status created[] = {orm::createTable<Data_Project>(), orm::createTable<Data_Line>(),

@@ -3,6 +3,7 @@
 #include "acquisition/ZOLVA_Data.h"
 #include "project/LineProfileQueue.h"
 #include "project/LineSnapshot.h"
+#include "project/ProjectFileAccess.h"
 #include "project/ProjectRecords.h"
 
 #include <QList>
@@ -54,8 +55,12 @@ public:
     void setWifiNameQuery(WifiName* query);
 
     // Opens the project file, creating it when it has no project row yet,
-    // and loads the whole tree. False when it cannot be opened or created.
+    // and loads the whole tree. False when it cannot be opened or created,
+    // and when it cannot be written or another program holds it locked:
+    // then nothing of it is open.
     bool openProject(const QString& path);
+    // Whether the file of the last openProject takes writes.
+    ProjectFileAccess::Access openedFileAccess() const { return fileAccess; }
     // Safe to call when nothing is open.
     void closeProject();
 
@@ -228,4 +233,5 @@ private:
     LineProfileQueue longLineProfiles;
     WifiName* wifiName = nullptr;
     quint64 wifiSession = 0;
+    ProjectFileAccess::Access fileAccess = ProjectFileAccess::Unknown;
 };

@@ -5,6 +5,7 @@
 #include "project/CurveProcessing.h"
 #include "project/DataModel_Index.h"
 #include "project/Data_Calc.h"
+#include "project/ProjectFileAccess.h"
 #include "resources/Resources.h"
 #include "ui/BuildTime.h"
 #include "ui/Form_SampleControl.h"
@@ -44,6 +45,21 @@ namespace {
 
 const QString ProjectSuffix = QStringLiteral(".ZOLVA");
 const QString Version = QStringLiteral("2.4.1");
+const QString ReadOnlyProject = QStringLiteral("工程文件属性为 *只读* ，请修改");
+const QString OpenFailed = QStringLiteral("打开或创建工程文件失败，请重试！");
+
+// Why the data model did not open a project.
+QString openFailure(ProjectFileAccess::Access access)
+{
+    switch (access) {
+    case ProjectFileAccess::ReadOnly:
+        return ReadOnlyProject;
+    case ProjectFileAccess::Locked:
+        return QStringLiteral("工程文件被其他程序占用，请关闭后重试");
+    default:
+        return OpenFailed;
+    }
+}
 
 int availableScreenHeight()
 {
@@ -506,18 +522,20 @@ void MainWindow::openProjectFile(const QString& path, bool create)
         return;
     const QFileInfo info(path);
     if (info.exists() && !(info.permissions() & QFileDevice::WriteOwner)) {
-        DialogHook::critical(this, QStringLiteral("错误"), QStringLiteral("工程文件属性为 *只读* ，请修改"));
+        DialogHook::critical(this, QStringLiteral("错误"), ReadOnlyProject);
         return;
     }
     // Only "新建" makes a file: a recent entry or a dropped path whose file
     // has gone is not brought back as an empty project.
     if (!create && !info.exists()) {
-        DialogHook::critical(this, QStringLiteral("错误"), QStringLiteral("打开或创建工程文件失败，请重试！"));
+        DialogHook::critical(this, QStringLiteral("错误"), OpenFailed);
         loadRecentProjects();
         return;
     }
+    // The owner's write bit is not the whole answer: the data model tries
+    // a write.
     if (!m_dataModel->openProject(path)) {
-        DialogHook::critical(this, QStringLiteral("错误"), QStringLiteral("打开或创建工程文件失败，请重试！"));
+        DialogHook::critical(this, QStringLiteral("错误"), openFailure(m_dataModel->openedFileAccess()));
         return;
     }
     setProjectOpenState(true);

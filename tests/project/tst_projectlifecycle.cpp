@@ -49,6 +49,17 @@ private slots:
                               "SendFs REAL,SampleSendFs REAL,SampleOffFs REAL,RecvFs REAL,USE INTEGER,NOTE TEXT,"
                               "Data_PointID INTEGER"}));
 
+        // Opened again, an up-to-date file keeps every byte, and the
+        // project's statements wait for a lock as long as the driver's do.
+        const auto bytes = [&p] {
+            QFile file(p.path());
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        const QByteArray before = bytes();
+        QVERIFY(p.reopen());
+        QVERIFY(bytes() == before);
+        QCOMPARE(p.sql("PRAGMA busy_timeout"), QStringLiteral("5000"));
+
         p.model.closeProject();
         p.model.closeProject();
         QVERIFY(QSqlDatabase::connectionNames().isEmpty());

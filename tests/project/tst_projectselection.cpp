@@ -301,6 +301,27 @@ void tst_ProjectSelection::closeStopsARunningProfile()
     p.model.setIndex(0, -1, -1);
     QVERIFY(profiles.wait(TestTimeoutMs()));
     QCOMPARE(profiles.last().at(1).value<QVector<double>>().size(), 601);
+
+    // With the pool's only thread taken, the profile is still waiting when
+    // the close comes, and the close runs it itself: it must read no point.
+    // Every sample read now fails and is logged.
+    QThreadPool* pool = QThreadPool::globalInstance();
+    const int threads = pool->maxThreadCount();
+    QSemaphore taken;
+    const auto restore = qScopeGuard([&] {
+        taken.release();
+        settle();
+        pool->setMaxThreadCount(threads);
+    });
+    pool->setMaxThreadCount(1);
+    pool->start([&taken] { taken.tryAcquire(1, TestTimeoutMs()); });
+    p.sql("UPDATE Data_Sample SET ID = -ID");
+    Logged::messages.clear();
+    qInstallMessageHandler(Logged::keep);
+    p.model.setIndex(0, -1, -1);
+    p.model.closeProject();
+    qInstallMessageHandler(previous);
+    QCOMPARE(Logged::messages, QStringList());
 }
 
 void tst_ProjectSelection::wifiNameGoesToTheProjectOpenAtConnection()

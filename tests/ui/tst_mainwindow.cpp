@@ -1,16 +1,22 @@
 #include "WindowTest.h"
 #include "acquisition/StatusTexts.h"
+#include "orm/Database.h"
+#include "project/DataModel_Index.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/simunits/SimUnitPair.h"
 #include "ui/DeveloperAccess.h"
 #include "ui/TransmitCurves.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QSqlQuery>
 #include <QTabBar>
 #include <QTest>
 #include <QUrl>
@@ -42,11 +48,13 @@ class tst_MainWindow : public WindowTest
         return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() ? file.fileName() : QString();
     }
 
-    QString config() const
+    static QByteArray readFile(const QString& name)
     {
-        QFile file(path(QStringLiteral("config.ini")));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
+
+    QString config() const { return QString::fromUtf8(readFile(path(QStringLiteral("config.ini")))); }
 
     // A drag entering the window and, when the window takes it, the drop.
     bool drop(const QMimeData& data)
@@ -151,6 +159,54 @@ private slots:
         QVERIFY(!QFile::exists(vanishing));
         QCOMPARE(recent->count(), 0);
         QVERIFY(!widget<QTabBar>("tabBar")->isTabEnabled(1));
+    }
+
+    // Root writes whatever the file's permissions, so writing is made to
+    // fail in ways that hold for root too: a link where the journal goes,
+    // which SQLite does not follow, stands for a folder that forbids it.
+    void unwritableProjectsAreRefused_data()
+    {
+        QTest::addColumn<bool>("locked");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("no journal") << false << QStringLiteral("错误: 工程文件属性为 *只读* ，请修改");
+        QTest::newRow("locked") << true << QStringLiteral("错误: 工程文件被其他程序占用，请关闭后重试");
+    }
+
+    void unwritableProjectsAreRefused()
+    {
+        QFETCH(bool, locked);
+        QFETCH(QString, shown);
+        const QString file = path(QStringLiteral("field.ZOLVA"));
+        {
+            DataModel_Index model;
+            QVERIFY(model.openProject(file));
+            model.closeProject();
+        }
+        const QString other = QStringLiteral("other program");
+        const auto release = qScopeGuard([&] { QSqlDatabase::removeDatabase(other); });
+        if (locked) {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), other);
+            db.setDatabaseName(file);
+            QVERIFY(db.open() && QSqlQuery(db).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        } else {
+            QVERIFY(QFile::link(path(QStringLiteral("gone/journal")), file + QStringLiteral("-journal")));
+        }
+        const QByteArray before = readFile(file);
+        makeWindow();
+        QSignalSpy connects(widget<QAbstractButton>("btn_DeviceCon"), &QAbstractButton::clicked);
+
+        QElapsedTimer took;
+        took.start();
+        QVERIFY(QMetaObject::invokeMethod(m_window.get(), "openProject", Q_ARG(QString, file)));
+        // Not even one wait of the driver's 5 s for a lock.
+        QVERIFY2(took.elapsed() < 5000, qPrintable(QString::number(took.elapsed())));
+        QCOMPARE(m_shown, QStringList{shown});
+        QCOMPARE(pagesShown(), QStringLiteral("tab0 New Open recent drops"));
+        QCOMPARE(connects.count(), 0);
+        QCOMPARE(widget<QListWidget>("RecentProject")->count(), 0);
+        QCOMPARE(widget<DataModel_Index>("DataModel")->topLevelItemCount(), 0);
+        QVERIFY(!orm::Database::connection().isValid());
+        QVERIFY(readFile(file) == before);
     }
 
     void pointNumberSurvivesFocusChanges()
