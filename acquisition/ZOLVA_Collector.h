@@ -132,7 +132,8 @@ private slots:
     void onDeviceData_Recv(st_RecvData_VRX2208 data);
     void onAutoChannelReply(bool ok);
     void onTowedPair(st_TEMSendData send, st_RecvData_VRX2208 recv);
-    void onTowedDrop(bool transmitter, int total);
+    void onTowedDrop(bool transmitter, int total, qint64 periodMs);
+    void onTowedSilence(bool transmitter, bool silent);
 
 private:
     Q_INVOKABLE void OnEntry_DeviceWait();
@@ -183,6 +184,8 @@ private:
     void refuse(const QString& status, const QString& reason);
     int computeRecordMs() const;
     void checkRecordComplete();
+    // Towing ends with the acquisition: what waits is stored or counted.
+    void finishTowing();
     void uploadRecords();
     void wifiStatusTask();
     void showWifiStatus(int quality, quint64 session);
