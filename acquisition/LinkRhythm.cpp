@@ -94,11 +94,6 @@ double LinkRhythm::LineMs(qint64 index) const
     return base + double(index) * period;
 }
 
-bool LinkRhythm::IsEmpty() const
-{
-    return entries.empty();
-}
-
 qint64 LinkRhythm::HeadIndex() const
 {
     return entries.front().index;

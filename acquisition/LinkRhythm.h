@@ -43,7 +43,6 @@ public:
     // When the record of that index arrives at the earliest.
     double LineMs(qint64 index) const;
 
-    bool IsEmpty() const;
     qint64 HeadIndex() const;
     bool HeadConfirmed() const;
     // Removes the head, which must be confirmed.

@@ -186,7 +186,7 @@ int main(int argc, char** argv)
     const int skips = std::clamp(options.value(QStringLiteral("skips")).toInt(), 0, periods / 4);
     const int silentFrom = periods / 3;
     const int silentCount = std::clamp(options.value(QStringLiteral("silence")).toInt() * RecordsPerSecond, 0,
-                                       periods - silentFrom - 10 * RecordsPerSecond);
+                                       periods - silentFrom - 12 * RecordsPerSecond);
     QList<int> skipped[2];
     for (int k = 0; k < skips; ++k) {
         skipped[0] << int((k + 0.3) * periods / skips);
@@ -305,11 +305,12 @@ int main(int argc, char** argv)
     // Snapshots: the line expanded, one stretch later, one stretch before the end.
     QVector<Stretch> marks;
     const auto mark = [&] { marks.append({int(storeMs.size()), threadCpuMs(), residentMiB()}); };
-    // GUI thread CPU over an ordinary stretch before the silence and over
-    // the one after the unit resumes; memory over the silence.
+    // GUI thread CPU and records stored in each second of the run, to tell
+    // the second the silent unit resumed from ordinary ones; memory over
+    // the silence.
+    QVector<double> cpuBySecond;
+    QVector<int> storedBySecond;
     const qint64 silenceMs = qint64(silentFrom) * 1000 / RecordsPerSecond;
-    double cpuBefore[2] = {-1.0, -1.0};
-    double cpuAfter[2] = {-1.0, -1.0};
     double silenceStartMiB = 0.0;
     double silencePeakMiB = 0.0;
     while (run.elapsed() < seconds * 1000) {
@@ -323,15 +324,11 @@ int main(int argc, char** argv)
                    || (marks.size() == 2 && now >= seconds * 1000 - stretchMs)) {
             mark();
         }
+        while (cpuBySecond.size() <= now / 1000) {
+            cpuBySecond.append(threadCpuMs());
+            storedBySecond.append(storeMs.size());
+        }
         if (silentCount > 0) {
-            const auto cpuAt = [&](double& cpu, qint64 at) {
-                if (cpu < 0.0 && now >= at)
-                    cpu = threadCpuMs();
-            };
-            cpuAt(cpuBefore[0], silenceMs - CatchUpMs);
-            cpuAt(cpuBefore[1], silenceMs);
-            cpuAt(cpuAfter[0], resumeMs);
-            cpuAt(cpuAfter[1], resumeMs + CatchUpMs);
             if (now >= silenceMs && now < resumeMs + CatchUpMs) {
                 silenceStartMiB = silenceStartMiB > 0.0 ? silenceStartMiB : residentMiB();
                 silencePeakMiB = std::max(silencePeakMiB, residentMiB());
@@ -399,11 +396,22 @@ int main(int argc, char** argv)
         std::printf("silence:         resident memory %.1f MiB as it began, at most %.1f MiB until %lld s after it "
                     "ended\n",
                     silenceStartMiB, silencePeakMiB, CatchUpMs / 1000);
-        const double after = cpuAfter[1] - cpuAfter[0];
-        const double before = cpuBefore[1] - cpuBefore[0];
-        std::printf("catching up:     GUI thread CPU %.1f ms over the %lld s after the unit resumed, %.1f ms over the "
-                    "%lld s before the silence: %.1f ms more; worst GUI lateness %.1f ms after the resume\n",
-                    after, CatchUpMs / 1000, before, CatchUpMs / 1000, after - before, worstCatchUpLateMs);
+        // The second the unit resumed in, against the pairs stored in it at
+        // the cost of an ordinary second after it (the median of ten).
+        const int resumed = int(resumeMs / 1000);
+        const auto cpuIn = [&](int second) { return cpuBySecond.value(second + 1) - cpuBySecond.value(second); };
+        const auto storedIn = [&](int second) {
+            return storedBySecond.value(second + 1) - storedBySecond.value(second);
+        };
+        QVector<double> perPair;
+        for (int second = resumed + 2; second < resumed + 12 && second + 1 < cpuBySecond.size(); ++second) {
+            if (storedIn(second) > 0)
+                perPair.append(cpuIn(second) / storedIn(second));
+        }
+        std::printf("catching up:     GUI thread CPU %.1f ms in the second the unit resumed, with %d pairs stored at "
+                    "%.2f ms each: %.1f ms beyond them; worst GUI lateness %.1f ms in the %lld s after the resume\n",
+                    cpuIn(resumed), storedIn(resumed), median(perPair),
+                    cpuIn(resumed) - storedIn(resumed) * median(perPair), worstCatchUpLateMs, CatchUpMs / 1000);
     }
     std::printf("store time:      median %.3f ms of the first 1000, %.3f ms of the last 1000, worst %.1f ms\n",
                 median(storeMs.mid(0, 1000)), median(storeMs.mid(std::max(0, int(storeMs.size()) - 1000))),

@@ -108,9 +108,9 @@ private slots:
         jitter.recv.lag = 1.5;
         row("jitter of 2 records, receiver 1.5 late", jitter);
         Scenario stalls;
-        stalls.stalls = {{300, 1.0}, {1000, 1.0}, {1700, 1.0}};
+        stalls.stalls = {{300, 1.0}, {1000, 3.0}, {1700, 1.0}};
         stalls.send.jitter = stalls.recv.jitter = 0.5;
-        row("1 s stalls", stalls);
+        row("stalls of 1 s and 3 s", stalls);
         Scenario bursts;
         bursts.send.readEvery = 5;
         bursts.recv.readEvery = 3;
@@ -144,6 +144,8 @@ private slots:
             quiet.silentSeconds = 100.0;
             (receiver ? silence.send : silence.recv).lag = 0.7;
             silence.send.jitter = silence.recv.jitter = 0.5;
+            // Over 100 s the units' clock moves a period at 100/s.
+            silence.ppm = receiver ? 100.0 : -100.0;
             silence.periods = 1000;
             row(QStringLiteral("%1 silent 100 s, then resuming").arg(receiver ? "receiver" : "transmitter"), silence);
         }
