@@ -207,10 +207,22 @@ private slots:
         QCOMPARE(storedPeriods.join(' '), expected.join(' '));
         QCOMPARE(r.text(), dropped ? linkText + "<p style='color:red;'>丢弃记录 1</p>" : linkText);
 
-        // The count belongs to one acquisition; shown beside a refused start,
-        // it gives way with the refusal at the next start.
+        // The stop counts what still waits: a record whose partner never came.
+        st_RecvData_VRX2208 unpartnered;
+        unpartnered.SendFs = lastPeriod + Lead + 1;
+        unpartnered.ArrivalMs = (lastPeriod + Lead) * 1000LL;
+        emit r.c.findChild<ILibRecv_VRX2208*>()->onRecvData(unpartnered);
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("towed receiver record dropped without "
+                                                               "its partner; %1 dropped")
+                                                    .arg(dropped + 1)));
         r.c.onBtnSampleStop();
         QVERIFY(r.waitFor(CollectorState::SampleWaitParam));
+        QCOMPARE(r.uploads.count(), storedPeriods.size());
+        QCOMPARE(r.text(), linkText + QStringLiteral("<p style='color:red;'>丢弃记录 %1</p>").arg(dropped + 1));
+
+        // The count belongs to one acquisition; shown beside a refused start,
+        // it gives way with the refusal at the next start.
         r.c.onLoad_Param(0.0, 25, 1);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Acquisition not started")));
         emit r.c.onBtnSampleStart();

@@ -13,6 +13,8 @@ namespace {
 // link delivering in order as TCP does.
 struct UnitTiming
 {
+    // The unit's clock against this machine's.
+    double ppm = 0.0;
     double lag = 0.0;
     double jitter = 0.0;
     QList<int> skips;
@@ -27,8 +29,6 @@ struct Scenario
     int periods = 2000;
     UnitTiming send;
     UnitTiming recv;
-    // The units' clock against this machine's.
-    double ppm = 0.0;
     // This thread reads nothing from a period's end for some seconds.
     QList<QPair<int, double>> stalls;
     // Towing stops when this period ends (-1: after the last record).
@@ -46,9 +46,9 @@ struct Read
     int period;
 };
 
-double periodEnd(const Scenario& s, double periodMs, int period)
+double periodEnd(const UnitTiming& u, double periodMs, int period)
 {
-    return StartMs + (period + 1) * periodMs * (1.0 + s.ppm * 1e-6);
+    return StartMs + (period + 1) * periodMs * (1.0 + u.ppm * 1e-6);
 }
 
 QList<Read> reads(const Scenario& s, const UnitTiming& u, double periodMs, QRandomGenerator& random)
@@ -60,9 +60,9 @@ QList<Read> reads(const Scenario& s, const UnitTiming& u, double periodMs, QRand
         const double jitter = random.generateDouble() * u.jitter;
         if (u.skips.contains(n) || (n >= u.silentFrom && n < silentTo))
             continue;
-        double at = previous = std::max(previous, periodEnd(s, periodMs, n) + (u.lag + jitter) * periodMs);
+        double at = previous = std::max(previous, periodEnd(u, periodMs, n) + (u.lag + jitter) * periodMs);
         for (const auto& [from, seconds] : s.stalls) {
-            const double begin = periodEnd(s, periodMs, from);
+            const double begin = periodEnd({}, periodMs, from);
             if (at >= begin && at < begin + seconds * 1000.0)
                 at = begin + seconds * 1000.0;
         }
@@ -145,7 +145,7 @@ private slots:
             (receiver ? silence.send : silence.recv).lag = 0.7;
             silence.send.jitter = silence.recv.jitter = 0.5;
             // Over 100 s the units' clock moves a period at 100/s.
-            silence.ppm = receiver ? 100.0 : -100.0;
+            silence.send.ppm = silence.recv.ppm = receiver ? 100.0 : -100.0;
             silence.periods = 1000;
             row(QStringLiteral("%1 silent 100 s, then resuming").arg(receiver ? "receiver" : "transmitter"), silence);
         }
@@ -157,11 +157,15 @@ private slots:
         row("stop with records queued", stop);
         for (double ppm : {100.0, -100.0}) {
             Scenario drift;
-            drift.ppm = ppm;
+            drift.recv.ppm = ppm;
+            drift.send.ppm = -ppm / 2;
             drift.periods = 30000;
+            // At 1/s the links end seconds apart: the one ending first would
+            // be silent.
+            drift.stopAt = drift.periods - 10;
             drift.send.jitter = drift.recv.jitter = 0.5;
             drift.recv.skips = {20000};
-            row(QStringLiteral("units' clock %1 ppm").arg(ppm), drift);
+            row(QStringLiteral("receiver's clock %1 ppm, transmitter's %2").arg(ppm).arg(-ppm / 2), drift);
         }
     }
 
@@ -178,7 +182,7 @@ private slots:
             QRandomGenerator random{quint32(seed)};
             const QList<Read> sends = reads(s, s.send, periodMs, random);
             const QList<Read> recvs = reads(s, s.recv, periodMs, random);
-            const qint64 stop = s.stopAt < 0 ? LLONG_MAX : qint64(periodEnd(s, periodMs, s.stopAt));
+            const qint64 stop = s.stopAt < 0 ? LLONG_MAX : qint64(periodEnd({}, periodMs, s.stopAt));
 
             PeriodPairing pairing;
             pairing.Start(periodMs);
@@ -235,7 +239,7 @@ private slots:
                 qPrintable(where + QStringLiteral("%1 dropped for %2").arg(dropTimes.size()).arg(unpartnered.size())));
             QSet<qint64> stallEnds;
             for (const auto& [from, seconds] : s.stalls)
-                stallEnds.insert(qint64(std::floor(periodEnd(s, periodMs, from) + seconds * 1000.0)));
+                stallEnds.insert(qint64(std::floor(periodEnd({}, periodMs, from) + seconds * 1000.0)));
             for (const auto& [a, b] : pairs) {
                 // Only in the read that held a skip back.
                 const bool held =
@@ -247,7 +251,7 @@ private slots:
             QList<double> due;
             for (int n : unpartnered) {
                 const UnitTiming& u = sent.contains(n) ? s.send : s.recv;
-                due.append(periodEnd(s, periodMs, n) + u.lag * periodMs);
+                due.append(periodEnd(u, periodMs, n) + u.lag * periodMs);
             }
             std::sort(due.begin(), due.end());
             std::sort(dropTimes.begin(), dropTimes.end());
