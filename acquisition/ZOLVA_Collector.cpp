@@ -291,9 +291,10 @@ bool ZOLVA_Collector::isIPv4Address(const QString& text)
 void ZOLVA_Collector::setStatus(const QString& text)
 {
     linkStatus = text;
-    setProperty("StatusConnect",
-                text + StatusTexts::unitSilent(pairing.Silent(true), pairing.Silent(false))
-                    + StatusTexts::unpairedDropped(pairing.Dropped()));
+    // A towed unit sending nothing is told in place of the link, which is
+    // up: the panel has room for two lines.
+    const QString silent = StatusTexts::unitSilent(pairing.Silent(true), pairing.Silent(false));
+    setProperty("StatusConnect", (silent.isEmpty() ? text : silent) + StatusTexts::unpairedDropped(pairing.Dropped()));
 }
 
 void ZOLVA_Collector::setIntProperty(const char* name, qint64 value)
