@@ -1,19 +1,14 @@
 #include "acquisition/PeriodPairing.h"
 
-#include <QMetaObject>
-
 #include <algorithm>
-#include <cstdlib>
 
 namespace {
 
-// Records of one link read by `time`; a link's stamps never decrease.
-template <class Record>
-int readBy(const QList<Record>& records, qint64 time)
-{
-    return int(std::find_if(records.begin(), records.end(), [time](const Record& r) { return r.ArrivalMs > time; })
-               - records.begin());
-}
+constexpr double SilenceFloorMs = 2000.0;
+constexpr int SilencePeriods = 3;
+// The other link's reads that tell a link is silent: after a stall of this
+// thread the first of them may be read before the silent link's own.
+constexpr int QuietReads = 2;
 
 }
 
@@ -22,19 +17,10 @@ PeriodPairing::PeriodPairing(QObject* parent)
 {
 }
 
-void PeriodPairing::Rhythm::Note(qint64 stamp)
+void PeriodPairing::Start(double periodMs)
 {
-    previous = last;
-    last = stamp;
-}
-
-void PeriodPairing::Start(int ms)
-{
+    period = periodMs;
     Clear();
-    sendRhythm = {};
-    recvRhythm = {};
-    recordMs = ms;
-    tolerance = (recordMs + 1) / 2;
     dropCount = 0;
 }
 
@@ -42,20 +28,38 @@ void PeriodPairing::Clear()
 {
     sends.clear();
     recvs.clear();
+    for (Link* link : {&send, &recv}) {
+        const bool wasSilent = link->silent;
+        *link = Link{link->transmitter, {}};
+        link->rhythm.Start(period);
+        if (wasSilent)
+            emit silenceChanged(link->transmitter, false);
+    }
+    started = false;
 }
 
-void PeriodPairing::Add(const st_TEMSendData& send)
+void PeriodPairing::Add(const st_TEMSendData& record)
 {
-    sends.append(send);
-    sendRhythm.Note(send.ArrivalMs);
-    Pair(false);
+    sends.push_back(record);
+    arrive(send, recv, record.ArrivalMs);
 }
 
-void PeriodPairing::Add(const st_RecvData_VRX2208& recv)
+void PeriodPairing::Add(const st_RecvData_VRX2208& record)
 {
-    recvs.append(recv);
-    recvRhythm.Note(recv.ArrivalMs);
-    Pair(false);
+    recvs.push_back(record);
+    arrive(recv, send, record.ArrivalMs);
+}
+
+void PeriodPairing::Finish()
+{
+    send.rhythm.Resolve();
+    recv.rhythm.Resolve();
+    pair();
+    while (!sends.empty())
+        drop(send);
+    while (!recvs.empty())
+        drop(recv);
+    Clear();
 }
 
 int PeriodPairing::Dropped() const
@@ -63,68 +67,105 @@ int PeriodPairing::Dropped() const
     return dropCount;
 }
 
+bool PeriodPairing::Silent(bool transmitter) const
+{
+    return transmitter ? send.silent : recv.silent;
+}
+
+double PeriodPairing::SilenceMs() const
+{
+    return std::max(SilenceFloorMs, SilencePeriods * period);
+}
+
+void PeriodPairing::arrive(Link& link, Link& other, qint64 stamp)
+{
+    if (!started) {
+        started = true;
+        firstStamp = stamp;
+    }
+    const bool newRead = !link.rhythm.Delivered() || stamp > link.rhythm.LastStamp();
+    const bool resumed = link.silent;
+    if (resumed && link.rhythm.Delivered())
+        link.rhythm.SetBase(other.rhythm.Base() + link.offset);
+    link.silent = false;
+    link.quietReads = 0;
+    other.rhythm.Settle(stamp);
+    link.rhythm.Add(stamp);
+
+    bool fell = false;
+    if (newRead && !other.silent) {
+        const qint64 quietSince = other.rhythm.Delivered() ? other.rhythm.LastStamp() : firstStamp;
+        if (double(stamp) >= double(quietSince) + SilenceMs() && ++other.quietReads >= QuietReads) {
+            fallSilent(other, link);
+            fell = true;
+        }
+    }
+    if (resumed)
+        emit silenceChanged(link.transmitter, false);
+    if (fell)
+        emit silenceChanged(other.transmitter, true);
+    pair();
+}
+
+void PeriodPairing::fallSilent(Link& quiet, Link& live)
+{
+    quiet.rhythm.Resolve();
+    quiet.offset = quiet.rhythm.Delivered() ? quiet.rhythm.Base() - live.rhythm.Base() : 0.0;
+    quiet.silent = true;
+}
+
 // Each pair leaves the queues before it is handed on: a receiver that adds
 // records meanwhile (a dialog spinning the event loop) pairs the next ones
 // in their order.
-void PeriodPairing::Pair(bool settle)
+void PeriodPairing::pair()
 {
-    while (!sends.isEmpty() && !recvs.isEmpty()) {
-        const qint64 send = sends.first().ArrivalMs;
-        const qint64 recv = recvs.first().ArrivalMs;
-        if (std::abs(send - recv) > tolerance) {
-            if (!settle) {
-                PostSettle();
+    for (;;) {
+        if (!sends.empty() && !recvs.empty()) {
+            LinkRhythm& s = send.rhythm;
+            LinkRhythm& r = recv.rhythm;
+            if (s.HeadConfirmed() && r.HeadConfirmed() && s.HeadIndex() == r.HeadIndex()) {
+                const st_TEMSendData sendRecord = std::move(sends.front());
+                const st_RecvData_VRX2208 recvRecord = std::move(recvs.front());
+                sends.pop_front();
+                recvs.pop_front();
+                s.TakeHead();
+                r.TakeHead();
+                emit paired(sendRecord, recvRecord);
+            } else if (s.HeadConfirmed() && s.HeadIndex() < r.LowestIndex()) {
+                drop(send);
+            } else if (r.HeadConfirmed() && r.HeadIndex() < s.LowestIndex()) {
+                drop(recv);
+            } else {
                 return;
             }
-            const bool transmitterOlder = send < recv;
-            const Verdict verdict = transmitterOlder ? Judge(sends, recvs) : Judge(recvs, sends);
-            if (verdict == Verdict::Wait)
-                return;
-            if (verdict == Verdict::Drop) {
-                if (transmitterOlder)
-                    sends.removeFirst();
-                else
-                    recvs.removeFirst();
-                emit dropped(transmitterOlder, ++dropCount);
-                continue;
-            }
+        } else if (!(sends.empty() ? !recvs.empty() && dropDue(recv, send) : dropDue(send, recv))) {
+            return;
         }
-        const st_TEMSendData s = sends.takeFirst();
-        const st_RecvData_VRX2208 r = recvs.takeFirst();
-        emit paired(s, r);
     }
 }
 
-// Records of one read reach us one by one; judged before the last of them,
-// a burst would count short.
-void PeriodPairing::PostSettle()
+// The head of the only side waiting, against a link with nothing waiting.
+bool PeriodPairing::dropDue(Link& live, Link& quiet)
 {
-    if (settlePosted)
-        return;
-    settlePosted = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            settlePosted = false;
-            Pair(true);
-        },
-        Qt::QueuedConnection);
+    if (!live.rhythm.HeadConfirmed())
+        return false;
+    const qint64 index = live.rhythm.HeadIndex();
+    const bool passed = index < quiet.rhythm.LowestIndex();
+    const bool due = quiet.silent
+        && live.rhythm.Base() + quiet.offset + double(index) * period + SilenceMs() <= double(live.rhythm.LastStamp());
+    if (!passed && !due)
+        return false;
+    drop(live);
+    return true;
 }
 
-bool PeriodPairing::Steady(const Rhythm& rhythm) const
+void PeriodPairing::drop(Link& link)
 {
-    return rhythm.last - rhythm.previous >= recordMs - tolerance;
-}
-
-template <class Older, class Younger>
-PeriodPairing::Verdict PeriodPairing::Judge(const QList<Older>& older, const QList<Younger>& younger) const
-{
-    if (!Steady(sendRhythm) || !Steady(recvRhythm))
-        return Verdict::Keep;
-    // Until the older head's link is read again, its partner may still be
-    // on its way.
-    if (older.last().ArrivalMs < younger.first().ArrivalMs - tolerance)
-        return Verdict::Wait;
-    const qint64 bothRead = std::min(older.last().ArrivalMs, younger.last().ArrivalMs) + tolerance;
-    return readBy(older, bothRead) > readBy(younger, bothRead) ? Verdict::Drop : Verdict::Keep;
+    const qint64 at = qRound64(link.rhythm.LineMs(link.rhythm.HeadIndex()));
+    link.rhythm.TakeHead();
+    if (link.transmitter)
+        sends.pop_front();
+    else
+        recvs.pop_front();
+    emit dropped(link.transmitter, ++dropCount, at);
 }

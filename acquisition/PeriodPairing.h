@@ -1,24 +1,24 @@
 #pragma once
 
+#include "acquisition/LinkRhythm.h"
 #include "devlink/RecvRecords.h"
 #include "devlink/SendRecords.h"
 
-#include <QList>
 #include <QObject>
 
-#include <limits>
+#include <deque>
 
 // Pairs the towed records of the two units by the period they belong to.
-// The units number nothing, so the pairing goes by arrival order and by the
-// time each record's frame came off its socket: the two records of one
-// period arrive within half a record of each other. Heads read further apart
-// are judged once every record of the reads so far is in. While either link
-// is read in bursts, a stall of this thread has held its records back and
-// their stamps tell nothing: they pair in order. While both links deliver
-// one record a period, the older head waits for its own link's next record;
-// then a side holding more records than the other up to the time both were
-// read has lost partners its unit never sent, and drops its stale heads,
-// one for each record it holds more.
+// The units number nothing: each link's rhythm tells its records' periods
+// (LinkRhythm), however late one link runs behind the other. Records of one
+// period pair once both periods are confirmed; a record whose partner's
+// period the other unit skipped is dropped. A link that delivers nothing for
+// a silence bound while the other goes on is silent: the other side's
+// records are dropped as their partner falls due, and when it resumes its
+// rhythm, carried over the silence by the other link's, tells where. A link
+// silent from the start begins at period 0 all the same, as one far behind
+// would: records of the other dropped meanwhile take its first ones along.
+// Everything runs on the records' read stamps, never on a clock of its own.
 class PeriodPairing : public QObject
 {
     Q_OBJECT
@@ -26,46 +26,53 @@ class PeriodPairing : public QObject
 public:
     explicit PeriodPairing(QObject* parent = nullptr);
 
-    // A new run of records recordMs long: nothing waiting, nothing dropped.
-    void Start(int recordMs);
-    // Forgets the records still waiting; the drops stay counted.
-    void Clear();
+    // A new run of records periodMs long: nothing waiting, nothing dropped.
+    void Start(double periodMs);
     void Add(const st_TEMSendData& send);
     void Add(const st_RecvData_VRX2208& recv);
+    // Towing ends: every record waiting is paired by the period its rhythm
+    // gives it, or dropped.
+    void Finish();
+    // Forgets the records still waiting; the drops stay counted.
+    void Clear();
     // Records dropped without a partner since Start.
     int Dropped() const;
+    bool Silent(bool transmitter) const;
+    // A link is silent after this long without a record.
+    double SilenceMs() const;
 
 signals:
     void paired(st_TEMSendData send, st_RecvData_VRX2208 recv);
-    // total counts the drops since Start.
-    void dropped(bool transmitter, int total);
+    // total counts the drops since Start; periodMs is the earliest the
+    // dropped record's period could be read, in the read stamps' ms.
+    void dropped(bool transmitter, int total, qint64 periodMs);
+    void silenceChanged(bool transmitter, bool silent);
 
 private:
-    enum class Verdict { Wait, Keep, Drop };
-
-    // Stamps of the last two records one link delivered.
-    struct Rhythm
+    struct Link
     {
-        qint64 previous = std::numeric_limits<qint64>::min() / 2;
-        qint64 last = std::numeric_limits<qint64>::min() / 2;
-        void Note(qint64 stamp);
+        bool transmitter;
+        LinkRhythm rhythm;
+        bool silent = false;
+        // Reads of the other link since this one should have delivered.
+        int quietReads = 0;
+        // Its base less the other's, kept over a silence: units share one
+        // clock, so the other link's line carries this one's along.
+        double offset = 0.0;
     };
 
-    // Pairs the heads; heads read too far apart are judged only when
-    // `settle`, which runs once the read under way has been handed on whole.
-    void Pair(bool settle);
-    void PostSettle();
-    // One record a period, each read on its own: the link keeps up.
-    bool Steady(const Rhythm& rhythm) const;
-    template <class Older, class Younger>
-    Verdict Judge(const QList<Older>& older, const QList<Younger>& younger) const;
+    void arrive(Link& link, Link& other, qint64 stamp);
+    void fallSilent(Link& link, Link& other);
+    void pair();
+    bool dropDue(Link& live, Link& quiet);
+    void drop(Link& link);
 
-    QList<st_TEMSendData> sends;
-    QList<st_RecvData_VRX2208> recvs;
-    Rhythm sendRhythm;
-    Rhythm recvRhythm;
-    qint64 recordMs = 1;
-    qint64 tolerance = 1;
+    Link send{true, {}};
+    Link recv{false, {}};
+    std::deque<st_TEMSendData> sends;
+    std::deque<st_RecvData_VRX2208> recvs;
+    double period = 1.0;
+    bool started = false;
+    qint64 firstStamp = 0;
     int dropCount = 0;
-    bool settlePosted = false;
 };

@@ -101,6 +101,16 @@ QString wifi(int quality)
     return translated("<span style='color:green;'>已连接 📶强 %1</span>").arg(quality);
 }
 
+QString unitSilent(bool transmitter, bool receiver)
+{
+    QString text;
+    if (transmitter)
+        text += QStringLiteral("<p style='color:red;'>发射机无数据</p>");
+    if (receiver)
+        text += QStringLiteral("<p style='color:red;'>接收机无数据</p>");
+    return text;
+}
+
 QString unpairedDropped(int count)
 {
     if (count <= 0)

@@ -27,6 +27,10 @@ QString linkUpdate(bool sendLinked, bool recvLinked);
 // Online text with the Wi-Fi quality 0 to 100; negative: no Wi-Fi to show.
 QString wifi(int quality);
 
+// Stands for the link text while a towed unit sends no records and the
+// other goes on; empty for neither.
+QString unitSilent(bool transmitter, bool receiver);
+
 // Follows the link text while towed records were dropped without their
 // partner; empty for none.
 QString unpairedDropped(int count);

@@ -9,6 +9,7 @@
 #include "platform/WifiQuality.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFutureWatcher>
 #include <QHostAddress>
 #include <QSignalTransition>
@@ -62,6 +63,7 @@ ZOLVA_Collector::ZOLVA_Collector(QObject* parent)
     connect(recvLink, &ILibRecv_VRX2208::onRecvData, this, &ZOLVA_Collector::onDeviceData_Recv);
     connect(&pairing, &PeriodPairing::paired, this, &ZOLVA_Collector::onTowedPair);
     connect(&pairing, &PeriodPairing::dropped, this, &ZOLVA_Collector::onTowedDrop);
+    connect(&pairing, &PeriodPairing::silenceChanged, this, &ZOLVA_Collector::onTowedSilence);
 
     connect(&progressTimer, &QTimer::timeout, this, &ZOLVA_Collector::ProgressAdd);
 
@@ -201,6 +203,7 @@ void ZOLVA_Collector::onTestEvent()
 
 void ZOLVA_Collector::onBtnSampleStop()
 {
+    finishTowing();
     // A reply still due to the stopped attempt must not answer a request of
     // the next one, nor a request of this one be resent into it.
     dropRequests();
@@ -273,6 +276,7 @@ void ZOLVA_Collector::onLinkUp(Communication* link, bool& linked)
 
 void ZOLVA_Collector::onLinkDown(bool& linked)
 {
+    finishTowing();
     linked = false;
     ++linkSession;
     emit deviceDisconnect();
@@ -294,7 +298,10 @@ bool ZOLVA_Collector::isIPv4Address(const QString& text)
 void ZOLVA_Collector::setStatus(const QString& text)
 {
     linkStatus = text;
-    setProperty("StatusConnect", text + StatusTexts::unpairedDropped(pairing.Dropped()));
+    // A towed unit sending nothing is told in place of the link, which is
+    // up: the panel has room for two lines.
+    const QString silent = StatusTexts::unitSilent(pairing.Silent(true), pairing.Silent(false));
+    setProperty("StatusConnect", (silent.isEmpty() ? text : silent) + StatusTexts::unpairedDropped(pairing.Dropped()));
 }
 
 void ZOLVA_Collector::setIntProperty(const char* name, qint64 value)
@@ -418,7 +425,7 @@ void ZOLVA_Collector::beginAcquisition()
     // Known before the first record: it may complete before the start reply.
     recordMs = computeRecordMs();
     setIntProperty("ProgressMax", qint64(recordMs) * run.repeat);
-    pairing.Start(recordMs);
+    pairing.Start(double(run.period) * 1000.0 / run.fs);
     setStatus(linkStatus);
 }
 
@@ -666,13 +673,32 @@ void ZOLVA_Collector::onTowedPair(st_TEMSendData send, st_RecvData_VRX2208 recv)
     uploadRecords();
 }
 
-void ZOLVA_Collector::onTowedDrop(bool transmitter, int total)
+void ZOLVA_Collector::onTowedDrop(bool transmitter, int total, qint64 periodMs)
 {
+    // The read stamps count ms of the monotonic clock.
+    QElapsedTimer clock;
+    clock.start();
+    const QDateTime period = QDateTime::currentDateTime().addMSecs(periodMs - clock.msecsSinceReference());
     // Stamped here: start-up installs no log handler that would add the time.
     qWarning("%s towed %s record dropped without its partner; %d dropped in this acquisition",
-             qPrintable(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd hh:mm:ss.zzz"))),
+             qPrintable(period.toString(QStringLiteral("yyyyMMdd hh:mm:ss.zzz"))),
              transmitter ? "transmitter" : "receiver", total);
     setStatus(linkStatus);
+}
+
+void ZOLVA_Collector::onTowedSilence(bool transmitter, bool silent)
+{
+    if (silent)
+        qWarning("%s towed %s sends no records while the %s goes on; its partners are dropped as they fall due",
+                 qPrintable(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd hh:mm:ss.zzz"))),
+                 transmitter ? "transmitter" : "receiver", transmitter ? "receiver" : "transmitter");
+    setStatus(linkStatus);
+}
+
+void ZOLVA_Collector::finishTowing()
+{
+    if (run.continueMode == Continue && collecting())
+        pairing.Finish();
 }
 
 void ZOLVA_Collector::onDeviceData_Monitor(st_TEMSendMonitor data)

@@ -138,7 +138,8 @@ private slots:
     void onRecvNoReply(quint32 command);
     void onSendNoReply(quint32 command);
     void onTowedPair(st_TEMSendData send, st_RecvData_VRX2208 recv);
-    void onTowedDrop(bool transmitter, int total);
+    void onTowedDrop(bool transmitter, int total, qint64 periodMs);
+    void onTowedSilence(bool transmitter, bool silent);
 
 private:
     Q_INVOKABLE void OnEntry_DeviceWait();
@@ -192,6 +193,8 @@ private:
     void dropRequests();
     int computeRecordMs() const;
     void checkRecordComplete();
+    // Towing ends with the acquisition: what waits is stored or counted.
+    void finishTowing();
     void uploadRecords();
     void wifiStatusTask();
     void showWifiStatus(int quality, quint64 session);

@@ -2,10 +2,13 @@
 // collector and data model into a fresh project file, the towed line
 // expanded in a shown tree from the first minute on. The units run on a
 // thread of their own, so that a stall of the GUI thread holds back the
-// reads as it does with real units. Prints records sent, parsed, stored,
-// dropped (warned) and lost; the store time and the GUI thread's work per
-// record at the start and at the end; resident memory per 1000 records; the
-// GUI thread's worst lateness.
+// reads as it does with real units; their links may lag and jitter, they
+// may skip periods and one may fall silent, and every record carries its
+// period number. Prints records sent, skipped, parsed, stored, mispaired
+// and dropped; the queue peak and memory; the GUI thread's time catching up
+// after a silence; the store time and the GUI thread's work per record at
+// the start and at the end; resident memory per 1000 records; the GUI
+// thread's worst lateness.
 
 #include "BenchFigures.h"
 #include "acquisition/ZOLVA_Collector.h"
@@ -14,6 +17,7 @@
 #include "orm/Database.h"
 #include "project/DataModel_Index.h"
 #include "project/Data_Calc.h"
+#include "project/VectorBlob.h"
 #include "tools/simunits/SimReceiverUnit.h"
 #include "tools/simunits/SimTransmitterUnit.h"
 #include "tools/simunits/SimUnitAddress.h"
@@ -24,6 +28,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QHash>
+#include <QSet>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
@@ -40,15 +46,21 @@ using BenchFigures::residentMiB;
 
 namespace {
 
+constexpr int RecordsPerSecond = 100;
+// Drops told one by one; a silence drops thousands.
+constexpr int DropsShown = 10;
+
 int warnedDrops = 0;
 QElapsedTimer runClock;
 QtMessageHandler defaultHandler = nullptr;
 
 void countDrops(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
-    if (type == QtWarningMsg && text.contains(QLatin1String("dropped without its partner"))) {
-        ++warnedDrops;
-        std::printf("  at %.1f s: %s\n", runClock.elapsed() / 1000.0, qPrintable(text));
+    const bool drop = text.contains(QLatin1String("dropped without its partner"));
+    if (type == QtWarningMsg && (drop || text.contains(QLatin1String("sends no records")))) {
+        warnedDrops += drop ? 1 : 0;
+        if (!drop || warnedDrops <= DropsShown)
+            std::printf("  at %.1f s: %s\n", runClock.elapsed() / 1000.0, qPrintable(text));
     } else {
         defaultHandler(type, context, text);
     }
@@ -95,6 +107,32 @@ void onUnits(SimUnitPair* units, const std::function<void()>& f)
     QMetaObject::invokeMethod(units, f, Qt::BlockingQueuedConnection);
 }
 
+// "a,b" as two whole numbers.
+bool twoNumbers(const QString& text, int* a, int* b)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    bool okA = false, okB = false;
+    if (parts.size() == 2) {
+        *a = parts[0].toInt(&okA);
+        *b = parts[1].toInt(&okB);
+    }
+    return okA && okB && *a >= 0 && *b >= 0;
+}
+
+// Read together with the record of a neighbouring period of its link.
+bool heldBack(const QHash<int, qint64>& reads, int period, int periods)
+{
+    const auto read = reads.constFind(period);
+    for (int step : {-1, 1}) {
+        int next = period + step;
+        while (next >= 0 && next < periods && !reads.contains(next))
+            next += step;
+        if (read != reads.constEnd() && reads.value(next, -1) == *read)
+            return true;
+    }
+    return false;
+}
+
 // Records stored, GUI thread CPU and resident memory at one moment.
 struct Stretch
 {
@@ -116,6 +154,18 @@ int main(int argc, char** argv)
     options.addOption({QStringLiteral("units"),
                        QStringLiteral("Loopback addresses of the transmitter and the receiver, comma-separated."),
                        QStringLiteral("addresses"), QStringLiteral("127.0.0.200,127.0.0.201")});
+    options.addOption({QStringLiteral("lag"),
+                       QStringLiteral("Delay of every record of the transmitter's and the receiver's link (0,0)."),
+                       QStringLiteral("ms,ms"), QStringLiteral("0,0")});
+    options.addOption({QStringLiteral("jitter"),
+                       QStringLiteral("Further random delay of each record, up to, transmitter and receiver (0,0)."),
+                       QStringLiteral("ms,ms"), QStringLiteral("0,0")});
+    options.addOption({QStringLiteral("skips"),
+                       QStringLiteral("Periods each unit skips, spread over the run, never the same (0)."),
+                       QStringLiteral("count"), QStringLiteral("0")});
+    options.addOption({QStringLiteral("silence"),
+                       QStringLiteral("The receiver sends nothing for this long, from a third of the run on (0)."),
+                       QStringLiteral("s"), QStringLiteral("0")});
     options.process(app);
     const int seconds = std::max(3, options.value(QStringLiteral("seconds")).toInt());
     const QStringList addresses = options.value(QStringLiteral("units")).split(QLatin1Char(','));
@@ -125,6 +175,23 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "--units takes two different addresses in 127.0.0.0/8\n");
         return 2;
     }
+    int lag[2] = {0, 0};
+    int jitter[2] = {0, 0};
+    if (!twoNumbers(options.value(QStringLiteral("lag")), &lag[0], &lag[1])
+        || !twoNumbers(options.value(QStringLiteral("jitter")), &jitter[0], &jitter[1])) {
+        std::fprintf(stderr, "--lag and --jitter take two whole numbers of ms, comma-separated\n");
+        return 2;
+    }
+    const int periods = seconds * RecordsPerSecond;
+    const int skips = std::clamp(options.value(QStringLiteral("skips")).toInt(), 0, periods / 4);
+    const int silentFrom = periods / 3;
+    const int silentCount = std::clamp(options.value(QStringLiteral("silence")).toInt() * RecordsPerSecond, 0,
+                                       periods - silentFrom - 12 * RecordsPerSecond);
+    QList<int> skipped[2];
+    for (int k = 0; k < skips; ++k) {
+        skipped[0] << int((k + 0.3) * periods / skips);
+        skipped[1] << int((k + 0.7) * periods / skips);
+    }
     defaultHandler = qInstallMessageHandler(countDrops);
 
     QThread unitThread;
@@ -133,7 +200,17 @@ int main(int argc, char** argv)
     QObject::connect(&unitThread, &QThread::finished, units, &QObject::deleteLater);
     unitThread.start();
     bool listening = false;
-    onUnits(units, [&] { listening = units->Listen(transmitter, receiver); });
+    onUnits(units, [&] {
+        listening = units->Listen(transmitter, receiver);
+        SimFieldUnit* unit[2] = {units->Transmitter(), units->Receiver()};
+        for (int u = 0; u < 2; ++u) {
+            unit[u]->SetLateMs(lag[u]);
+            unit[u]->SetJitterMs(jitter[u], quint32(u + 1));
+            unit[u]->SetSkippedPeriods(skipped[u]);
+            unit[u]->SetPeriodTags(true);
+        }
+        units->Receiver()->SetSilence(silentFrom, silentCount);
+    });
     if (!listening) {
         std::fprintf(stderr, "the units cannot listen on %s and %s\n", qPrintable(addresses[0]),
                      qPrintable(addresses[1]));
@@ -158,9 +235,12 @@ int main(int argc, char** argv)
     collector.SetWifiQuery([] { return -1; });
     collector.setProperty("DeviceIP_Send", addresses[0]);
     collector.setProperty("DeviceIP_Recv", addresses[1]);
-    int parsed[2] = {0, 0};
-    QObject::connect(collector.findChild<iLibSend*>(), &iLibSend::TEM_NewSendData, [&] { ++parsed[0]; });
-    QObject::connect(collector.findChild<ILibRecv_VRX2208*>(), &ILibRecv_VRX2208::onRecvData, [&] { ++parsed[1]; });
+    // Where each record was read, by its period.
+    QHash<int, qint64> reads[2];
+    QObject::connect(collector.findChild<iLibSend*>(), &iLibSend::TEM_NewSendData,
+                     [&](const st_TEMSendData& d) { reads[0].insert(qRound(d.SendWave.value(0)), d.ArrivalMs); });
+    QObject::connect(collector.findChild<ILibRecv_VRX2208*>(), &ILibRecv_VRX2208::onRecvData,
+                     [&](const st_RecvData_VRX2208& d) { reads[1].insert(qRound(d.values.value(0)), d.ArrivalMs); });
 
     // The store is timed by one connection before the model's and one after.
     QElapsedTimer storeClock;
@@ -186,9 +266,16 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    // The GUI thread's lateness: how much later than due a 10 ms tick comes.
+    // Records read and not yet stored nor dropped wait in the collector.
+    const auto waiting = [&] { return reads[0].size() + reads[1].size() - 2 * storeMs.size() - warnedDrops; };
+    int queuePeak = 0;
+    // The GUI thread's lateness: how much later than due a 10 ms tick comes;
+    // apart, the worst in the seconds after the silent unit resumes.
+    const qint64 resumeMs = qint64(silentFrom + silentCount + 1) * 1000 / RecordsPerSecond;
+    constexpr qint64 CatchUpMs = 3000;
     QElapsedTimer tickClock;
     double worstLateMs = 0.0;
+    double worstCatchUpLateMs = 0.0;
     int lateTicks = 0;
     QTimer ticks;
     ticks.setTimerType(Qt::PreciseTimer);
@@ -196,12 +283,19 @@ int main(int argc, char** argv)
         const double lateMs = tickClock.nsecsElapsed() / 1e6 - 10.0;
         worstLateMs = std::max(worstLateMs, lateMs);
         lateTicks += lateMs > 200.0 ? 1 : 0;
+        const qint64 now = runClock.elapsed();
+        if (silentCount > 0 && now >= resumeMs && now < resumeMs + CatchUpMs)
+            worstCatchUpLateMs = std::max(worstCatchUpLateMs, lateMs);
+        queuePeak = std::max(queuePeak, int(waiting()));
         tickClock.start();
     });
 
     const int stretchMs = std::min(60, seconds / 3) * 1000;
-    std::printf("towed run of %d s at 100 records/s, the line expanded after %d s; load average %s\n", seconds,
-                stretchMs / 1000, loadAverage().constData());
+    std::printf("towed run of %d s at %d records/s, the line expanded after %d s; lag %d ms and %d ms, jitter up to "
+                "%d ms and %d ms (transmitter, receiver); %d skips by each unit; the receiver silent for %d s from "
+                "%d s on; load average %s\n",
+                seconds, RecordsPerSecond, stretchMs / 1000, lag[0], lag[1], jitter[0], jitter[1], skips,
+                silentCount / RecordsPerSecond, silentFrom / RecordsPerSecond, loadAverage().constData());
     QElapsedTimer& run = runClock;
     emit collector.onBtnSampleStart();
     run.start();
@@ -211,6 +305,14 @@ int main(int argc, char** argv)
     // Snapshots: the line expanded, one stretch later, one stretch before the end.
     QVector<Stretch> marks;
     const auto mark = [&] { marks.append({int(storeMs.size()), threadCpuMs(), residentMiB()}); };
+    // GUI thread CPU and records stored in each second of the run, to tell
+    // the second the silent unit resumed from ordinary ones; memory over
+    // the silence.
+    QVector<double> cpuBySecond;
+    QVector<int> storedBySecond;
+    const qint64 silenceMs = qint64(silentFrom) * 1000 / RecordsPerSecond;
+    double silenceStartMiB = 0.0;
+    double silencePeakMiB = 0.0;
     while (run.elapsed() < seconds * 1000) {
         pause(100);
         const qint64 now = run.elapsed();
@@ -222,38 +324,59 @@ int main(int argc, char** argv)
                    || (marks.size() == 2 && now >= seconds * 1000 - stretchMs)) {
             mark();
         }
+        while (cpuBySecond.size() <= now / 1000) {
+            cpuBySecond.append(threadCpuMs());
+            storedBySecond.append(storeMs.size());
+        }
+        if (silentCount > 0) {
+            if (now >= silenceMs && now < resumeMs + CatchUpMs) {
+                silenceStartMiB = silenceStartMiB > 0.0 ? silenceStartMiB : residentMiB();
+                silencePeakMiB = std::max(silencePeakMiB, residentMiB());
+            }
+        }
     }
     mark();
     ticks.stop();
 
-    // The units stop after their next record; all they sent is stored
-    // before the collector stops.
+    // The units stop after their next record; all they sent is read, then
+    // the collector stops, storing or counting what still waits.
     onUnits(units, [&] { units->SetRecordLimit(1); });
     int sent[2] = {-1, -1};
+    int withheld[2] = {0, 0};
     waitUntil(
         [&] {
             onUnits(units, [&] {
                 if (!units->IsRunning()) {
                     sent[0] = units->Transmitter()->RecordsSent();
                     sent[1] = units->Receiver()->RecordsSent();
+                    withheld[0] = units->Transmitter()->RecordsSkipped();
+                    withheld[1] = units->Receiver()->RecordsSkipped();
                 }
             });
             return sent[0] >= 0;
         },
         5000);
-    const int unitsSent = std::max(sent[0], sent[1]);
-    // Every record read is stored with its partner or dropped.
-    waitUntil(
-        [&] {
-            return parsed[0] >= sent[0] && parsed[1] >= sent[1]
-                && 2 * storeMs.size() + warnedDrops >= parsed[0] + parsed[1];
-        },
-        10000);
+    waitUntil([&] { return reads[0].size() >= sent[0] && reads[1].size() >= sent[1]; }, 10000);
     collector.onBtnSampleStop();
 
-    QSqlQuery count(orm::Database::connection());
-    count.exec(QStringLiteral("SELECT COUNT(*) FROM Data_Sample"));
-    const int stored = count.next() ? count.value(0).toInt() : -1;
+    const int due = sent[0] + withheld[0];
+    int oneSided = 0;
+    for (int p = 0; p < due; ++p)
+        oneSided += reads[0].contains(p) != reads[1].contains(p) ? 1 : 0;
+    QSqlQuery rows(orm::Database::connection());
+    rows.exec(QStringLiteral("SELECT substr(DATA_SEND, 1, 8), substr(DATA_RECV, 1, 8) FROM Data_Sample"));
+    int stored = 0;
+    int mispaired = 0;
+    int mispairedInBursts = 0;
+    while (rows.next()) {
+        ++stored;
+        const int s = qRound(bytesToVector(rows.value(0).toByteArray()).value(0, -1.0));
+        const int r = qRound(bytesToVector(rows.value(1).toByteArray()).value(0, -1.0));
+        if (s == r)
+            continue;
+        ++mispaired;
+        mispairedInBursts += heldBack(reads[0], s, due) || heldBack(reads[1], r, due) ? 1 : 0;
+    }
 
     const auto workPerRecord = [&](int from) {
         const Stretch& a = marks.value(from);
@@ -262,10 +385,34 @@ int main(int argc, char** argv)
     };
     const Stretch expandedAt = marks.value(0);
     const Stretch end = marks.value(marks.size() - 1);
-    std::printf("records sent:    transmitter %d, receiver %d\n", sent[0], sent[1]);
-    std::printf("records parsed:  transmitter %d, receiver %d\n", parsed[0], parsed[1]);
-    std::printf("records stored:  %d\n", stored);
-    std::printf("records dropped: %d, warned %d\n", unitsSent - stored, warnedDrops);
+    std::printf("records sent:    transmitter %d, receiver %d of %d periods; skipped %d and %d\n", sent[0], sent[1],
+                due, withheld[0], withheld[1]);
+    std::printf("records parsed:  transmitter %d, receiver %d\n", int(reads[0].size()), int(reads[1].size()));
+    std::printf("records stored:  %d pairs, %d of them mispaired, %d of those in a read that held records back\n",
+                stored, mispaired, mispairedInBursts);
+    std::printf("records dropped: %d warned, against %d periods skipped by one unit only\n", warnedDrops, oneSided);
+    std::printf("queue peak:      %d records waiting for their partner\n", queuePeak);
+    if (silentCount > 0) {
+        std::printf("silence:         resident memory %.1f MiB as it began, at most %.1f MiB until %lld s after it "
+                    "ended\n",
+                    silenceStartMiB, silencePeakMiB, CatchUpMs / 1000);
+        // The second the unit resumed in, against the pairs stored in it at
+        // the cost of an ordinary second after it (the median of ten).
+        const int resumed = int(resumeMs / 1000);
+        const auto cpuIn = [&](int second) { return cpuBySecond.value(second + 1) - cpuBySecond.value(second); };
+        const auto storedIn = [&](int second) {
+            return storedBySecond.value(second + 1) - storedBySecond.value(second);
+        };
+        QVector<double> perPair;
+        for (int second = resumed + 2; second < resumed + 12 && second + 1 < cpuBySecond.size(); ++second) {
+            if (storedIn(second) > 0)
+                perPair.append(cpuIn(second) / storedIn(second));
+        }
+        std::printf("catching up:     GUI thread CPU %.1f ms in the second the unit resumed, with %d pairs stored at "
+                    "%.2f ms each: %.1f ms beyond them; worst GUI lateness %.1f ms in the %lld s after the resume\n",
+                    cpuIn(resumed), storedIn(resumed), median(perPair),
+                    cpuIn(resumed) - storedIn(resumed) * median(perPair), worstCatchUpLateMs, CatchUpMs / 1000);
+    }
     std::printf("store time:      median %.3f ms of the first 1000, %.3f ms of the last 1000, worst %.1f ms\n",
                 median(storeMs.mid(0, 1000)), median(storeMs.mid(std::max(0, int(storeMs.size()) - 1000))),
                 storeMs.isEmpty() ? 0.0 : *std::max_element(storeMs.begin(), storeMs.end()));

@@ -138,11 +138,37 @@ private slots:
 
     // Towing: records pair by the period they belong to, also when one link
     // was read in bursts; a record whose unit sent no partner costs that
-    // one period and is counted aloud.
+    // one period and is counted aloud. Each row runs between 40 periods in
+    // step, from which the links learn their rhythm.
     void towedRecordsPairByPeriod()
     {
         QFETCH(QString, reads);
+        QFETCH(QString, stored);
         QFETCH(int, dropped);
+        constexpr int Lead = 40;
+        QStringList run, expected;
+        const auto inStep = [&](int period, qint64 at) {
+            run << QStringLiteral("S%1@%2").arg(period).arg(at) << QStringLiteral("R%1@%2").arg(period).arg(at);
+            expected << QString::number(period);
+        };
+        for (int k = 1; k <= Lead; ++k)
+            inStep(k, (k - 1) * 1000);
+        int lastPeriod = 0;
+        qint64 last = 0;
+        for (const QString& read : reads.split(' ')) {
+            QStringList records;
+            for (const QString& record : read.section('@', 0, 0).split(',')) {
+                lastPeriod = std::max(lastPeriod, record.mid(1).toInt() + Lead);
+                records << record.left(1) + QString::number(record.mid(1).toInt() + Lead);
+            }
+            last = read.section('@', 1).toLongLong() + Lead * 1000;
+            run << records.join(',') + '@' + QString::number(last);
+        }
+        for (const QString& period : stored.split(' '))
+            expected << QString::number(period.toInt() + Lead);
+        for (int k = 1; k <= Lead; ++k)
+            inStep(lastPeriod + k, std::max(last, (lastPeriod + k - 1) * 1000LL));
+
         AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 15, AcqUnitsRig::Quiet);
         r.c.onLoad_Param(25.0, 25, 1);
         QVERIFY(r.online() && r.started());
@@ -153,7 +179,7 @@ private slots:
                                                                    "(transmitter|receiver) record dropped without "
                                                                    "its partner; %1 dropped")
                                                         .arg(i + 1)));
-        for (const QString& read : reads.split(' ')) {
+        for (const QString& read : run) {
             const qint64 at = read.section('@', 1).toLongLong();
             for (const QString& record : read.section('@', 0, 0).split(',')) {
                 const double period = record.mid(1).toDouble();
@@ -171,20 +197,32 @@ private slots:
             }
             QCoreApplication::processEvents();
         }
-        QStringList stored;
+        QStringList storedPeriods;
         for (int i = 0; i < r.uploads.count(); ++i) {
             const ZOLVA_Data upload = r.upload(i);
             QVERIFY(upload.sends.size() == 1 && upload.recvs.size() == 1);
-            stored << QString::number(upload.sends.first().SendFs)
+            storedPeriods << QString::number(upload.sends.first().SendFs)
                     + (upload.recvs.first().SendFs == upload.sends.first().SendFs ? QString() : QStringLiteral("?"));
         }
-        QTEST(stored.join(' '), "stored");
+        QCOMPARE(storedPeriods.join(' '), expected.join(' '));
         QCOMPARE(r.text(), dropped ? linkText + "<p style='color:red;'>丢弃记录 1</p>" : linkText);
+
+        // The stop counts what still waits: a record whose partner never came.
+        st_RecvData_VRX2208 unpartnered;
+        unpartnered.SendFs = lastPeriod + Lead + 1;
+        unpartnered.ArrivalMs = (lastPeriod + Lead) * 1000LL;
+        emit r.c.findChild<ILibRecv_VRX2208*>()->onRecvData(unpartnered);
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("towed receiver record dropped without "
+                                                               "its partner; %1 dropped")
+                                                    .arg(dropped + 1)));
+        r.c.onBtnSampleStop();
+        QVERIFY(r.waitFor(CollectorState::SampleWaitParam));
+        QCOMPARE(r.uploads.count(), storedPeriods.size());
+        QCOMPARE(r.text(), linkText + QStringLiteral("<p style='color:red;'>丢弃记录 %1</p>").arg(dropped + 1));
 
         // The count belongs to one acquisition; shown beside a refused start,
         // it gives way with the refusal at the next start.
-        r.c.onBtnSampleStop();
-        QVERIFY(r.waitFor(CollectorState::SampleWaitParam));
         r.c.onLoad_Param(0.0, 25, 1);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Acquisition not started")));
         emit r.c.onBtnSampleStart();

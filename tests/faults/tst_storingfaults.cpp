@@ -1,6 +1,9 @@
+#include "acquisition/StatusTexts.h"
 #include "tests/support/StoringRig.h"
 
 #include <QtTest>
+
+#include <algorithm>
 
 using namespace CollectorState;
 
@@ -295,6 +298,82 @@ private slots:
         QCOMPARE(r.storedValues(), r.uploadedValues());
         QCOMPARE(r.unsound(), QString());
         QVERIFY(r.messages.isEmpty());
+    }
+
+    // Towing at 20 records/s with the transmitter's link 1.5 records behind,
+    // jitter on both, skips on each side and in one period on both, and the
+    // receiver silent for 2.5 s: the file holds each period's pair once,
+    // every record the other unit did not send costs its partner, counted,
+    // and the silence is shown while it lasts.
+    void towedRunUnderFieldTimingStoresEachPeriodOnce()
+    {
+        constexpr int Periods = 200;
+        StoringRig r(TestLoopback::StoringFaultTests, hosts(), 1.0);
+        SimFieldUnit* transmitter = r.unit('T');
+        SimFieldUnit* receiver = r.unit('R');
+        transmitter->SetLateMs(75);
+        transmitter->SetJitterMs(20, 1);
+        receiver->SetJitterMs(20, 2);
+        transmitter->SetSkippedPeriods({30, 90});
+        receiver->SetSkippedPeriods({60, 61, 90});
+        receiver->SetSilence(120, 50);
+        transmitter->SetPeriodTags(true);
+        receiver->SetPeriodTags(true);
+        r.units.SetRecordLimit(Periods);
+        r.c.onLoad_Param(20.0, 1, 1);
+        QVERIFY(r.ready());
+        // Where each record was read, by period: a skip next to a read that
+        // held records back cannot be placed, and may mispair that read.
+        QHash<int, qint64> sendReads, recvReads;
+        connect(r.c.findChild<iLibSend*>(), &iLibSend::TEM_NewSendData,
+                [&](const st_TEMSendData& d) { sendReads.insert(int(d.SendWave.value(0)), d.ArrivalMs); });
+        connect(r.c.findChild<ILibRecv_VRX2208*>(), &ILibRecv_VRX2208::onRecvData,
+                [&](const st_RecvData_VRX2208& d) { recvReads.insert(qRound(d.values.value(0)), d.ArrivalMs); });
+        QStringList shown;
+        connect(&r.c, &ZOLVA_Collector::statusConnectChanged, [&](const QString& text) { shown << text; });
+        const int dropped = 1 + 2 + 50;
+        for (int i = 1; i <= dropped; ++i)
+            QTest::ignoreMessage(QtWarningMsg,
+                                 QRegularExpression(QStringLiteral("record dropped without its partner; "
+                                                                   "%1 dropped in this")
+                                                        .arg(i)));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("towed receiver sends no records")));
+
+        QSignalSpy stopped(&r.units, &SimUnitPair::stopped);
+        emit r.c.onBtnSampleStart();
+        QVERIFY(stopped.wait(4 * TestTimeoutMs()));
+        QVERIFY(QTest::qWaitFor([&] { return sendReads.size() == Periods - 2 && recvReads.size() == Periods - 53; },
+                                TestTimeoutMs()));
+        r.c.onBtnSampleStop();
+        QVERIFY(r.in(SampleWaitParam));
+
+        const QList<QByteArray> sends = StoringRig::blobs("DATA_SEND");
+        const QList<QByteArray> recvs = StoringRig::blobs("DATA_RECV");
+        QCOMPARE(recvs.size(), Periods - 54);
+        // Read with a neighbour of its link, in one read holding both.
+        const auto heldBack = [](const QHash<int, qint64>& reads, int period) {
+            const auto after = reads.constFind(period);
+            for (int step : {-1, 1}) {
+                int next = period + step;
+                while (next >= 0 && next < Periods && !reads.contains(next))
+                    next += step;
+                if (after != reads.constEnd() && reads.value(next, -1) == *after)
+                    return true;
+            }
+            return false;
+        };
+        int mispaired = 0;
+        for (int i = 0; i < sends.size(); ++i) {
+            const int s = qRound(bytesToVector(sends[i]).value(0));
+            const int v = qRound(bytesToVector(recvs[i]).value(0));
+            const bool inBurst = std::abs(s - v) == 1 && (heldBack(sendReads, s) || heldBack(recvReads, v));
+            QVERIFY2(s == v || inBurst, qPrintable(QStringLiteral("%1 paired with %2").arg(s).arg(v)));
+            mispaired += s != v;
+        }
+        qInfo("%d pairs stored, %d of them in a read held back mispaired", int(sends.size()), mispaired);
+        QVERIFY(std::any_of(shown.begin(), shown.end(), [](const QString& t) { return t.contains("接收机无数据"); }));
+        QCOMPARE(r.text(), StatusTexts::wifi(-1) + StatusTexts::unpairedDropped(dropped));
+        QCOMPARE(r.unsound(), QString());
     }
 };
 

@@ -88,16 +88,18 @@ struct StoringRig : AcqUnitsRig
                        .arg(sizes));
     }
 
-    // The stored receiver values, sample by sample, against those of the
-    // uploads from `first` on.
-    static QList<QByteArray> storedValues()
+    // One curve column of every stored sample, in the order stored.
+    static QList<QByteArray> blobs(const char* column)
     {
         QSqlQuery q(orm::Database::connection());
         QList<QByteArray> blobs;
-        for (q.exec(QStringLiteral("SELECT DATA_RECV FROM Data_Sample ORDER BY ID")); q.next();)
+        for (q.exec(QStringLiteral("SELECT %1 FROM Data_Sample ORDER BY ID").arg(column)); q.next();)
             blobs.append(q.value(0).toByteArray());
         return blobs;
     }
+    // The stored receiver values, sample by sample, against those of the
+    // uploads from `first` on.
+    static QList<QByteArray> storedValues() { return blobs("DATA_RECV"); }
     QList<QByteArray> uploadedValues(int first = 0) const
     {
         QList<QByteArray> blobs;

@@ -2,9 +2,14 @@
 
 #include "tools/simunits/SimFrameServer.h"
 
+#include <QElapsedTimer>
+#include <QList>
+#include <QRandomGenerator>
 #include <QSet>
 
 #include <optional>
+
+class QTimer;
 
 // A field unit that records, the common ground of the simulated transmitter
 // and receiver: it carries out the requests it knows (status 0 for others)
@@ -27,11 +32,25 @@ public:
     // Every record goes out this many ms after it is due.
     void SetLateMs(int ms);
 
-    // The reports of one record (obeying the extra and late switches).
-    void SendRecord();
+    // Record timing as links in the field have it; periods count from 0 at
+    // each start. Every record goes out up to ms later still, drawn from
+    // seed, and never before the one before it, as on a TCP link.
+    void SetJitterMs(int ms, quint32 seed);
+    // The unit never sends the records of these periods.
+    void SetSkippedPeriods(const QList<int>& periods);
+    // Nor those of count periods from first on, keeping its link.
+    void SetSilence(int first, int count);
+    // For tests: each record carries its period number as its first sample,
+    // a value that the project file keeps.
+    void SetPeriodTags(bool on);
+
+    // The reports of the record of a period (obeying the switches above).
+    void SendRecord(int period = 0);
     // Records whose reports went out to a connected field program, extra
     // copies included.
     int RecordsSent() const;
+    // Records of periods the unit skipped or was silent in.
+    int RecordsSkipped() const;
 
 signals:
     void configured(float fs, int periods, bool continuous);
@@ -41,18 +60,37 @@ protected:
     // Carries out one request: the payload of its reply, or nothing for a
     // command the unit does not know.
     virtual std::optional<QByteArray> CarryOut(quint32 command, const QByteArray& payload) = 0;
-    virtual void SendRecordReports() = 0;
+    // tag: the period number to carry, when tags are on.
+    virtual void SendRecordReports(std::optional<float> tag) = 0;
     // The reply of a command carried out: status 1.
     static QByteArray Done();
 
     void HandleRequest(quint32 command, const QByteArray& payload) override;
 
 private:
-    void SendRecordCopies();
+    void SendRecordCopies(int period);
 
     bool replyStatusZero = false;
     QSet<quint32> refusedCommands;
     int extraRecords = 0;
     int lateMs = 0;
     int recordsSent = 0;
+
+    // Records held back by the lag and jitter switches, in order.
+    void SendHeldRecords();
+    struct Held
+    {
+        qint64 atMs;
+        int period;
+    };
+    QList<Held> held;
+    QTimer* heldTimer;
+    QElapsedTimer clock;
+    int jitterMs = 0;
+    QRandomGenerator jitter;
+    QList<int> skippedPeriods;
+    int silentFrom = 0;
+    int silentCount = 0;
+    bool periodTags = false;
+    int recordsSkipped = 0;
 };

@@ -30,9 +30,11 @@ QVector<st_TimeGate> SimReceiverUnit::Gates() const
     return gates;
 }
 
-void SimReceiverUnit::SendRecordReports()
+void SimReceiverUnit::SendRecordReports(std::optional<float> tag)
 {
-    const QVector<float> samples = param.SampleMode == 0 ? GatedSamples() : WaveformSamples();
+    QVector<float> samples = param.SampleMode == 0 ? GatedSamples() : WaveformSamples();
+    if (tag && !samples.isEmpty())
+        samples[0] = *tag;
     SendReport(RecvCommand::Upload, WriteUploadPayload(samples));
 }
 

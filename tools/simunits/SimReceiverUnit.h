@@ -26,7 +26,7 @@ public:
 
 protected:
     std::optional<QByteArray> CarryOut(quint32 command, const QByteArray& payload) override;
-    void SendRecordReports() override;
+    void SendRecordReports(std::optional<float> tag) override;
 
 private:
     QVector<float> GatedSamples();

@@ -38,9 +38,12 @@ st_TEMSendInfo SimTransmitterUnit::Config() const
     return config;
 }
 
-void SimTransmitterUnit::SendRecordReports()
+void SimTransmitterUnit::SendRecordReports(std::optional<float> tag)
 {
-    SendReport(SendCommand::WaveReport, WriteSendWavePayload(SimSendWave(), SimOffWave(), Monitor()));
+    QVector<float> wave = SimSendWave();
+    if (tag)
+        wave[0] = *tag;
+    SendReport(SendCommand::WaveReport, WriteSendWavePayload(wave, SimOffWave(), Monitor()));
     SendReport(SendCommand::MonitorReport, WriteTEMSendMonitor(Monitor()));
 }
 

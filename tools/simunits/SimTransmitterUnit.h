@@ -22,7 +22,7 @@ signals:
 
 protected:
     std::optional<QByteArray> CarryOut(quint32 command, const QByteArray& payload) override;
-    void SendRecordReports() override;
+    void SendRecordReports(std::optional<float> tag) override;
 
 private:
     st_TEMSendInfo config;

@@ -15,6 +15,8 @@ SimUnitPair::SimUnitPair(QObject* parent)
     , receiver(new SimReceiverUnit(this))
     , recordTimer(new QTimer(this))
 {
+    recordTimer->setSingleShot(true);
+    recordTimer->setTimerType(Qt::PreciseTimer);
     connect(transmitter, &SimTransmitterUnit::configured, this, &SimUnitPair::onConfigured);
     connect(receiver, &SimReceiverUnit::configured, this, &SimUnitPair::onConfigured);
     connect(transmitter, &SimTransmitterUnit::startRequested, this, &SimUnitPair::onStartRequested);
@@ -53,7 +55,7 @@ int SimUnitPair::RecordDurationMs() const
 {
     if (!(fs > 0.0f) || periods <= 0)
         return 0;
-    const double ms = periods * 1000.0 / double(fs) * timeScale;
+    const double ms = periodMs();
     if (!(ms < std::numeric_limits<int>::max()))
         return 0;
     return std::max(1, int(ms));
@@ -61,7 +63,7 @@ int SimUnitPair::RecordDurationMs() const
 
 bool SimUnitPair::IsRunning() const
 {
-    return recordTimer->isActive();
+    return running;
 }
 
 void SimUnitPair::onConfigured(float configuredFs, int configuredPeriods, bool configuredContinuous)
@@ -73,31 +75,47 @@ void SimUnitPair::onConfigured(float configuredFs, int configuredPeriods, bool c
 
 void SimUnitPair::onStartRequested()
 {
-    const int duration = RecordDurationMs();
     // Without a usable configuration the units have nothing to record.
-    if (duration <= 0)
+    if (RecordDurationMs() <= 0)
         return;
     recordIndex = 0;
-    recordTimer->setSingleShot(!continuous);
-    recordTimer->start(duration);
+    running = true;
+    startClock.start();
+    scheduleNext();
     emit started();
 }
 
 void SimUnitPair::onStopRequested()
 {
-    if (!recordTimer->isActive())
+    if (!running)
         return;
+    running = false;
     recordTimer->stop();
     emit stopped();
 }
 
 void SimUnitPair::onRecordDue()
 {
-    transmitter->SendRecord();
-    receiver->SendRecord();
-    emit recordSent(recordIndex++);
-    if (recordLimit > 0 && recordIndex >= recordLimit)
-        recordTimer->stop();
-    if (!recordTimer->isActive())
-        emit stopped();
+    while (running && (recordIndex + 1) * periodMs() <= startClock.nsecsElapsed() / 1e6) {
+        transmitter->SendRecord(recordIndex);
+        receiver->SendRecord(recordIndex);
+        emit recordSent(recordIndex++);
+        if (running && (!continuous || (recordLimit > 0 && recordIndex >= recordLimit))) {
+            running = false;
+            emit stopped();
+        }
+    }
+    if (running)
+        scheduleNext();
+}
+
+double SimUnitPair::periodMs() const
+{
+    return periods * 1000.0 / double(fs) * timeScale;
+}
+
+void SimUnitPair::scheduleNext()
+{
+    const double dueMs = (recordIndex + 1) * periodMs();
+    recordTimer->start(int(std::max(0.0, std::ceil(dueMs - startClock.nsecsElapsed() / 1e6))));
 }

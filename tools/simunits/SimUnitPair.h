@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 
@@ -14,6 +15,8 @@ class SimTransmitterUnit;
 // uploads its waveform (6) and monitor (240) reports and the receiver its
 // data report (3). Single mode: one record per start. Continuous mode: one
 // record every record duration until a stop (transmitter 5 or receiver 2).
+// The units keep their own clock: records fall due at whole periods from the
+// start, and those that fell due while this thread was held go out at once.
 //
 // Typical test use:
 //     SimUnitPair units;
@@ -59,7 +62,13 @@ private slots:
 private:
     SimTransmitterUnit* transmitter;
     SimReceiverUnit* receiver;
+    // Exact duration of one record after scaling.
+    double periodMs() const;
+    void scheduleNext();
+
     QTimer* recordTimer;
+    QElapsedTimer startClock;
+    bool running = false;
     double timeScale = 1.0;
     float fs = 0.0f;
     int periods = 0;

@@ -1,0 +1,55 @@
+#include "acquisition/JitterProfile.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// About the last 500 reads count.
+constexpr double Keep = 1.0 - 1.0 / 512.0;
+constexpr double BinsPerPeriod = 8.0;
+constexpr double PriorLate = 0.7;
+constexpr double PriorReads = 32.0;
+// A tenth of a period before the line costs as much as a rare lateness.
+constexpr double BeforeLine = 40.0;
+
+}
+
+void JitterProfile::Add(double late)
+{
+    for (double& bin : bins)
+        bin *= Keep;
+    bins[std::clamp(int(late * BinsPerPeriod), 0, Bins - 1)] += 1.0;
+    total = total * Keep + 1.0;
+    offLine = offLine * Keep + (late >= OnLine ? 1.0 : 0.0);
+}
+
+int JitterProfile::ReadsToConclude() const
+{
+    // Until reads are known, as late as two records of jitter make them;
+    // runs of late reads are taken as independent, which in-order delivery
+    // strains: hence the small odds.
+    const double late = (offLine + PriorLate * PriorReads) / (total + PriorReads);
+    return std::clamp(int(std::ceil(std::log(1e-9) / std::log(late))), 6, 64);
+}
+
+double JitterProfile::Cost(double late) const
+{
+    if (late < 0.0)
+        return Cost(0.0) - late * BeforeLine;
+    const int bin = std::min(int(late * BinsPerPeriod), Bins - 1);
+    return -std::log((bins[bin] + 0.5) / (total + 0.5 * Bins));
+}
+
+double JitterProfile::High() const
+{
+    if (total < 16.0)
+        return 2.0;
+    double above = 0.0;
+    for (int i = Bins - 1; i > 0; --i) {
+        above += bins[i];
+        if (above > total / 200.0)
+            return (i + 1) / BinsPerPeriod;
+    }
+    return 1.0 / BinsPerPeriod;
+}

@@ -1,0 +1,242 @@
+#include "acquisition/LinkRhythm.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace {
+
+constexpr double OnLine = JitterProfile::OnLine;
+// How far a record may seem to come before its line: stamps are whole ms
+// and the line follows the earliest records seen.
+constexpr double Early = 1.0 - OnLine;
+// Records of jitter the field gives; a run later than this and a period
+// more is a gap even when it ends too soon to tell by its length.
+constexpr double JitterBound = 2.0;
+// The base rises halfway to the least lateness of this many reads on their
+// line: half, as the least of them is still a little late.
+constexpr int DriftReads = 64;
+
+}
+
+void LinkRhythm::Start(double periodMs)
+{
+    *this = LinkRhythm();
+    period = periodMs;
+}
+
+void LinkRhythm::Add(qint64 stamp)
+{
+    Settle(stamp);
+    const qint64 index = lastIndex + 1;
+    if (!lined) {
+        base = double(stamp) - double(index) * period;
+        beforeRun = base;
+        lined = true;
+    }
+    entries.push_back({index, stamp, false});
+    lastIndex = index;
+    lastStamp = stamp;
+    delivered = true;
+    readOpen = true;
+    const double late = lateness(entries.back());
+    if (late < 0.0)
+        base += late;
+    if (late < OnLine * period)
+        confirmThrough(entries.size() - 1);
+}
+
+void LinkRhythm::Settle(qint64 stamp)
+{
+    if (!readOpen || stamp <= lastStamp)
+        return;
+    readOpen = false;
+    fold();
+}
+
+void LinkRhythm::Resolve()
+{
+    Settle(std::numeric_limits<qint64>::max());
+    while (confirmedWaiting < entries.size()) {
+        if (runLow - base > (std::max(profile.High(), JitterBound) + 1.0) * period)
+            conclude();
+        else
+            confirmThrough(entries.size() - 1);
+    }
+}
+
+bool LinkRhythm::Delivered() const
+{
+    return delivered;
+}
+
+qint64 LinkRhythm::LastStamp() const
+{
+    return lastStamp;
+}
+
+double LinkRhythm::Base() const
+{
+    return base;
+}
+
+void LinkRhythm::SetBase(double newBase)
+{
+    base = newBase;
+    beforeRun = newBase;
+    lined = true;
+    driftReads = 0;
+}
+
+double LinkRhythm::LineMs(qint64 index) const
+{
+    return base + double(index) * period;
+}
+
+qint64 LinkRhythm::HeadIndex() const
+{
+    return entries.front().index;
+}
+
+bool LinkRhythm::HeadConfirmed() const
+{
+    return confirmedWaiting > 0;
+}
+
+void LinkRhythm::TakeHead()
+{
+    entries.pop_front();
+    --confirmedWaiting;
+}
+
+qint64 LinkRhythm::LowestIndex() const
+{
+    return entries.empty() ? lastIndex + 1 : entries.front().index;
+}
+
+double LinkRhythm::position(const Entry& entry) const
+{
+    return double(entry.stamp) - double(entry.index) * period;
+}
+
+double LinkRhythm::lateness(const Entry& entry) const
+{
+    return position(entry) - base;
+}
+
+// The read that just ended: a record on its line says how late jitter
+// makes the link; one behind it extends the run.
+void LinkRhythm::fold()
+{
+    const double line = double(lastStamp) - double(lastIndex) * period;
+    if (lastIndex <= confirmedIndex) {
+        profile.Add(std::max(0.0, line - base) / period);
+        followDrift(line);
+        return;
+    }
+    entries.back().fresh = true;
+    ++runReads;
+    runLow = std::min(runLow, line);
+    if (runReads >= profile.ReadsToConclude())
+        conclude();
+}
+
+// Parts per million between the unit's clock and ours would add up to a
+// period in minutes; a skip adds it at once and is never on its line.
+void LinkRhythm::followDrift(double line)
+{
+    driftLow = driftReads == 0 ? line : std::min(driftLow, line);
+    if (++driftReads < DriftReads)
+        return;
+    base = std::max(base, (base + driftLow) / 2.0);
+    driftReads = 0;
+}
+
+void LinkRhythm::conclude()
+{
+    const int skipped = int(std::floor((runLow - base) / period + Early));
+    struct Read
+    {
+        size_t first;
+        size_t last;
+        double late;
+    };
+    std::vector<Read> reads;
+    for (size_t i = confirmedWaiting; i < entries.size(); ++i) {
+        if (i == confirmedWaiting || entries[i].stamp != entries[i - 1].stamp)
+            reads.push_back({i, i, 0.0});
+        reads.back().last = i;
+        reads.back().late = lateness(entries[i]);
+    }
+    if (skipped < 1) {
+        const auto low =
+            std::find_if(reads.rbegin(), reads.rend(), [this](const Read& r) { return r.late < OnLine * period; });
+        confirmThrough(low == reads.rend() ? entries.size() - 1 : low->last);
+        return;
+    }
+
+    // The gap lies before the last read that sits on the line once shifted.
+    const double gap = skipped * period;
+    size_t lastLow = 0;
+    for (size_t r = 0; r < reads.size(); ++r) {
+        if (reads[r].late - gap < OnLine * period)
+            lastLow = r;
+    }
+    // Before the gap a read is late by jitter; after it, it cannot come
+    // before its line. The place the link's jitter makes likeliest wins; among
+    // equals (nothing learnt yet) the largest step in lateness, where the
+    // missing record shows. The records of a read held back tell nothing
+    // but by its last: the gap goes before the first of them.
+    std::vector<double> afterFrom(reads.size() + 1, 0.0);
+    for (size_t r = reads.size(); r-- > 0;)
+        afterFrom[r] = afterFrom[r + 1] + profile.Cost((reads[r].late - gap) / period);
+    size_t place = 0;
+    double least = std::numeric_limits<double>::infinity();
+    double largestStep = -std::numeric_limits<double>::infinity();
+    double before = 0.0;
+    for (size_t r = 0; r <= lastLow; ++r) {
+        const double cost = before + afterFrom[r];
+        const double step = reads[r].late - (r == 0 ? beforeRun - base : reads[r - 1].late);
+        if (cost < least - 1e-9 || (cost < least + 1e-9 && step > largestStep)) {
+            place = r;
+            least = std::min(least, cost);
+            largestStep = step;
+        }
+        before += profile.Cost(reads[r].late / period);
+    }
+
+    double earliest = 0.0;
+    for (size_t i = reads[place].first; i < entries.size(); ++i) {
+        entries[i].index += skipped;
+        if (entries[i].fresh)
+            earliest = std::min(earliest, lateness(entries[i]));
+    }
+    lastIndex += skipped;
+    base += earliest;
+    confirmThrough(reads[lastLow].last);
+}
+
+void LinkRhythm::confirmThrough(size_t at)
+{
+    for (size_t i = confirmedWaiting; i <= at; ++i) {
+        if (entries[i].fresh)
+            profile.Add(std::max(0.0, lateness(entries[i])) / period);
+    }
+    confirmedIndex = entries[at].index;
+    confirmedWaiting = at + 1;
+    beforeRun = position(entries[at]);
+    restartRun();
+}
+
+void LinkRhythm::restartRun()
+{
+    runReads = 0;
+    runLow = std::numeric_limits<double>::infinity();
+    for (size_t i = confirmedWaiting; i < entries.size(); ++i) {
+        if (entries[i].fresh) {
+            ++runReads;
+            runLow = std::min(runLow, position(entries[i]));
+        }
+    }
+}

@@ -1,0 +1,276 @@
+#include "acquisition/PeriodPairing.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace {
+
+// How one unit's records reach this thread: lag and jitter in records, the
+// link delivering in order as TCP does.
+struct UnitTiming
+{
+    // The unit's clock against this machine's.
+    double ppm = 0.0;
+    double lag = 0.0;
+    double jitter = 0.0;
+    QList<int> skips;
+    int silentFrom = -1;
+    double silentSeconds = 0.0;
+    // Read only every this many records' time (0: as they come).
+    int readEvery = 0;
+};
+
+struct Scenario
+{
+    int periods = 2000;
+    UnitTiming send;
+    UnitTiming recv;
+    // This thread reads nothing from a period's end for some seconds.
+    QList<QPair<int, double>> stalls;
+    // Towing stops when this period ends (-1: after the last record).
+    int stopAt = -1;
+    // A skip in a read that was held back may mispair that read's records.
+    bool skipInStall = false;
+    int seeds = 1;
+};
+
+constexpr double StartMs = 5000.0;
+
+struct Read
+{
+    qint64 stamp;
+    int period;
+};
+
+double periodEnd(const UnitTiming& u, double periodMs, int period)
+{
+    return StartMs + (period + 1) * periodMs * (1.0 + u.ppm * 1e-6);
+}
+
+QList<Read> reads(const Scenario& s, const UnitTiming& u, double periodMs, QRandomGenerator& random)
+{
+    QList<Read> result;
+    const int silentTo = u.silentFrom + int(std::lround(u.silentSeconds * 1000.0 / periodMs));
+    double previous = 0.0;
+    for (int n = 0; n < s.periods; ++n) {
+        const double jitter = random.generateDouble() * u.jitter;
+        if (u.skips.contains(n) || (n >= u.silentFrom && n < silentTo))
+            continue;
+        double at = previous = std::max(previous, periodEnd(u, periodMs, n) + (u.lag + jitter) * periodMs);
+        for (const auto& [from, seconds] : s.stalls) {
+            const double begin = periodEnd({}, periodMs, from);
+            if (at >= begin && at < begin + seconds * 1000.0)
+                at = begin + seconds * 1000.0;
+        }
+        if (u.readEvery > 0)
+            at = std::ceil(at / (u.readEvery * periodMs)) * (u.readEvery * periodMs);
+        result.append({qint64(std::floor(at)), n});
+    }
+    return result;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Scenario)
+
+// Towed records fed with the read stamps and read groupings the field
+// gives, each carrying its period number: every pair holds one period, and
+// records are dropped only for the partners the units never sent.
+class TestPeriodPairing : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pairsByPeriodUnderFieldTiming_data()
+    {
+        QTest::addColumn<double>("periodMs");
+        QTest::addColumn<Scenario>("s");
+        const auto row = [](const QString& name, const Scenario& s) {
+            QTest::newRow(qPrintable("100/s, " + name)) << 10.0 << s;
+            QTest::newRow(qPrintable("1/s, " + name)) << 1000.0 << s;
+        };
+        row("in step", {});
+        for (double lag : {0.3, 0.7, 1.5, 3.0}) {
+            Scenario s;
+            s.send.lag = lag;
+            row(QStringLiteral("transmitter %1 records late").arg(lag), s);
+            std::swap(s.send, s.recv);
+            row(QStringLiteral("receiver %1 records late").arg(lag), s);
+        }
+        Scenario jitter;
+        jitter.send.jitter = jitter.recv.jitter = 2.0;
+        jitter.seeds = 5;
+        row("jitter of 2 records", jitter);
+        jitter.recv.lag = 1.5;
+        row("jitter of 2 records, receiver 1.5 late", jitter);
+        Scenario stalls;
+        stalls.stalls = {{300, 1.0}, {1000, 3.0}, {1700, 1.0}};
+        stalls.send.jitter = stalls.recv.jitter = 0.5;
+        row("stalls of 1 s and 3 s", stalls);
+        Scenario bursts;
+        bursts.send.readEvery = 5;
+        bursts.recv.readEvery = 3;
+        bursts.recv.lag = 0.7;
+        row("bursts", bursts);
+
+        Scenario skips;
+        skips.send.skips = {300, 900};
+        skips.recv.skips = {600, 1200};
+        row("skips on each side", skips);
+        skips.recv.lag = 1.5;
+        row("skips on each side, receiver 1.5 late", skips);
+        skips = {};
+        skips.recv.skips = {400, 401, 1001};
+        skips.send.skips = {700, 1000};
+        row("adjacent skips", skips);
+        skips = {};
+        skips.send.skips = skips.recv.skips = {500};
+        row("a skip in the same period on both", skips);
+        Scenario stalled;
+        stalled.stalls = {{1000, 1.0}, {1500, 1.0}};
+        stalled.send.skips = {1049};
+        stalled.recv.skips = {1549};
+        stalled.skipInStall = true;
+        row("skips inside a stall", stalled);
+
+        for (bool receiver : {true, false}) {
+            Scenario silence;
+            UnitTiming& quiet = receiver ? silence.recv : silence.send;
+            quiet.silentFrom = 300;
+            quiet.silentSeconds = 100.0;
+            (receiver ? silence.send : silence.recv).lag = 0.7;
+            silence.send.jitter = silence.recv.jitter = 0.5;
+            // Over 100 s the units' clock moves a period at 100/s.
+            silence.send.ppm = silence.recv.ppm = receiver ? 100.0 : -100.0;
+            silence.periods = 1000;
+            row(QStringLiteral("%1 silent 100 s, then resuming").arg(receiver ? "receiver" : "transmitter"), silence);
+        }
+        Scenario stop;
+        stop.recv.lag = 3.0;
+        stop.send.jitter = 1.0;
+        stop.stopAt = 1500;
+        stop.stalls = {{1450, 30.0}};
+        row("stop with records queued", stop);
+        for (double ppm : {100.0, -100.0}) {
+            Scenario drift;
+            drift.recv.ppm = ppm;
+            drift.send.ppm = -ppm / 2;
+            drift.periods = 30000;
+            // At 1/s the links end seconds apart: the one ending first would
+            // be silent.
+            drift.stopAt = drift.periods - 10;
+            drift.send.jitter = drift.recv.jitter = 0.5;
+            drift.recv.skips = {20000};
+            row(QStringLiteral("receiver's clock %1 ppm, transmitter's %2").arg(ppm).arg(-ppm / 2), drift);
+        }
+    }
+
+    void pairsByPeriodUnderFieldTiming()
+    {
+        QFETCH(double, periodMs);
+        QFETCH(Scenario, s);
+        // Silences and stalls are in seconds: at 100/s they hold 100 times
+        // more records.
+        const int periodsPer100s = int(100000.0 / periodMs);
+        if (s.send.silentFrom >= 0 || s.recv.silentFrom >= 0)
+            s.periods += periodsPer100s;
+        for (int seed = 1; seed <= s.seeds; ++seed) {
+            QRandomGenerator random{quint32(seed)};
+            const QList<Read> sends = reads(s, s.send, periodMs, random);
+            const QList<Read> recvs = reads(s, s.recv, periodMs, random);
+            const qint64 stop = s.stopAt < 0 ? LLONG_MAX : qint64(periodEnd({}, periodMs, s.stopAt));
+
+            PeriodPairing pairing;
+            pairing.Start(periodMs);
+            QList<QPair<int, int>> pairs;
+            QList<qint64> dropTimes;
+            QStringList silences;
+            connect(&pairing, &PeriodPairing::paired, [&](st_TEMSendData a, st_RecvData_VRX2208 b) {
+                pairs.append({int(a.SendFs), int(b.SendFs)});
+            });
+            connect(&pairing, &PeriodPairing::dropped,
+                    [&](bool, int, qint64 periodMsAt) { dropTimes.append(periodMsAt); });
+            connect(&pairing, &PeriodPairing::silenceChanged, [&](bool transmitter, bool silent) {
+                silences << QString(transmitter ? "T" : "R") + (silent ? "+" : "-");
+            });
+
+            QSet<int> sent, received;
+            QHash<int, qint64> sendStamps, recvStamps;
+            int peakWaiting = 0;
+            for (int i = 0, j = 0; i < sends.size() || j < recvs.size();) {
+                const bool send = j == recvs.size()
+                    || (i < sends.size()
+                        && (sends[i].stamp < recvs[j].stamp
+                            || (sends[i].stamp == recvs[j].stamp && random.bounded(2) == 0)));
+                const qint64 stamp = send ? sends[i].stamp : recvs[j].stamp;
+                if (stamp > stop)
+                    break;
+                // One read: every record of the link with this stamp.
+                for (; send && i < sends.size() && sends[i].stamp == stamp; ++i) {
+                    st_TEMSendData d;
+                    d.SendFs = sends[i].period;
+                    d.ArrivalMs = stamp;
+                    sent.insert(sends[i].period);
+                    sendStamps.insert(sends[i].period, stamp);
+                    pairing.Add(d);
+                }
+                for (; !send && j < recvs.size() && recvs[j].stamp == stamp; ++j) {
+                    st_RecvData_VRX2208 d;
+                    d.SendFs = recvs[j].period;
+                    d.ArrivalMs = stamp;
+                    received.insert(recvs[j].period);
+                    recvStamps.insert(recvs[j].period, stamp);
+                    pairing.Add(d);
+                }
+                peakWaiting =
+                    std::max(peakWaiting, int(sent.size() + received.size()) - 2 * pairs.size() - dropTimes.size());
+            }
+            pairing.Finish();
+
+            const QString where = QStringLiteral("seed %1: ").arg(seed);
+            QCOMPARE(2 * pairs.size() + dropTimes.size(), sent.size() + received.size());
+            const QSet<int> unpartnered = (sent - received) + (received - sent);
+            QVERIFY2(
+                dropTimes.size() == unpartnered.size(),
+                qPrintable(where + QStringLiteral("%1 dropped for %2").arg(dropTimes.size()).arg(unpartnered.size())));
+            QSet<qint64> stallEnds;
+            for (const auto& [from, seconds] : s.stalls)
+                stallEnds.insert(qint64(std::floor(periodEnd({}, periodMs, from) + seconds * 1000.0)));
+            for (const auto& [a, b] : pairs) {
+                // Only in the read that held a skip back.
+                const bool held =
+                    s.skipInStall && stallEnds.contains(sendStamps.value(a)) && stallEnds.contains(recvStamps.value(b));
+                QVERIFY2(a == b || held, qPrintable(where + QStringLiteral("%1 paired with %2").arg(a).arg(b)));
+            }
+
+            // Each drop is told with the time of its own period.
+            QList<double> due;
+            for (int n : unpartnered) {
+                const UnitTiming& u = sent.contains(n) ? s.send : s.recv;
+                due.append(periodEnd(u, periodMs, n) + u.lag * periodMs);
+            }
+            std::sort(due.begin(), due.end());
+            std::sort(dropTimes.begin(), dropTimes.end());
+            const double slack = (std::max(s.send.jitter, s.recv.jitter) + 0.3) * periodMs + 2.0;
+            for (int k = 0; k < due.size() && !s.skipInStall; ++k)
+                QVERIFY2(std::abs(dropTimes[k] - due[k]) <= slack,
+                         qPrintable(where + QStringLiteral("drop at %1 for %2").arg(dropTimes[k]).arg(due[k])));
+
+            // A silent unit is told once, and the other side waits bounded.
+            if (s.send.silentFrom >= 0 || s.recv.silentFrom >= 0) {
+                const QString side = s.send.silentFrom >= 0 ? "T" : "R";
+                QCOMPARE(silences, (QStringList{side + "+", side + "-"}));
+                QVERIFY2(peakWaiting <= pairing.SilenceMs() / periodMs + 70, qPrintable(QString::number(peakWaiting)));
+            } else {
+                QCOMPARE(silences, QStringList());
+            }
+        }
+    }
+};
+
+QTEST_MAIN(TestPeriodPairing)
+#include "tst_periodpairing.moc"
