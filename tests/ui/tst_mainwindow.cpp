@@ -17,8 +17,10 @@
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSqlQuery>
+#include <QStackedWidget>
 #include <QTabBar>
 #include <QTest>
+#include <QTextDocumentFragment>
 #include <QUrl>
 
 #include <qwt_plot.h>
@@ -323,24 +325,51 @@ private slots:
         QVERIFY(widget("pushButton_Export_USF")->isHidden());
     }
 
-    // The widest link status, and a towed unit sending nothing, with a
-    // count of towed records dropped below, show whole in the smallest
-    // window.
+    // Every link status, the widest with a count of towed records dropped
+    // below, shows whole on the acquisition page of the narrowest window,
+    // clear of the buttons around it.
     void linkStatusWithDropsFitsTheSmallestWindow()
     {
         makeWindow();
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get(), TestTimeoutMs()));
-        m_window->resize(m_window->minimumSize());
+        // The offscreen screen is 600 px high, a scale no field laptop has,
+        // at which the smallest window squeezes every panel's rows: only its
+        // width is taken, and the height of a window of 800.
+        m_window->resize(m_window->minimumSize().width(), 800);
+        widget<QStackedWidget>("stackedWidget")->setCurrentIndex(1);
         auto* status = widget<QLabel>("StatusConnect");
-        for (const QString& text : {StatusTexts::wifi(100), StatusTexts::unitSilent(true, false)}) {
-            widget<QObject>("m_ZOLVA_Collector")
-                ->setProperty("StatusConnect", text + StatusTexts::unpairedDropped(99999));
-            QTRY_VERIFY_WITH_TIMEOUT(status->text().startsWith(text), TestTimeoutMs());
-            QCoreApplication::processEvents();
-            QVERIFY2(status->sizeHint().width() <= status->width(),
-                     qPrintable(QStringLiteral("%1 > %2").arg(status->sizeHint().width()).arg(status->width())));
+        const QStringList texts{
+            StatusTexts::wifi(100),        StatusTexts::unitSilent(true, false), StatusTexts::unitSilent(false, true),
+            StatusTexts::paramsRefused(),  StatusTexts::recvParamsRefused(),     StatusTexts::channelsRefused(),
+            StatusTexts::invalidAddress(), StatusTexts::connecting(true, false), StatusTexts::linkUpdate(false, true)};
+        QStringList cut;
+        for (const QString& text : texts) {
+            for (const QString& drops : {QString(), StatusTexts::unpairedDropped(99999)}) {
+                widget<QObject>("m_ZOLVA_Collector")->setProperty("StatusConnect", text + drops);
+                QTRY_VERIFY_WITH_TIMEOUT(status->text() == text + drops, TestTimeoutMs());
+                const QSize needed = status->sizeHint();
+                // The layouts settle one level per pass of the event loop.
+                const bool clear = QTest::qWaitFor(
+                    [&] {
+                        for (const QWidget* other : status->parentWidget()->findChildren<QWidget*>()) {
+                            if (other != status && other->isVisible()
+                                && other->geometry().intersects(status->geometry()))
+                                return false;
+                        }
+                        return needed.width() <= status->width() && needed.height() <= status->height();
+                    },
+                    TestTimeoutMs());
+                if (!clear)
+                    cut << QStringLiteral("%1: needs %2x%3, has %4x%5")
+                               .arg(QTextDocumentFragment::fromHtml(text + drops).toPlainText().simplified())
+                               .arg(needed.width())
+                               .arg(needed.height())
+                               .arg(status->width())
+                               .arg(status->height());
+            }
         }
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral("; "))));
     }
 };
 
