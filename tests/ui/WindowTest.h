@@ -4,6 +4,8 @@
 #include "acquisition/ZOLVA_Collector.h"
 #include "tests/support/DialogAnswers.h"
 #include "tests/support/TestEnvironment.h"
+#include "tools/simunits/SimUnitPair.h"
+#include "ui/DeveloperAccess.h"
 #include "ui/MainWindow.h"
 
 #include <QLineEdit>
@@ -22,6 +24,7 @@ protected:
     std::unique_ptr<MainWindow> m_window;
     QStringList m_shown;
     QString m_nextFile;
+    std::unique_ptr<SimUnitPair> m_units;
 
     bool setUp(const QString& transmitter, const QString& receiver)
     {
@@ -40,7 +43,27 @@ protected:
     {
         m_window.reset();
         resetDialogAnswers();
+        m_units.reset();
         m_dir.reset();
+    }
+
+    // Simulated units on the two addresses, their records timeScale times
+    // as long as real ones.
+    bool listenUnits(const QString& transmitter, const QString& receiver, double timeScale = 0.01)
+    {
+        m_units = std::make_unique<SimUnitPair>();
+        m_units->SetTimeScale(timeScale);
+        return m_units->Listen(QHostAddress(transmitter), QHostAddress(receiver));
+    }
+
+    // Shown, with developer mode opened by today's password when asked.
+    bool showWindow(const QDate& today)
+    {
+        DialogHook::setInputAnswer(
+            [today](const DialogHook::InputRequest&) { return QVariant(DeveloperAccess::passwordFor(today)); });
+        makeWindow(today);
+        m_window->show();
+        return QTest::qWaitForWindowExposed(m_window.get(), TestTimeoutMs());
     }
 
     // The signal query answers "no wireless" rather than asking the machine.

@@ -61,8 +61,6 @@ class tst_StatusUse : public WindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<SimUnitPair> m_units;
-
     // Through the window: given to a widget, Qt Test sends the double-click
     // alone, without the press and release the view looks for first.
     void doubleClick(QTreeWidgetItem* item)
@@ -98,22 +96,12 @@ private slots:
     void init()
     {
         QVERIFY(setUp(TransmitterAddress, ReceiverAddress));
-        DialogHook::setInputAnswer(
-            [](const DialogHook::InputRequest&) { return QVariant(DeveloperAccess::passwordFor(Today)); });
         QVERIFY(makeSurvey(path(QStringLiteral("survey.ZOLVA"))));
-        m_units = std::make_unique<SimUnitPair>();
-        m_units->SetTimeScale(0.01);
-        QVERIFY(m_units->Listen(QHostAddress(TransmitterAddress), QHostAddress(ReceiverAddress)));
-        makeWindow(Today);
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get(), TestTimeoutMs()));
+        QVERIFY(listenUnits(TransmitterAddress, ReceiverAddress));
+        QVERIFY(showWindow(Today));
     }
 
-    void cleanup()
-    {
-        tearDown();
-        m_units.reset();
-    }
+    void cleanup() { tearDown(); }
 
     void recordShownHasNoUseBox_data()
     {

@@ -36,7 +36,6 @@ class tst_WindowAcquisition : public WindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<SimUnitPair> m_units;
     QStringList m_asked;
     bool m_answer = true;
     // Each unit's commands as they stood when its link closed.
@@ -46,8 +45,8 @@ class tst_WindowAcquisition : public WindowTest
 
     bool startUnits(double timeScale)
     {
-        m_units = std::make_unique<SimUnitPair>();
-        m_units->SetTimeScale(timeScale);
+        if (!listenUnits(TransmitterAddress, ReceiverAddress, timeScale))
+            return false;
         connect(m_units->Receiver(), &SimFrameServer::clientDisconnected, this, [this] {
             m_recvAtClose = m_units->Receiver()->ReceivedCommands();
             ++m_closed;
@@ -56,7 +55,7 @@ class tst_WindowAcquisition : public WindowTest
             m_sendAtClose = m_units->Transmitter()->ReceivedCommands();
             ++m_closed;
         });
-        return m_units->Listen(QHostAddress(TransmitterAddress), QHostAddress(ReceiverAddress));
+        return true;
     }
 
     // A new project, connected to the units and idle.
@@ -96,11 +95,7 @@ private slots:
         });
     }
 
-    void cleanup()
-    {
-        tearDown();
-        m_units.reset();
-    }
+    void cleanup() { tearDown(); }
 
     void endingAnAcquisitionAsksFirst_data()
     {

@@ -38,21 +38,11 @@ private slots:
     void init()
     {
         QVERIFY(setUp(TransmitterAddress, ReceiverAddress));
-        DialogHook::setInputAnswer(
-            [](const DialogHook::InputRequest&) { return QVariant(DeveloperAccess::passwordFor(Today)); });
-        m_units = std::make_unique<SimUnitPair>();
-        m_units->SetTimeScale(0.01);
-        QVERIFY(m_units->Listen(QHostAddress(TransmitterAddress), QHostAddress(ReceiverAddress)));
-        makeWindow(Today);
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get(), TestTimeoutMs()));
+        QVERIFY(listenUnits(TransmitterAddress, ReceiverAddress));
+        QVERIFY(showWindow(Today));
     }
 
-    void cleanup()
-    {
-        tearDown();
-        m_units.reset();
-    }
+    void cleanup() { tearDown(); }
 
     void fieldDay()
     {
@@ -256,8 +246,6 @@ private:
     }
 
     int curves(const char* graph) const { return widget<QwtPlot>(graph)->itemList(QwtPlotItem::Rtti_PlotCurve).size(); }
-
-    std::unique_ptr<SimUnitPair> m_units;
 };
 
 QTEST_MAIN(tst_Workflow)
