@@ -169,6 +169,22 @@ void LinkRhythm::conclude()
         reads.back().last = i;
         reads.back().late = lateness(entries[i]);
     }
+    // A first read late by jitter just before a gap of more periods would
+    // count the gap short and take its place: when the reads after it show
+    // more periods, and it is likelier late than before its line, it stays
+    // where it is and the rest are judged on their own.
+    if (reads.size() > 1) {
+        double restLow = std::numeric_limits<double>::infinity();
+        for (size_t r = 1; r < reads.size(); ++r)
+            restLow = std::min(restLow, reads[r].late);
+        const double first = reads.front().late;
+        if (int(std::floor(restLow / period + Early)) > skipped && skipped >= 1
+            && profile.Cost(first / period) < profile.Cost((first - skipped * period) / period)) {
+            confirmThrough(reads.front().last);
+            conclude();
+            return;
+        }
+    }
     if (skipped < 1) {
         const auto low =
             std::find_if(reads.rbegin(), reads.rend(), [this](const Read& r) { return r.late < OnLine * period; });

@@ -17,6 +17,8 @@ struct UnitTiming
     double ppm = 0.0;
     double lag = 0.0;
     double jitter = 0.0;
+    // Records as late as this in place of their jitter, by period.
+    QHash<int, double> late;
     QList<int> skips;
     int silentFrom = -1;
     double silentSeconds = 0.0;
@@ -60,7 +62,8 @@ QList<Read> reads(const Scenario& s, const UnitTiming& u, double periodMs, QRand
         const double jitter = random.generateDouble() * u.jitter;
         if (u.skips.contains(n) || (n >= u.silentFrom && n < silentTo))
             continue;
-        double at = previous = std::max(previous, periodEnd(u, periodMs, n) + (u.lag + jitter) * periodMs);
+        double at = previous =
+            std::max(previous, periodEnd(u, periodMs, n) + (u.lag + u.late.value(n, jitter)) * periodMs);
         for (const auto& [from, seconds] : s.stalls) {
             const double begin = periodEnd({}, periodMs, from);
             if (at >= begin && at < begin + seconds * 1000.0)
@@ -127,6 +130,17 @@ private slots:
         skips.recv.skips = {400, 401, 1001};
         skips.send.skips = {700, 1000};
         row("adjacent skips", skips);
+        skips = {};
+        // The record before the gap late by jitter, as if it were the first
+        // of one skip less.
+        skips.recv.late = {{899, 0.8}};
+        skips.recv.skips = {900, 901};
+        skips.send.jitter = skips.recv.jitter = 0.4;
+        row("a late record before adjacent skips", skips);
+        skips.recv.late = {};
+        skips.recv.skips = {400, 402, 1300, 1303};
+        skips.send.skips = {800, 803};
+        row("skips a few periods apart", skips);
         skips = {};
         skips.send.skips = skips.recv.skips = {500};
         row("a skip in the same period on both", skips);

@@ -362,11 +362,23 @@ private slots:
             }
             return false;
         };
+        // A read after this thread read nothing on either link for longer
+        // than a period and the jitter was held back, as a burst is: a busy
+        // machine (the sanitizers, parallel tests) stalls it.
+        QList<qint64> reads = sendReads.values() + recvReads.values();
+        std::sort(reads.begin(), reads.end());
+        const auto afterStall = [&](qint64 stamp) {
+            const auto at = std::lower_bound(reads.cbegin(), reads.cend(), stamp);
+            return at != reads.cbegin() && stamp - *(at - 1) > 50 + 20;
+        };
         int mispaired = 0;
         for (int i = 0; i < sends.size(); ++i) {
             const int s = qRound(bytesToVector(sends[i]).value(0));
             const int v = qRound(bytesToVector(recvs[i]).value(0));
-            const bool inBurst = std::abs(s - v) == 1 && (heldBack(sendReads, s) || heldBack(recvReads, v));
+            // Two adjacent periods are skipped at most.
+            const bool inBurst = std::abs(s - v) <= 2
+                && (heldBack(sendReads, s) || heldBack(recvReads, v) || afterStall(sendReads.value(s))
+                    || afterStall(recvReads.value(v)));
             QVERIFY2(s == v || inBurst, qPrintable(QStringLiteral("%1 paired with %2").arg(s).arg(v)));
             mispaired += s != v;
         }
