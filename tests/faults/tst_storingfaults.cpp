@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <limits>
 
 using namespace CollectorState;
 
@@ -362,14 +363,16 @@ private slots:
             }
             return false;
         };
-        // A read after this thread read nothing on either link for longer
-        // than a period and the jitter was held back, as a burst is: a busy
-        // machine (the sanitizers, parallel tests) stalls it.
-        QList<qint64> reads = sendReads.values() + recvReads.values();
-        std::sort(reads.begin(), reads.end());
-        const auto afterStall = [&](qint64 stamp) {
-            const auto at = std::lower_bound(reads.cbegin(), reads.cend(), stamp);
-            return at != reads.cbegin() && stamp - *(at - 1) > 50 + 20;
+        // A record most of a period behind its link's line (the earliest
+        // any of its records came) looks like the next period's on time: next
+        // to a skip, its place cannot be told either. The units share this
+        // thread, so a busy machine (the sanitizers, parallel tests) makes
+        // such records.
+        const auto lateAsNext = [](const QHash<int, qint64>& reads, int period) {
+            double line = std::numeric_limits<double>::infinity();
+            for (auto it = reads.cbegin(); it != reads.cend(); ++it)
+                line = std::min(line, double(it.value()) - 50.0 * it.key());
+            return double(reads.value(period)) - 50.0 * period - line >= 0.75 * 50.0;
         };
         int mispaired = 0;
         for (int i = 0; i < sends.size(); ++i) {
@@ -377,12 +380,12 @@ private slots:
             const int v = qRound(bytesToVector(recvs[i]).value(0));
             // Two adjacent periods are skipped at most.
             const bool inBurst = std::abs(s - v) <= 2
-                && (heldBack(sendReads, s) || heldBack(recvReads, v) || afterStall(sendReads.value(s))
-                    || afterStall(recvReads.value(v)));
+                && (heldBack(sendReads, s) || heldBack(recvReads, v) || lateAsNext(sendReads, s)
+                    || lateAsNext(recvReads, v));
             QVERIFY2(s == v || inBurst, qPrintable(QStringLiteral("%1 paired with %2").arg(s).arg(v)));
             mispaired += s != v;
         }
-        qInfo("%d pairs stored, %d of them in a read held back mispaired", int(sends.size()), mispaired);
+        qInfo("%d pairs stored, %d mispaired next to a skip whose place cannot be told", int(sends.size()), mispaired);
         QVERIFY(std::any_of(shown.begin(), shown.end(), [](const QString& t) { return t.contains("接收机无数据"); }));
         QCOMPARE(r.text(), StatusTexts::wifi(-1) + StatusTexts::unpairedDropped(dropped));
         QCOMPARE(r.unsound(), QString());
