@@ -18,6 +18,7 @@
 #include "project/DataModel_Index.h"
 #include "project/Data_Calc.h"
 #include "project/VectorBlob.h"
+#include "tools/simunits/SimPeriodReads.h"
 #include "tools/simunits/SimReceiverUnit.h"
 #include "tools/simunits/SimTransmitterUnit.h"
 #include "tools/simunits/SimUnitAddress.h"
@@ -117,20 +118,6 @@ bool twoNumbers(const QString& text, int* a, int* b)
         *b = parts[1].toInt(&okB);
     }
     return okA && okB && *a >= 0 && *b >= 0;
-}
-
-// Read together with the record of a neighbouring period of its link.
-bool heldBack(const QHash<int, qint64>& reads, int period, int periods)
-{
-    const auto read = reads.constFind(period);
-    for (int step : {-1, 1}) {
-        int next = period + step;
-        while (next >= 0 && next < periods && !reads.contains(next))
-            next += step;
-        if (read != reads.constEnd() && reads.value(next, -1) == *read)
-            return true;
-    }
-    return false;
 }
 
 // Records stored, GUI thread CPU and resident memory at one moment.
@@ -236,11 +223,11 @@ int main(int argc, char** argv)
     collector.setProperty("DeviceIP_Send", addresses[0]);
     collector.setProperty("DeviceIP_Recv", addresses[1]);
     // Where each record was read, by its period.
-    QHash<int, qint64> reads[2];
+    SimPeriodReads reads[2];
     QObject::connect(collector.findChild<iLibSend*>(), &iLibSend::TEM_NewSendData,
-                     [&](const st_TEMSendData& d) { reads[0].insert(qRound(d.SendWave.value(0)), d.ArrivalMs); });
+                     [&](const st_TEMSendData& d) { reads[0].Note(d); });
     QObject::connect(collector.findChild<ILibRecv_VRX2208*>(), &ILibRecv_VRX2208::onRecvData,
-                     [&](const st_RecvData_VRX2208& d) { reads[1].insert(qRound(d.values.value(0)), d.ArrivalMs); });
+                     [&](const st_RecvData_VRX2208& d) { reads[1].Note(d); });
 
     // The store is timed by one connection before the model's and one after.
     QElapsedTimer storeClock;
@@ -267,7 +254,7 @@ int main(int argc, char** argv)
     }
 
     // Records read and not yet stored nor dropped wait in the collector.
-    const auto waiting = [&] { return reads[0].size() + reads[1].size() - 2 * storeMs.size() - warnedDrops; };
+    const auto waiting = [&] { return reads[0].Count() + reads[1].Count() - 2 * storeMs.size() - warnedDrops; };
     int queuePeak = 0;
     // The GUI thread's lateness: how much later than due a 10 ms tick comes;
     // apart, the worst in the seconds after the silent unit resumes.
@@ -356,13 +343,13 @@ int main(int argc, char** argv)
             return sent[0] >= 0;
         },
         5000);
-    waitUntil([&] { return reads[0].size() >= sent[0] && reads[1].size() >= sent[1]; }, 10000);
+    waitUntil([&] { return reads[0].Count() >= sent[0] && reads[1].Count() >= sent[1]; }, 10000);
     collector.onBtnSampleStop();
 
     const int due = sent[0] + withheld[0];
     int oneSided = 0;
     for (int p = 0; p < due; ++p)
-        oneSided += reads[0].contains(p) != reads[1].contains(p) ? 1 : 0;
+        oneSided += reads[0].Contains(p) != reads[1].Contains(p) ? 1 : 0;
     QSqlQuery rows(orm::Database::connection());
     rows.exec(QStringLiteral("SELECT substr(DATA_SEND, 1, 8), substr(DATA_RECV, 1, 8) FROM Data_Sample"));
     int stored = 0;
@@ -375,7 +362,7 @@ int main(int argc, char** argv)
         if (s == r)
             continue;
         ++mispaired;
-        mispairedInBursts += heldBack(reads[0], s, due) || heldBack(reads[1], r, due) ? 1 : 0;
+        mispairedInBursts += reads[0].HeldBack(s) || reads[1].HeldBack(r) ? 1 : 0;
     }
 
     const auto workPerRecord = [&](int from) {
@@ -387,7 +374,7 @@ int main(int argc, char** argv)
     const Stretch end = marks.value(marks.size() - 1);
     std::printf("records sent:    transmitter %d, receiver %d of %d periods; skipped %d and %d\n", sent[0], sent[1],
                 due, withheld[0], withheld[1]);
-    std::printf("records parsed:  transmitter %d, receiver %d\n", int(reads[0].size()), int(reads[1].size()));
+    std::printf("records parsed:  transmitter %d, receiver %d\n", reads[0].Count(), reads[1].Count());
     std::printf("records stored:  %d pairs, %d of them mispaired, %d of those in a read that held records back\n",
                 stored, mispaired, mispairedInBursts);
     std::printf("records dropped: %d warned, against %d periods skipped by one unit only\n", warnedDrops, oneSided);

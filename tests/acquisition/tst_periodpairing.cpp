@@ -224,22 +224,20 @@ private slots:
                 if (stamp > stop)
                     break;
                 // One read: every record of the link with this stamp.
-                for (; send && i < sends.size() && sends[i].stamp == stamp; ++i) {
-                    st_TEMSendData d;
-                    d.SendFs = sends[i].period;
-                    d.ArrivalMs = stamp;
-                    sent.insert(sends[i].period);
-                    sendStamps.insert(sends[i].period, stamp);
-                    pairing.Add(d);
-                }
-                for (; !send && j < recvs.size() && recvs[j].stamp == stamp; ++j) {
-                    st_RecvData_VRX2208 d;
-                    d.SendFs = recvs[j].period;
-                    d.ArrivalMs = stamp;
-                    received.insert(recvs[j].period);
-                    recvStamps.insert(recvs[j].period, stamp);
-                    pairing.Add(d);
-                }
+                const auto read = [&](auto record, const QList<Read>& link, int& next, QSet<int>& got,
+                                      QHash<int, qint64>& stamps) {
+                    for (; next < link.size() && link[next].stamp == stamp; ++next) {
+                        record.SendFs = link[next].period;
+                        record.ArrivalMs = stamp;
+                        got.insert(link[next].period);
+                        stamps.insert(link[next].period, stamp);
+                        pairing.Add(record);
+                    }
+                };
+                if (send)
+                    read(st_TEMSendData(), sends, i, sent, sendStamps);
+                else
+                    read(st_RecvData_VRX2208(), recvs, j, received, recvStamps);
                 peakWaiting =
                     std::max(peakWaiting, int(sent.size() + received.size()) - 2 * pairs.size() - dropTimes.size());
             }

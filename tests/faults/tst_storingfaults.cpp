@@ -1,10 +1,10 @@
 #include "acquisition/StatusTexts.h"
 #include "tests/support/StoringRig.h"
+#include "tools/simunits/SimPeriodReads.h"
 
 #include <QtTest>
 
 #include <algorithm>
-#include <limits>
 
 using namespace CollectorState;
 
@@ -325,11 +325,11 @@ private slots:
         QVERIFY(r.ready());
         // Where each record was read, by period: a skip next to a read that
         // held records back cannot be placed, and may mispair that read.
-        QHash<int, qint64> sendReads, recvReads;
+        SimPeriodReads sendReads, recvReads;
         connect(r.c.findChild<iLibSend*>(), &iLibSend::TEM_NewSendData,
-                [&](const st_TEMSendData& d) { sendReads.insert(int(d.SendWave.value(0)), d.ArrivalMs); });
+                [&](const st_TEMSendData& d) { sendReads.Note(d); });
         connect(r.c.findChild<ILibRecv_VRX2208*>(), &ILibRecv_VRX2208::onRecvData,
-                [&](const st_RecvData_VRX2208& d) { recvReads.insert(qRound(d.values.value(0)), d.ArrivalMs); });
+                [&](const st_RecvData_VRX2208& d) { recvReads.Note(d); });
         QStringList shown;
         connect(&r.c, &ZOLVA_Collector::statusConnectChanged, [&](const QString& text) { shown << text; });
         const int dropped = 1 + 2 + 50;
@@ -343,7 +343,7 @@ private slots:
         QSignalSpy stopped(&r.units, &SimUnitPair::stopped);
         emit r.c.onBtnSampleStart();
         QVERIFY(stopped.wait(4 * TestTimeoutMs()));
-        QVERIFY(QTest::qWaitFor([&] { return sendReads.size() == Periods - 2 && recvReads.size() == Periods - 53; },
+        QVERIFY(QTest::qWaitFor([&] { return sendReads.Count() == Periods - 2 && recvReads.Count() == Periods - 53; },
                                 TestTimeoutMs()));
         r.c.onBtnSampleStop();
         QVERIFY(r.in(SampleWaitParam));
@@ -351,28 +351,13 @@ private slots:
         const QList<QByteArray> sends = StoringRig::blobs("DATA_SEND");
         const QList<QByteArray> recvs = StoringRig::blobs("DATA_RECV");
         QCOMPARE(recvs.size(), Periods - 54);
-        // Read with a neighbour of its link, in one read holding both.
-        const auto heldBack = [](const QHash<int, qint64>& reads, int period) {
-            const auto after = reads.constFind(period);
-            for (int step : {-1, 1}) {
-                int next = period + step;
-                while (next >= 0 && next < Periods && !reads.contains(next))
-                    next += step;
-                if (after != reads.constEnd() && reads.value(next, -1) == *after)
-                    return true;
-            }
-            return false;
-        };
         // A record most of a period behind its link's line (the earliest
         // any of its records came) looks like the next period's on time: next
-        // to a skip, its place cannot be told either. The units share this
-        // thread, so a busy machine (the sanitizers, parallel tests) makes
-        // such records.
-        const auto lateAsNext = [](const QHash<int, qint64>& reads, int period) {
-            double line = std::numeric_limits<double>::infinity();
-            for (auto it = reads.cbegin(); it != reads.cend(); ++it)
-                line = std::min(line, double(it.value()) - 50.0 * it.key());
-            return double(reads.value(period)) - 50.0 * period - line >= 0.75 * 50.0;
+        // to a skip, its place cannot be told, as in a read that held records
+        // back. The units share this thread, so a busy machine (the
+        // sanitizers, parallel tests) makes such records.
+        const auto lateAsNext = [](const SimPeriodReads& reads, int period) {
+            return double(reads.Stamp(period)) - 50.0 * period - reads.Line(50.0) >= 0.75 * 50.0;
         };
         int mispaired = 0;
         for (int i = 0; i < sends.size(); ++i) {
@@ -380,7 +365,7 @@ private slots:
             const int v = qRound(bytesToVector(recvs[i]).value(0));
             // Two adjacent periods are skipped at most.
             const bool inBurst = std::abs(s - v) <= 2
-                && (heldBack(sendReads, s) || heldBack(recvReads, v) || lateAsNext(sendReads, s)
+                && (sendReads.HeldBack(s) || recvReads.HeldBack(v) || lateAsNext(sendReads, s)
                     || lateAsNext(recvReads, v));
             QVERIFY2(s == v || inBurst, qPrintable(QStringLiteral("%1 paired with %2").arg(s).arg(v)));
             mispaired += s != v;
