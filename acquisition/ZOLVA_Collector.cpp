@@ -23,6 +23,13 @@
 
 namespace {
 
+// Towed warnings carry their own time: start-up installs no log handler
+// that would add it.
+QString logTime(const QDateTime& time)
+{
+    return time.toString(QStringLiteral("yyyyMMdd hh:mm:ss.zzz"));
+}
+
 int clampToInt(double v)
 {
     if (std::isnan(v))
@@ -679,10 +686,8 @@ void ZOLVA_Collector::onTowedDrop(bool transmitter, int total, qint64 periodMs)
     QElapsedTimer clock;
     clock.start();
     const QDateTime period = QDateTime::currentDateTime().addMSecs(periodMs - clock.msecsSinceReference());
-    // Stamped here: start-up installs no log handler that would add the time.
     qWarning("%s towed %s record dropped without its partner; %d dropped in this acquisition",
-             qPrintable(period.toString(QStringLiteral("yyyyMMdd hh:mm:ss.zzz"))),
-             transmitter ? "transmitter" : "receiver", total);
+             qPrintable(logTime(period)), transmitter ? "transmitter" : "receiver", total);
     setStatus(linkStatus);
 }
 
@@ -690,8 +695,8 @@ void ZOLVA_Collector::onTowedSilence(bool transmitter, bool silent)
 {
     if (silent)
         qWarning("%s towed %s sends no records while the %s goes on; its partners are dropped as they fall due",
-                 qPrintable(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd hh:mm:ss.zzz"))),
-                 transmitter ? "transmitter" : "receiver", transmitter ? "receiver" : "transmitter");
+                 qPrintable(logTime(QDateTime::currentDateTime())), transmitter ? "transmitter" : "receiver",
+                 transmitter ? "receiver" : "transmitter");
     setStatus(linkStatus);
 }
 

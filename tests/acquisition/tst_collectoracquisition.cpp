@@ -231,6 +231,39 @@ private slots:
         QCOMPARE(r.text(), QStringLiteral("<p style='color:green;'>已连接</p>"));
     }
 
+    // A link lost while towing ends it as a stop does: every record already
+    // read is stored with its partner or counted.
+    void towedLinkLossCountsWhatWaits()
+    {
+        AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 15, AcqUnitsRig::Quiet);
+        r.c.onLoad_Param(25.0, 25, 1);
+        QVERIFY(r.online() && r.started());
+        auto* send = r.c.findChild<iLibSend*>();
+        auto* recv = r.c.findChild<ILibRecv_VRX2208*>();
+        for (int period = 1; period <= 41; ++period) {
+            st_RecvData_VRX2208 v;
+            v.SendFs = period;
+            v.ArrivalMs = period * 1000;
+            emit recv->onRecvData(v);
+            // The receiver's last record waits for a partner still on its way.
+            if (period == 41)
+                break;
+            st_TEMSendData d;
+            d.SendFs = period;
+            d.ArrivalMs = period * 1000;
+            emit send->TEM_NewSendData(d);
+        }
+        QCOMPARE(r.uploads.count(), 40);
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("towed receiver record dropped without "
+                                                               "its partner; 1 dropped")));
+        QSignalSpy lost(&r.c, &ZOLVA_Collector::deviceDisconnect);
+        r.units.Transmitter()->CloseConnection();
+        QVERIFY(lost.wait(TestTimeoutMs()));
+        QCOMPARE(r.uploads.count(), 40);
+        QVERIFY2(r.text().endsWith(QStringLiteral("<p style='color:red;'>丢弃记录 1</p>")), qPrintable(r.text()));
+    }
+
     void progressStaysInRangeOnTheStartingParameters()
     {
         AcqUnitsRig r(TestLoopback::CollectorAcquisitionTests, 7, AcqUnitsRig::Quiet);
