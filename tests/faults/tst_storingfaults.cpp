@@ -157,6 +157,9 @@ private slots:
         Communication* link =
             t ? static_cast<Communication*>(r.c.findChild<iLibSend*>()) : r.c.findChild<ILibRecv_VRX2208*>();
         link->SetTimeout(50);
+        // The request given up, never answered, holds the next one of its
+        // command back for no longer.
+        link->SetLateReplyBound(50);
         r.c.SetParamRepeat(1);
         QVERIFY(r.ready());
         r.unit(which)->SetNoReply(true);
@@ -238,6 +241,7 @@ private slots:
             Communication* link = which == 'T' ? static_cast<Communication*>(r.c.findChild<iLibSend*>())
                                                : r.c.findChild<ILibRecv_VRX2208*>();
             link->SetTimeout(50);
+            link->SetLateReplyBound(50);
             // The stops, unanswered too, must not be resent into the next acquisition.
             QObject::connect(&r.c, &ZOLVA_Collector::sampleRefused, link,
                              [link] { link->SetTimeout(TestTimeoutMs()); });
