@@ -9,8 +9,12 @@ Communication::Communication(QObject* parent)
     : QObject(parent)
     , device(new ComDevice(this))
     , timer(this)
+    , lateReplies(this)
 {
     clock.start();
+    lateReplies.setSingleShot(true);
+    lateReplies.setTimerType(Qt::PreciseTimer);
+    connect(&lateReplies, &QTimer::timeout, this, &Communication::OnLateReplyBound);
     connect(device, &ComDevice::handleConnected, this, &Communication::OnDeviceConnected);
     connect(device, &ComDevice::handleClosed, this, &Communication::OnDeviceClosed);
     connect(device, &ComDevice::handleSended, this, &Communication::OnSended);
@@ -33,7 +37,7 @@ void Communication::SetAddress(const st_ComAddress& address)
     device->SetAddress(address);
     connected = false;
     // A request meant for the old address must not reach a unit at the new one.
-    GiveUpRequests();
+    EndRequests();
     timer.start(1000);
 }
 
@@ -64,6 +68,11 @@ void Communication::SetRetry(quint32 count)
     retryMax = count;
 }
 
+void Communication::SetLateReplyBound(quint32 ms)
+{
+    lateReplyBound = ms;
+}
+
 void Communication::Send(quint32 command, const QByteArray& payload)
 {
     if (connected)
@@ -73,9 +82,14 @@ void Communication::Send(quint32 command, const QByteArray& payload)
 bool Communication::SendRequest(quint32 command, const QByteArray& payload)
 {
     std::unique_ptr<QByteArray> frame(BuildFrame(command, payload, FrameTypeRequest));
+    // The late reply awaited would answer this request.
+    if (AwaitsLateReply(command)) {
+        pending.push_back({++lastId, command, Pending::Held, 0, 0, std::move(frame)});
+        return true;
+    }
     if (!Hand(frame.get()))
         return false;
-    pending.push_back({++lastId, command, clock.elapsed(), 0, std::move(frame)});
+    pending.push_back({++lastId, command, Pending::Sent, clock.elapsed(), 0, std::move(frame)});
     return true;
 }
 
@@ -111,13 +125,21 @@ void Communication::OnReceived(QByteArray* buffer, uint32_t* consumed)
     const std::unique_ptr<QByteArray> payload(GetFramePayload(frame));
 
     if (type == FrameTypeReply) {
-        // Several requests with one command: the oldest is answered first.
-        const auto it =
-            std::find_if(pending.begin(), pending.end(), [command](const Pending& p) { return p.command == command; });
+        // Several requests with one command: the oldest written is answered
+        // first, and one given up takes its reply unseen.
+        const auto it = std::find_if(pending.begin(), pending.end(), [command](const Pending& p) {
+            return p.command == command && p.state != Pending::Held;
+        });
         if (it == pending.end())
             return;
+        const bool givenUp = it->state == Pending::GivenUp;
         pending.erase(it);
-        OnResponse(command, true, payload.get());
+        if (!givenUp) {
+            OnResponse(command, true, payload.get());
+            return;
+        }
+        ArmLateReplyBound();
+        Release(command);
     } else if (type == FrameTypeRequest) {
         OnResponse(command, true, payload.get());
     }
@@ -130,19 +152,20 @@ void Communication::OnRequestTimout()
     // expired ones and look each up again.
     QList<quint64> expired;
     for (const Pending& p : pending) {
-        if (now - p.sentMs > qint64(timeout))
+        if (p.state == Pending::Sent && now - p.sinceMs > qint64(timeout))
             expired.append(p.id);
     }
     for (quint64 id : qAsConst(expired)) {
         const auto it = Find(id);
-        if (it == pending.end())
+        if (it == pending.end() || it->state != Pending::Sent)
             continue;
         if (it->retries < retryMax) {
             Resend(id);
             continue;
         }
         const quint32 command = it->command;
-        pending.erase(it);
+        GiveUp(it);
+        ArmLateReplyBound();
         OnResponse(command, false, nullptr);
     }
 }
@@ -154,13 +177,92 @@ void Communication::Resend(quint64 id)
     if (Hand(it->frame.get()))
         return;
     const quint32 command = it->command;
-    pending.erase(it);
+    GiveUp(it);
+    ArmLateReplyBound();
     OnResponse(command, false, nullptr);
 }
 
-std::list<Communication::Pending>::iterator Communication::Find(quint64 id)
+Communication::Iterator Communication::Find(quint64 id)
 {
     return std::find_if(pending.begin(), pending.end(), [id](const Pending& p) { return p.id == id; });
+}
+
+// A request once written may still be answered: it stays to take that
+// reply. One held was never written, and goes.
+Communication::Iterator Communication::GiveUp(Iterator it)
+{
+    if (it->state == Pending::Held)
+        return pending.erase(it);
+    it->state = Pending::GivenUp;
+    it->sinceMs = clock.elapsed();
+    it->frame.reset();
+    return std::next(it);
+}
+
+bool Communication::AwaitsLateReply(quint32 command) const
+{
+    return std::any_of(pending.begin(), pending.end(),
+                       [command](const Pending& p) { return p.command == command && p.state == Pending::GivenUp; });
+}
+
+// Once no given-up request of their command is left, the held requests go
+// out in the order they were asked.
+void Communication::Release(quint32 command)
+{
+    if (AwaitsLateReply(command))
+        return;
+    QList<quint64> held;
+    for (const Pending& p : pending) {
+        if (p.command == command && p.state == Pending::Held)
+            held.append(p.id);
+    }
+    // A failure callback may end, add or give up requests.
+    for (quint64 id : qAsConst(held)) {
+        const auto it = Find(id);
+        if (it == pending.end())
+            continue;
+        if (!Hand(it->frame.get())) {
+            pending.erase(it);
+            OnResponse(command, false, nullptr);
+            continue;
+        }
+        it->state = Pending::Sent;
+        it->sinceMs = clock.elapsed();
+        pending.splice(pending.end(), pending, it);
+    }
+}
+
+void Communication::ArmLateReplyBound()
+{
+    qint64 first = -1;
+    for (const Pending& p : pending) {
+        if (p.state == Pending::GivenUp && (first < 0 || p.sinceMs < first))
+            first = p.sinceMs;
+    }
+    if (first < 0) {
+        lateReplies.stop();
+        return;
+    }
+    lateReplies.start(int(std::max<qint64>(0, first + lateReplyBound - clock.elapsed())));
+}
+
+// A reply later than the bound is taken for lost: it would answer the next
+// request of its command, as any reply does.
+void Communication::OnLateReplyBound()
+{
+    const qint64 now = clock.elapsed();
+    QList<quint32> ended;
+    for (auto it = pending.begin(); it != pending.end();) {
+        if (it->state == Pending::GivenUp && now - it->sinceMs >= qint64(lateReplyBound)) {
+            ended.append(it->command);
+            it = pending.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    ArmLateReplyBound();
+    for (quint32 command : qAsConst(ended))
+        Release(command);
 }
 
 void Communication::OnDeviceConnected()
@@ -174,16 +276,37 @@ void Communication::OnDeviceClosed()
     connected = false;
     // Outstanding requests end with the connection; resending them on a
     // later one could start a unit minutes after the operator asked.
-    GiveUpRequests();
+    EndRequests();
     emit ComClosed();
 }
 
 void Communication::GiveUpRequests()
 {
     QList<quint32> commands;
-    for (const Pending& p : pending)
-        commands.append(p.command);
+    for (auto it = pending.begin(); it != pending.end();) {
+        if (it->state == Pending::GivenUp) {
+            ++it;
+            continue;
+        }
+        commands.append(it->command);
+        it = GiveUp(it);
+    }
+    ArmLateReplyBound();
+    for (quint32 command : qAsConst(commands))
+        OnResponse(command, false, nullptr);
+}
+
+// No reply of the connection that is gone can come on another: nothing
+// waits for one.
+void Communication::EndRequests()
+{
+    QList<quint32> commands;
+    for (const Pending& p : pending) {
+        if (p.state != Pending::GivenUp)
+            commands.append(p.command);
+    }
     pending.clear();
+    lateReplies.stop();
     for (quint32 command : qAsConst(commands))
         OnResponse(command, false, nullptr);
 }

@@ -14,7 +14,11 @@ class ComDevice;
 
 // Abstract link to one field unit: turns requests into frames, tracks each
 // until its reply, times out and resends, and hands replies and unit reports
-// to OnResponse.
+// to OnResponse. A reply names no more than its command, and a unit may still
+// answer a request given up: one that was written takes the first reply of
+// its command for LateReplyMs after its give-up, a newer request of that
+// command being held until then. A new connection carries no reply of an
+// earlier one and ends the wait.
 class Communication : public QObject
 {
     Q_OBJECT
@@ -29,9 +33,13 @@ public:
     bool IsConnected() const;
     void SetTimeout(quint32 ms);
     void SetRetry(quint32 count);
-    // Ends every outstanding request as failed, so that a late reply matches
-    // nothing: requests never outlive the acquisition that made them.
+    void SetLateReplyBound(quint32 ms);
+    // Ends every outstanding request as failed: requests never outlive the
+    // acquisition that made them. Their replies, up to LateReplyMs late,
+    // answer nothing.
     void GiveUpRequests();
+
+    static constexpr quint32 LateReplyMs = 5000;
 
 signals:
     void ComConnected();
@@ -53,36 +61,52 @@ protected:
     qint64 ArrivalMs() const;
 
 private slots:
+    void OnLateReplyBound();
     void OnSended(QByteArray* frame);
     void OnReceived(QByteArray* buffer, uint32_t* consumed);
     void OnDeviceConnected();
     void OnDeviceClosed();
 
 private:
-    // One request from its first transmission to its reply or its end.
+    // One request from its asking to its reply, or to the end of the wait
+    // for a late reply once it is given up.
     struct Pending
     {
+        enum State { Held, Sent, GivenUp };
         quint64 id;
         quint32 command;
-        // Time of the first transmission; a resend keeps it.
-        qint64 sentMs;
+        State state;
+        // Sent: time of the first transmission, which a resend keeps.
+        // GivenUp: time of the give-up.
+        qint64 sinceMs;
         quint32 retries;
+        // Null once given up.
         std::unique_ptr<QByteArray> frame;
     };
+    using Iterator = std::list<Pending>::iterator;
 
     bool Hand(QByteArray* frame);
     void Resend(quint64 id);
-    std::list<Pending>::iterator Find(quint64 id);
+    Iterator Find(quint64 id);
+    Iterator GiveUp(Iterator it);
+    bool AwaitsLateReply(quint32 command) const;
+    void Release(quint32 command);
+    void ArmLateReplyBound();
+    void EndRequests();
 
     ComDevice* device;
     bool connected = false;
-    // In order of first transmission. A frame is written at once or handed
-    // back by the device, so only written requests are held here.
+    // A request moves to the back when it is written: written ones are in
+    // order of first transmission. A frame is written at once or handed back
+    // by the device, so a request is written, held or not kept at all.
     std::list<Pending> pending;
     QByteArray* handing = nullptr;
     quint64 lastId = 0;
     QTimer timer;
     quint32 timeout = 100000;
     quint32 retryMax = 3;
+    // Runs while a given-up request waits for its late reply.
+    QTimer lateReplies;
+    quint32 lateReplyBound = LateReplyMs;
     QElapsedTimer clock;
 };

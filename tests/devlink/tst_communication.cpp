@@ -20,6 +20,7 @@ namespace {
 class RecordingLink : public Communication
 {
 public:
+    using Communication::OnRequestTimout;
     using Communication::Send;
 
     QStringList responses;
@@ -37,7 +38,17 @@ protected:
 using Rig = LoopbackUnit<RecordingLink>;
 
 // Hosts of this file's loopback block: each case runs its unit on its own.
-enum Host { RepliesHost = 1, MatchHost, ResendHost, CloseHost, AddressHost, NobodyHost, SendStampHost, RecvStampHost };
+enum Host {
+    RepliesHost = 1,
+    MatchHost,
+    ResendHost,
+    CloseHost,
+    AddressHost,
+    NobodyHost,
+    SendStampHost,
+    RecvStampHost,
+    LateReplyHost
+};
 
 // A rig whose unit drops the next replies and whose requests age after 20 ms.
 std::unique_ptr<Rig> SilentRig(Host host, int droppedReplies = 1000)
@@ -106,6 +117,61 @@ QList<qint64> ReadStamps(LoopbackUnit<Link>& r, Signal record, quint32 command, 
 QByteArray Frame(quint32 command, int payloadSize, quint16 type = 0)
 {
     return *std::unique_ptr<QByteArray>(BuildFrame(command, QByteArray(payloadSize, char(command)), type));
+}
+
+// A report that no script uses: the link handing it on shows that it has
+// read everything the unit wrote before it.
+constexpr quint32 Probe = 98;
+
+// Until each end has read what the other wrote; written counts the frames
+// the link wrote.
+bool Settle(Rig& r, const int& written)
+{
+    const QString probe = QString::number(Probe) + " ok ";
+    r.unit.SendReport(Probe, QByteArray());
+    if (!QTest::qWaitFor([&] { return r.link.responses.contains(probe); }, TestTimeoutMs()))
+        return false;
+    r.link.responses.removeAll(probe);
+    return QTest::qWaitFor([&] { return r.unit.ReceivedFrames().size() == written; }, TestTimeoutMs());
+}
+
+// Runs a script of steps (lateReplies below) against a unit that replies
+// only when told, noting each reply in the journal. False when a step found
+// no end.
+bool RunScript(Rig& r, const QString& script, const int& written, QStringList& journal)
+{
+    for (const QString& step : script.split(' ')) {
+        const int before = step == "t" ? r.link.responses.size() : written;
+        if (step == "x") {
+            r.link.GiveUpRequests();
+        } else if (step == "+") {
+            r.unit.SetNoReply(false);
+        } else if (step == "t") {
+            if (!QTest::qWaitFor(
+                    [&] {
+                        r.link.OnRequestTimout();
+                        return r.link.responses.size() > before;
+                    },
+                    TestTimeoutMs()))
+                return false;
+        } else if (step == "~") {
+            if (!QTest::qWaitFor([&] { return written > before; }, TestTimeoutMs()))
+                return false;
+        } else if (step == "a") {
+            if (!Settle(r, written) || !r.Connect())
+                return false;
+            Tick(r)->stop();
+        } else if (step.startsWith('<')) {
+            if (!Settle(r, written))
+                return false;
+            r.unit.SendRaw(*std::unique_ptr<QByteArray>(
+                BuildFrame(step.mid(1, 1).toUInt(), QByteArray::fromHex(step.mid(2).toLatin1()), FrameTypeReply)));
+            journal << step;
+        } else {
+            r.link.Send(step.left(1).toUInt(), step.mid(1).toLatin1());
+        }
+    }
+    return Settle(r, written);
 }
 
 } // namespace
@@ -249,7 +315,7 @@ private slots:
         QTest::addColumn<int>("frames");
         QTest::newRow("never answered: three resends, then failure") << 1000 << false << "2 failed" << 4;
         QTest::newRow("second resend answered") << 2 << false << "2 ok 01000000" << 3;
-        // Its reply, on its way already, then matches nothing.
+        // Its reply, on its way already, then answers nothing.
         QTest::newRow("given up before its reply") << 0 << true << "2 failed" << 1;
     }
 
@@ -283,6 +349,69 @@ private slots:
         // A resend is the same frame, sequence number included.
         const QList<QByteArray> sent = r->unit.ReceivedFrames();
         QCOMPARE(sent, QVector<QByteArray>(frames, sent.first()).toList());
+    }
+
+    void lateReplies_data()
+    {
+        // Steps: "4a" sends command 4 with payload "a"; "x" gives every request
+        // up; "t" has the written ones time out; "<4aa" has the unit reply to
+        // command 4 with the byte aa; "~" waits for a held request to go out;
+        // "a" sets the address again and connects; "+" has the unit answer
+        // every request at once from then on.
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<int>("bound");       // ms; 0: longer than the test
+        QTest::addColumn<QString>("journal"); // the unit's view: requests and replies
+        QTest::addColumn<QStringList>("responses");
+        QTest::newRow("taken by the request given up; the next waits for it")
+            << "4a x 4b <4aa <4bb" << 0 << "4a <4aa 4b <4bb" << QStringList{"4 failed", "4 ok bb"};
+        QTest::newRow("each request given up takes one")
+            << "4a 4b x 4c <4aa <4bb <4cc" << 0 << "4a 4b <4aa <4bb 4c <4cc"
+            << QStringList{"4 failed", "4 failed", "4 ok cc"};
+        QTest::newRow("each command waits for its own; others go out")
+            << "4a 9a x 4b 9b 7c <9aa <7cc <4aa <4bb <9bb" << 0 << "4a 9a 7c <9aa 9b <7cc <4aa 4b <4bb <9bb"
+            << QStringList{"4 failed", "9 failed", "7 ok cc", "4 ok bb", "9 ok bb"};
+        QTest::newRow("given up by time-out")
+            << "4a t 4b <4aa <4bb" << 0 << "4a <4aa 4b <4bb" << QStringList{"4 failed", "4 ok bb"};
+        QTest::newRow("a reply after the bound answers the next")
+            << "4a x 4b ~ <4aa" << 100 << "4a 4b <4aa" << QStringList{"4 failed", "4 ok aa"};
+        QTest::newRow("held, then unanswered: failed")
+            << "4a x 4b ~ t" << 100 << "4a 4b" << QStringList{"4 failed", "4 failed"};
+        QTest::newRow("held, then given up: never sent")
+            << "4a x 4b x <4aa 4c <4cc" << 0 << "4a <4aa 4c <4cc" << QStringList{"4 failed", "4 failed", "4 ok cc"};
+        QTest::newRow("a new connection ends the wait and what it held")
+            << "4a x 4b a 4c <4cc" << 0 << "4a 4c <4cc" << QStringList{"4 failed", "4 failed", "4 ok cc"};
+        // A start right after a stop is as quick as the units' replies.
+        QTest::newRow("a prompt reply lets the next go at once")
+            << "+ 4a x 4b" << 0 << "4a 4b" << QStringList{"4 failed", "4 ok 01000000"};
+        QTest::newRow("the link ends with requests held and given up")
+            << "4a x 4b" << 0 << "4a" << QStringList{"4 failed"};
+    }
+
+    // A request given up may still be answered: its reply, which names only
+    // the command, must not answer a newer request of that command.
+    void lateReplies()
+    {
+        QFETCH(QString, script);
+        QFETCH(int, bound);
+        QFETCH(QString, journal);
+        QFETCH(QStringList, responses);
+
+        int written = 0;
+        QStringList seen;
+        Rig r(TestLoopback::CommunicationTests, LateReplyHost);
+        r.link.SetRetry(0);
+        r.link.SetTimeout(0);
+        r.link.SetLateReplyBound(bound ? bound : 10 * TestTimeoutMs());
+        r.unit.SetNoReply(true);
+        QVERIFY(r.Connect());
+        Tick(r)->stop();
+        connect(r.link.findChild<ComDevice*>(), &ComDevice::handleSended, this, [&written] { ++written; });
+        connect(&r.unit, &SimFrameServer::requestReceived, this, [&seen](quint32 command, const QByteArray& payload) {
+            seen << QString::number(command) + QString::fromLatin1(payload);
+        });
+        QVERIFY(RunScript(r, script, written, seen));
+        QTRY_COMPARE_WITH_TIMEOUT(r.link.responses, responses, TestTimeoutMs());
+        QCOMPARE(seen.join(' '), journal);
     }
 
     void requestOutstandingAtCloseFailsAndStaysDead()

@@ -1,4 +1,6 @@
 #include "acquisition/StatusTexts.h"
+#include "devlink/GateTable.h"
+#include "devlink/RecvPayloads.h"
 #include "tests/support/StoringRig.h"
 #include "tools/simunits/SimPeriodReads.h"
 
@@ -157,6 +159,9 @@ private slots:
         Communication* link =
             t ? static_cast<Communication*>(r.c.findChild<iLibSend*>()) : r.c.findChild<ILibRecv_VRX2208*>();
         link->SetTimeout(50);
+        // The request given up, never answered, holds the next one of its
+        // command back for no longer.
+        link->SetLateReplyBound(50);
         r.c.SetParamRepeat(1);
         QVERIFY(r.ready());
         r.unit(which)->SetNoReply(true);
@@ -238,6 +243,7 @@ private slots:
             Communication* link = which == 'T' ? static_cast<Communication*>(r.c.findChild<iLibSend*>())
                                                : r.c.findChild<ILibRecv_VRX2208*>();
             link->SetTimeout(50);
+            link->SetLateReplyBound(50);
             // The stops, unanswered too, must not be resent into the next acquisition.
             QObject::connect(&r.c, &ZOLVA_Collector::sampleRefused, link,
                              [link] { link->SetTimeout(TestTimeoutMs()); });
@@ -260,6 +266,67 @@ private slots:
         r.unit(which)->SetNoReply(false);
         r.unit(which)->SetRefusedCommand(quint32(refused), false);
         QCOMPARE(healthyAcquisitionStored(r, 2, 1), QString());
+    }
+
+    void lateReplyAnswersOnlyItsOwnAttempt_data()
+    {
+        QTest::addColumn<char>("which"); // the late unit
+        QTest::addColumn<int>("command");
+        QTest::addColumn<bool>("refusedFirst"); // else refused the second time
+        QTest::addColumn<QString>("told");      // the second attempt's refusal; empty: none
+        QTest::newRow("time channels, late acceptance")
+            << 'R' << 1001 << false << "接收机拒绝了 12.5 Hz 的时间道，采集已停止！";
+        QTest::newRow("time channels, late refusal") << 'R' << 1001 << true << "";
+        QTest::newRow("transmitter parameters, late acceptance")
+            << 'T' << 1 << false << "发射机拒绝了采集参数，采集已停止！";
+        QTest::newRow("transmitter parameters, late refusal") << 'T' << 1 << true << "";
+    }
+
+    // A unit answers 1 s late. An attempt at 25 Hz is stopped while its
+    // request awaits the reply, and one at 12.5 Hz started at once: the
+    // stopped attempt's reply must neither hide the refusal of the next one
+    // nor stop it when the unit accepts.
+    void lateReplyAnswersOnlyItsOwnAttempt()
+    {
+        QFETCH(char, which);
+        QFETCH(int, command);
+        QFETCH(bool, refusedFirst);
+        QFETCH(QString, told);
+        const QString request = QChar(which) + QString::number(command);
+        StoringRig r(TestLoopback::StoringFaultTests, hosts());
+        r.c.SetParamRepeat(1);
+        r.c.onLoad_Param(25.0, 25);
+        QVERIFY(r.ready());
+        QSignalSpy refusals(&r.c, &ZOLVA_Collector::sampleRefused);
+        r.unit(which)->SetReplyDelay(1000);
+        r.unit(which)->SetRefusedCommand(quint32(command), refusedFirst);
+        emit r.c.onBtnSampleStart();
+        QVERIFY(r.sent(qPrintable(request)));
+        r.c.onBtnSampleStop();
+        QVERIFY(r.sent("R2") && r.sent("T5"));
+        r.wire.clear();
+        r.unit(which)->SetRefusedCommand(quint32(command), !refusedFirst);
+        r.c.onLoad_Param(12.5, 25);
+        r.uploads.clear();
+        if (!told.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("; acquisition stopped$")));
+        emit r.c.onBtnSampleStart();
+
+        if (told.isEmpty()) {
+            QVERIFY(r.waitFor(SampleWaitSave, 3 * TestTimeoutMs()) && refusals.isEmpty());
+            QCOMPARE(r.upload(0).recvs.first().values.size(),
+                     MakeGateTable(12.5f, float(kRecvNativeRate), 1250).size());
+            emit r.c.onBtnSaveOK();
+        } else {
+            QVERIFY(refusals.wait(3 * TestTimeoutMs()));
+            QVERIFY(r.sent("R2") && r.sent("T5"));
+            QVERIFY(r.in(SampleWaitParam) && r.uploads.isEmpty() && r.count("Data_Point") == 0);
+            QCOMPARE(refusals, QList<QVariantList>{{told}});
+        }
+        QVERIFY(r.messages.isEmpty());
+        r.unit(which)->SetReplyDelay(0);
+        r.unit(which)->SetRefusedCommand(quint32(command), false);
+        QCOMPARE(healthyAcquisitionStored(r, 1, told.isEmpty() ? 2 : 1), QString());
     }
 
     void garbageFloodBetweenFramesLosesNothing()
