@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -573,6 +574,7 @@ void ZOLVA_Collector::OnEntry_SampleWaitParam()
     recvList.clear();
     sendList.clear();
     pairing.Clear();
+    startPairs.clear();
     progressTimer.stop();
     setProperty("ProgressMax", 0);
     setProperty("Progress", 0);
@@ -605,6 +607,8 @@ void ZOLVA_Collector::OnEntry_SampleDataUpload()
     } else if (loopIndex < run.repeat) {
         progressTimer.start(200);
     }
+    for (const auto& pair : std::exchange(startPairs, {}))
+        storeTowed(pair.first, pair.second);
 }
 
 void ZOLVA_Collector::OnEntry_SampleWaitSave()
@@ -670,11 +674,21 @@ void ZOLVA_Collector::onDeviceData_Recv(st_RecvData_VRX2208 data)
 }
 
 // A pair settled after the link went down belongs to an acquisition that
-// has ended.
+// has ended. One made before the start reply waits for it: a start refused
+// or left unanswered stores nothing.
 void ZOLVA_Collector::onTowedPair(st_TEMSendData send, st_RecvData_VRX2208 recv)
 {
     if (!collecting())
         return;
+    if (!isActive(QString::fromLatin1(SampleDataUpload))) {
+        startPairs.append({send, recv});
+        return;
+    }
+    storeTowed(send, recv);
+}
+
+void ZOLVA_Collector::storeTowed(const st_TEMSendData& send, const st_RecvData_VRX2208& recv)
+{
     sendList = {send};
     recvList = {recv};
     uploadRecords();
@@ -700,9 +714,11 @@ void ZOLVA_Collector::onTowedSilence(bool transmitter, bool silent)
     setStatus(linkStatus);
 }
 
+// Before the start reply nothing is kept: what waits is forgotten on
+// entering SampleWaitParam.
 void ZOLVA_Collector::finishTowing()
 {
-    if (run.continueMode == Continue && collecting())
+    if (run.continueMode == Continue && isActive(QString::fromLatin1(SampleDataUpload)))
         pairing.Finish();
 }
 

@@ -5,6 +5,7 @@
 #include "acquisition/ZOLVA_Data.h"
 
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <QTimer>
 
@@ -195,6 +196,7 @@ private:
     void checkRecordComplete();
     // Towing ends with the acquisition: what waits is stored or counted.
     void finishTowing();
+    void storeTowed(const st_TEMSendData& send, const st_RecvData_VRX2208& recv);
     void uploadRecords();
     void wifiStatusTask();
     void showWifiStatus(int quality, quint64 session);
@@ -230,6 +232,8 @@ private:
     ZOLVAContinueMode ContinueMode = Single;
     Acquisition run;
     PeriodPairing pairing;
+    // Towed pairs made while the start reply is awaited.
+    QList<QPair<st_TEMSendData, st_RecvData_VRX2208>> startPairs;
 
     // Counts link losses and disconnects, so a Wi-Fi answer started on an
     // earlier connection is recognised as stale.

@@ -1,4 +1,5 @@
 #include "acquisition/StatusTexts.h"
+#include "devlink/SendPayloads.h"
 #include "tests/support/StoringRig.h"
 #include "tools/simunits/SimPeriodReads.h"
 
@@ -44,6 +45,25 @@ class TestStoringFaults : public QObject
             return QStringLiteral("requests ") + r.wire.join(' ');
         if (kept.mid(kept.size() - repeats) != r.uploadedValues(r.uploads.count() - 1))
             return QStringLiteral("other values stored");
+        return r.unsound();
+    }
+
+    // A towed run after the fault: exactly its requests reach the units, and
+    // every pair uploaded until the stop is stored, once and in order.
+    static QString healthyTowStored(StoringRig& r)
+    {
+        const int points = r.count("Data_Point");
+        r.wire.clear();
+        r.uploads.clear();
+        emit r.c.onBtnSampleStart();
+        if (!QTest::qWaitFor([&] { return r.uploads.count() >= 3; }, TestTimeoutMs()))
+            return QStringLiteral("not stored, requests ") + r.wire.join(' ');
+        r.c.onBtnSampleStop();
+        if (!r.sent("R2") || !r.sent("T5") || r.wire.size() != 6
+            || r.wire.mid(0, 4) != QStringList{"R1001", "R1", "T1", "T2"})
+            return QStringLiteral("requests ") + r.wire.join(' ');
+        if (r.count("Data_Point") != points + r.uploads.count() || r.storedValues().mid(points) != r.uploadedValues())
+            return QStringLiteral("%1 of %2 pairs stored").arg(r.count("Data_Point") - points).arg(r.uploads.count());
         return r.unsound();
     }
 
@@ -260,6 +280,74 @@ private slots:
         r.unit(which)->SetNoReply(false);
         r.unit(which)->SetRefusedCommand(quint32(refused), false);
         QCOMPARE(healthyAcquisitionStored(r, 2, 1), QString());
+    }
+
+    void towedStartStoresOnlyOnceAccepted_data()
+    {
+        QTest::addColumn<QString>("reply"); // to the start request, after records came
+        QTest::addColumn<QString>("told");
+        QTest::newRow("refused") << "refused"
+                                 << "发射机拒绝启动";
+        QTest::newRow("none") << "none"
+                              << "发射机无应答";
+        QTest::newRow("accepted") << "accepted" << QString();
+    }
+
+    // The units record from the start request on, before its reply: the
+    // pairs they make wait for it. A refusal or a give-up drops them and the
+    // next start stores as if nothing had happened; an accepted start stores
+    // them all, in order, before the pairs after it.
+    void towedStartStoresOnlyOnceAccepted()
+    {
+        QFETCH(QString, reply);
+        QFETCH(QString, told);
+        StoringRig r(TestLoopback::StoringFaultTests, hosts(), 0.05);
+        SimFieldUnit* transmitter = r.unit('T');
+        transmitter->SetPeriodTags(true);
+        r.unit('R')->SetPeriodTags(true);
+        r.c.onLoad_Param(25.0, 25, 1);
+        QVERIFY(r.ready());
+        QSignalSpy refusals(&r.c, &ZOLVA_Collector::sampleRefused);
+        QSignalSpy due(&r.units, &SimUnitPair::recordSent);
+        int storedAtReply = -1;
+        connect(r.state(SampleDataUpload), &QState::entered, [&] { storedAtReply = r.count("Data_Point"); });
+        if (told.isEmpty()) {
+            transmitter->SetReplyDelay(300);
+        } else {
+            auto* link = r.c.findChild<iLibSend*>();
+            link->SetTimeout(50);
+            QObject::connect(&r.c, &ZOLVA_Collector::sampleRefused, link,
+                             [link] { link->SetTimeout(TestTimeoutMs()); });
+            transmitter->SetUnansweredCommand(SendCommand::Start, true);
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("; acquisition stopped$")));
+        }
+        emit r.c.onBtnSampleStart();
+        QVERIFY(QTest::qWaitFor([&] { return due.count() >= 3; }, TestTimeoutMs()));
+        if (reply == "refused") {
+            // A resend of the start request is refused.
+            transmitter->SetUnansweredCommand(SendCommand::Start, false);
+            transmitter->SetRefusedCommand(SendCommand::Start, true);
+        }
+
+        if (told.isEmpty()) {
+            QVERIFY(r.waitFor(SampleDataUpload));
+            QVERIFY(QTest::qWaitFor([&] { return r.uploads.count() >= storedAtReply + 3; }, TestTimeoutMs()));
+            r.c.onBtnSampleStop();
+            QVERIFY2(storedAtReply >= 2, qPrintable(QString::number(storedAtReply)));
+            for (int i = 0; i < r.uploads.count(); ++i)
+                QCOMPARE(SimPeriodReads::Tag(r.upload(i).sends.first()), i);
+            QCOMPARE(r.storedValues(), r.uploadedValues());
+            QCOMPARE(r.unsound(), QString());
+            return;
+        }
+        QVERIFY(refusals.wait(3 * TestTimeoutMs()));
+        QVERIFY(r.in(SampleWaitParam) && r.sent("R2") && r.sent("T5"));
+        QCOMPARE(refusals, QList<QVariantList>{{told + QStringLiteral("，采集已停止！")}});
+        QCOMPARE(r.text(), QStringLiteral("<p style='color:red;'>%1</p>").arg(told));
+        QVERIFY(r.uploads.isEmpty() && r.count("Data_Point") == 0);
+        transmitter->SetUnansweredCommand(SendCommand::Start, false);
+        transmitter->SetRefusedCommand(SendCommand::Start, false);
+        QCOMPARE(healthyTowStored(r), QString());
     }
 
     void garbageFloodBetweenFramesLosesNothing()
