@@ -112,8 +112,8 @@ signals:
     // The last repeat of a single acquisition is in: the window beeps.
     void repeatsDone();
     // A start refused by a unit or for its parameters, or ended by a unit
-    // that gave no reply, in words for the operator; the status shows it
-    // until the next start.
+    // that gave no reply or whose link was lost, in words for the operator;
+    // the status shows it until the next start.
     void sampleRefused(QString reason);
 
 public slots:
@@ -182,8 +182,9 @@ private:
     void transition(const char* source, const char* target, QAbstractTransition* transition);
     void guard(const char* source, const char* target, const char* signature);
     void beginAcquisition();
-    void onLinkUp(Communication* link, bool& linked);
-    void onLinkDown(bool& linked);
+    void onLinkUp(bool transmitter);
+    void onLinkDown(bool transmitter);
+    void stopOnLinkLoss(bool transmitter);
     void setStatus(const QString& text);
     void setIntProperty(const char* name, qint64 value);
     bool collecting() const;
@@ -227,6 +228,10 @@ private:
     int ProgressMax = 0;
     bool sendLinked = false;
     bool recvLinked = false;
+    // The unit may still record for an acquisition ended by a link loss,
+    // until it answers a stop.
+    bool sendOwesStop = false;
+    bool recvOwesStop = false;
     QTimer progressTimer;
     ZOLVASampleMode SampleMode = TEM;
     ZOLVAContinueMode ContinueMode = Single;
