@@ -244,6 +244,7 @@ private:
     // earlier connection is recognised as stale.
     quint64 linkSession = 0;
     bool recordDonePending = false;
+    // The refusal shown until the next start; empty for none.
     QString refusalStatus;
     std::function<int()> wifiQuery;
 };
