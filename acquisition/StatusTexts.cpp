@@ -78,6 +78,16 @@ QString sendSilent()
     return QStringLiteral("<p style='color:red;'>发射机无应答</p>");
 }
 
+QString recvLost()
+{
+    return QStringLiteral("<p style='color:red;'>接收机连接中断</p>");
+}
+
+QString sendLost()
+{
+    return QStringLiteral("<p style='color:red;'>发射机连接中断</p>");
+}
+
 QString connecting(bool sendLinked, bool recvLinked)
 {
     return translated("正在连接 <span style='color:%1;'>发 </span><span style='color:%2;'>收</span>")

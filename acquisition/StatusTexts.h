@@ -11,7 +11,7 @@ QString invalidAddress();
 QString retrying();
 QString online();
 // An acquisition refused, by a unit or for its parameters, or ended by a
-// unit that gave no reply.
+// unit that gave no reply or whose link was lost.
 QString channelsRefused();
 QString paramsRefused();
 QString recvParamsRefused();
@@ -19,6 +19,8 @@ QString sendParamsRefused();
 QString startRefused();
 QString recvSilent();
 QString sendSilent();
+QString recvLost();
+QString sendLost();
 
 // 发 (transmitter) and 收 (receiver) in green when their link is up, else red.
 QString connecting(bool sendLinked, bool recvLinked);

@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -51,10 +52,12 @@ ZOLVA_Collector::ZOLVA_Collector(QObject* parent)
 {
     qRegisterMetaType<ZOLVA_Data>("ZOLVA_Data");
 
-    connect(recvLink, &Communication::ComConnected, this, [this] { onLinkUp(recvLink, recvLinked); });
-    connect(recvLink, &Communication::ComClosed, this, [this] { onLinkDown(recvLinked); });
-    connect(sendLink, &Communication::ComConnected, this, [this] { onLinkUp(sendLink, sendLinked); });
-    connect(sendLink, &Communication::ComClosed, this, [this] { onLinkDown(sendLinked); });
+    connect(recvLink, &Communication::ComConnected, this, [this] { onLinkUp(false); });
+    connect(recvLink, &Communication::ComClosed, this, [this] { onLinkDown(false); });
+    connect(sendLink, &Communication::ComConnected, this, [this] { onLinkUp(true); });
+    connect(sendLink, &Communication::ComClosed, this, [this] { onLinkDown(true); });
+    connect(recvLink, &ILibRecv_VRX2208::onRecvStop, this, [this] { recvOwesStop = false; });
+    connect(sendLink, &iLibSend::TEM_Stoped, this, [this] { sendOwesStop = false; });
 
     // The replies pace the sequence; one that refuses, or none at all,
     // ends the attempt in the step that awaits it.
@@ -269,24 +272,51 @@ void ZOLVA_Collector::SetParamRepeat(int v)
     emit onParamRepeatChanged();
 }
 
-void ZOLVA_Collector::onLinkUp(Communication* link, bool& linked)
+void ZOLVA_Collector::onLinkUp(bool transmitter)
 {
     // An attempt started before the operator disconnected is ended as soon
     // as it completes: the units stay disconnected until connect is pressed.
     if (isActive(QString::fromLatin1(DeviceWaitSet))) {
-        link->Disconnect();
+        if (transmitter)
+            sendLink->Disconnect();
+        else
+            recvLink->Disconnect();
         return;
     }
-    linked = true;
+    (transmitter ? sendLinked : recvLinked) = true;
+    // A unit still recording for an acquisition that ended while its link
+    // was down hears its stop before anything else.
+    if (transmitter && sendOwesStop)
+        sendLink->TEM_Stop();
+    else if (!transmitter && recvOwesStop)
+        recvLink->RecvStop();
     onDeviceConnected();
 }
 
-void ZOLVA_Collector::onLinkDown(bool& linked)
+void ZOLVA_Collector::onLinkDown(bool transmitter)
 {
-    finishTowing();
-    linked = false;
+    (transmitter ? sendLinked : recvLinked) = false;
     ++linkSession;
-    emit deviceDisconnect();
+    // The operator's disconnect, close and quit end an acquisition before
+    // the links close: one still running has lost its unit.
+    if (isActive(QString::fromLatin1(SampleSetParam)) || isActive(QString::fromLatin1(SampleDataUpload)))
+        stopOnLinkLoss(transmitter);
+    else
+        emit deviceDisconnect();
+}
+
+// Ends the acquisition as a refusal does. A unit left recording would drive
+// the loop, or record, with nothing stored: the unit still linked is stopped
+// now, the lost one when its link is back. Entering SampleWaitParam with a
+// link down reconnects it.
+void ZOLVA_Collector::stopOnLinkLoss(bool transmitter)
+{
+    sendOwesStop = true;
+    recvOwesStop = true;
+    qWarning("%s link lost; acquisition stopped", transmitter ? "Transmitter" : "Receiver");
+    onBtnSampleStop();
+    refuse(transmitter ? StatusTexts::sendLost() : StatusTexts::recvLost(),
+           transmitter ? tr("发射机连接中断，采集已停止！") : tr("接收机连接中断，采集已停止！"));
 }
 
 void ZOLVA_Collector::onDeviceConnected()
@@ -323,6 +353,7 @@ void ZOLVA_Collector::OnEntry_DeviceWait()
     sendLinked = false;
     recvLinked = false;
     ++linkSession;
+    refusalStatus.clear();
     recvLink->Disconnect();
     sendLink->Disconnect();
     // Monitor values of units let go of would read as current ones.
@@ -364,9 +395,11 @@ void ZOLVA_Collector::OnExit_DeviceConnecting()
         setStatus(StatusTexts::retrying());
 }
 
+// A refusal, or a link loss that ended an acquisition, stays shown over the
+// reconnect until the next start.
 void ZOLVA_Collector::OnEntry_DeviceOnline()
 {
-    setStatus(StatusTexts::online());
+    setStatus(refusalStatus.isEmpty() ? StatusTexts::online() : refusalStatus);
 }
 
 bool ZOLVA_Collector::startParamsValid() const
@@ -423,11 +456,15 @@ void ZOLVA_Collector::OnEntry_SampleSetParam()
 
 void ZOLVA_Collector::beginAcquisition()
 {
-    // A stop that the units never answered is not resent into this acquisition.
+    // A stop that the units never answered is not resent into this
+    // acquisition, nor owed any more: it configures the units anew.
     dropRequests();
+    sendOwesStop = false;
+    recvOwesStop = false;
     // A refusal is told for its moment: the next start shows the link again.
     if (linkStatus == refusalStatus)
         linkStatus = StatusTexts::online();
+    refusalStatus.clear();
     run = {ParamFs, ParamPeriod, ContinueMode == Continue ? 1 : ParamRepeat, SampleMode, ContinueMode};
     // Known before the first record: it may complete before the start reply.
     recordMs = computeRecordMs();
@@ -573,6 +610,7 @@ void ZOLVA_Collector::OnEntry_SampleWaitParam()
     recvList.clear();
     sendList.clear();
     pairing.Clear();
+    startPairs.clear();
     progressTimer.stop();
     setProperty("ProgressMax", 0);
     setProperty("Progress", 0);
@@ -605,6 +643,8 @@ void ZOLVA_Collector::OnEntry_SampleDataUpload()
     } else if (loopIndex < run.repeat) {
         progressTimer.start(200);
     }
+    for (const auto& pair : std::exchange(startPairs, {}))
+        storeTowed(pair.first, pair.second);
 }
 
 void ZOLVA_Collector::OnEntry_SampleWaitSave()
@@ -670,11 +710,21 @@ void ZOLVA_Collector::onDeviceData_Recv(st_RecvData_VRX2208 data)
 }
 
 // A pair settled after the link went down belongs to an acquisition that
-// has ended.
+// has ended. One made before the start reply waits for it: a start refused
+// or left unanswered stores nothing.
 void ZOLVA_Collector::onTowedPair(st_TEMSendData send, st_RecvData_VRX2208 recv)
 {
     if (!collecting())
         return;
+    if (!isActive(QString::fromLatin1(SampleDataUpload))) {
+        startPairs.append({send, recv});
+        return;
+    }
+    storeTowed(send, recv);
+}
+
+void ZOLVA_Collector::storeTowed(const st_TEMSendData& send, const st_RecvData_VRX2208& recv)
+{
     sendList = {send};
     recvList = {recv};
     uploadRecords();
@@ -700,9 +750,11 @@ void ZOLVA_Collector::onTowedSilence(bool transmitter, bool silent)
     setStatus(linkStatus);
 }
 
+// Before the start reply nothing is kept: what waits is forgotten on
+// entering SampleWaitParam.
 void ZOLVA_Collector::finishTowing()
 {
-    if (run.continueMode == Continue && collecting())
+    if (run.continueMode == Continue && isActive(QString::fromLatin1(SampleDataUpload)))
         pairing.Finish();
 }
 

@@ -5,6 +5,7 @@
 #include "acquisition/ZOLVA_Data.h"
 
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <QTimer>
 
@@ -111,8 +112,8 @@ signals:
     // The last repeat of a single acquisition is in: the window beeps.
     void repeatsDone();
     // A start refused by a unit or for its parameters, or ended by a unit
-    // that gave no reply, in words for the operator; the status shows it
-    // until the next start.
+    // that gave no reply or whose link was lost, in words for the operator;
+    // the status shows it until the next start.
     void sampleRefused(QString reason);
 
 public slots:
@@ -181,8 +182,9 @@ private:
     void transition(const char* source, const char* target, QAbstractTransition* transition);
     void guard(const char* source, const char* target, const char* signature);
     void beginAcquisition();
-    void onLinkUp(Communication* link, bool& linked);
-    void onLinkDown(bool& linked);
+    void onLinkUp(bool transmitter);
+    void onLinkDown(bool transmitter);
+    void stopOnLinkLoss(bool transmitter);
     void setStatus(const QString& text);
     void setIntProperty(const char* name, qint64 value);
     bool collecting() const;
@@ -195,6 +197,7 @@ private:
     void checkRecordComplete();
     // Towing ends with the acquisition: what waits is stored or counted.
     void finishTowing();
+    void storeTowed(const st_TEMSendData& send, const st_RecvData_VRX2208& recv);
     void uploadRecords();
     void wifiStatusTask();
     void showWifiStatus(int quality, quint64 session);
@@ -225,16 +228,23 @@ private:
     int ProgressMax = 0;
     bool sendLinked = false;
     bool recvLinked = false;
+    // The unit may still record for an acquisition ended by a link loss,
+    // until it answers a stop.
+    bool sendOwesStop = false;
+    bool recvOwesStop = false;
     QTimer progressTimer;
     ZOLVASampleMode SampleMode = TEM;
     ZOLVAContinueMode ContinueMode = Single;
     Acquisition run;
     PeriodPairing pairing;
+    // Towed pairs made while the start reply is awaited.
+    QList<QPair<st_TEMSendData, st_RecvData_VRX2208>> startPairs;
 
     // Counts link losses and disconnects, so a Wi-Fi answer started on an
     // earlier connection is recognised as stale.
     quint64 linkSession = 0;
     bool recordDonePending = false;
+    // The refusal shown until the next start; empty for none.
     QString refusalStatus;
     std::function<int()> wifiQuery;
 };

@@ -257,6 +257,7 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg,
                              QRegularExpression(QStringLiteral("towed receiver record dropped without "
                                                                "its partner; 1 dropped")));
+        QTest::ignoreMessage(QtWarningMsg, "Transmitter link lost; acquisition stopped");
         QSignalSpy lost(&r.c, &ZOLVA_Collector::deviceDisconnect);
         r.units.Transmitter()->CloseConnection();
         QVERIFY(lost.wait(TestTimeoutMs()));

@@ -176,6 +176,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_closed, 2, TestTimeoutMs());
         QCOMPARE(m_recvAtClose.count(RecvStop), int(running));
         QCOMPARE(m_sendAtClose.count(SendStop), int(running));
+        // Links the operator closed were not lost.
+        QCoreApplication::processEvents();
+        QCOMPARE(m_shown, QStringList());
     }
 
     // The acquisition goes on while the question waits; one that finishes
@@ -206,8 +209,8 @@ private slots:
 
     void refusalIsSaidAloud_data()
     {
-        QTest::addColumn<char>("unit"); // the refusing one; 0: the parameters are refused
-        QTest::addColumn<int>("command");
+        QTest::addColumn<char>("unit");   // the refusing one; 0: the parameters are refused
+        QTest::addColumn<int>("command"); // negative: the unit's link closes on that request
         QTest::addColumn<bool>("storedLine");
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("shown");
@@ -218,6 +221,11 @@ private slots:
         QTest::newRow("transmitter, start, stored line")
             << 'T' << 2 << true << "<p style='color:red;'>发射机拒绝启动</p>"
             << "警告: 发射机拒绝启动，采集已停止！";
+        QTest::newRow("transmitter, link lost") << 'T' << -2 << false << "<p style='color:red;'>发射机连接中断</p>"
+                                                << "警告: 发射机连接中断，采集已停止！";
+        QTest::newRow("receiver, link lost, stored line")
+            << 'R' << -2 << true << "<p style='color:red;'>接收机连接中断</p>"
+            << "警告: 接收机连接中断，采集已停止！";
         QTest::newRow("unusable parameters") << '\0' << 0 << false << "<p style='color:red;'>采集参数无效</p>"
                                              << "警告: 采集参数无效（频率 0 Hz，叠加 25 次，重复 2 次），采集未开始！";
     }
@@ -245,8 +253,12 @@ private slots:
         collector->setProperty("ParamPeriod", 25);
         collector->setProperty("ParamRepeat", 2);
         if (unit) {
-            (unit == 'T' ? static_cast<SimFieldUnit*>(m_units->Transmitter()) : m_units->Receiver())
-                ->SetRefusedCommand(quint32(command), true);
+            SimFieldUnit* refusing =
+                unit == 'T' ? static_cast<SimFieldUnit*>(m_units->Transmitter()) : m_units->Receiver();
+            if (command < 0)
+                refusing->SetCloseAfterRequests(-command);
+            else
+                refusing->SetRefusedCommand(quint32(command), true);
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("; acquisition stopped$")));
         } else {
             collector->setProperty("ParamFs", 0.0);

@@ -27,6 +27,14 @@ void SimFieldUnit::SetRefusedCommand(quint32 command, bool on)
         refusedCommands.remove(command);
 }
 
+void SimFieldUnit::SetUnansweredCommand(quint32 command, bool on)
+{
+    if (on)
+        unansweredCommands.insert(command);
+    else
+        unansweredCommands.remove(command);
+}
+
 void SimFieldUnit::SetExtraRecords(int count)
 {
     extraRecords = qMax(0, count);
@@ -106,6 +114,8 @@ void SimFieldUnit::HandleRequest(quint32 command, const QByteArray& payload)
 {
     const bool refused = replyStatusZero || refusedCommands.contains(command);
     const std::optional<QByteArray> reply = refused ? std::nullopt : CarryOut(command, payload);
+    if (unansweredCommands.contains(command))
+        return;
     if (reply)
         SendReply(command, *reply);
     else

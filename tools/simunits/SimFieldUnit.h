@@ -27,6 +27,8 @@ public:
     void SetReplyStatusZero(bool on);
     // The same for one command only (the start reply's first byte is then 0).
     void SetRefusedCommand(quint32 command, bool on);
+    // The unit carries this command out but never replies to it.
+    void SetUnansweredCommand(quint32 command, bool on);
     // Every record is followed by this many more copies of its reports.
     void SetExtraRecords(int count);
     // Every record goes out this many ms after it is due.
@@ -72,6 +74,7 @@ private:
 
     bool replyStatusZero = false;
     QSet<quint32> refusedCommands;
+    QSet<quint32> unansweredCommands;
     int extraRecords = 0;
     int lateMs = 0;
     int recordsSent = 0;
