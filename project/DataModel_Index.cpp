@@ -663,12 +663,18 @@ QString DataModel_Index::failureText(const QString& what) const
 // way to the stop.
 void DataModel_Index::tell(const QString& text)
 {
+    // The same again, as a field that loses its focus to the box repeats
+    // its edit, says nothing new.
+    if (notices.contains(text))
+        return;
     notices.append(text);
     if (telling)
         return;
     telling = true;
-    while (!notices.isEmpty())
-        DialogHook::warning(this, QStringLiteral("警告"), notices.takeFirst());
+    while (!notices.isEmpty()) {
+        DialogHook::warning(this, QStringLiteral("警告"), notices.first());
+        notices.removeFirst();
+    }
     telling = false;
 }
 

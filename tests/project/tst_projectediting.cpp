@@ -178,6 +178,7 @@ void tst_ProjectEditing::editOfAHeldFileIsToldAndNotShown_data()
 }
 
 // The file and the memory keep the old values, and the panels show them.
+// The box takes the focus from the field, which repeats the edit: once told.
 void tst_ProjectEditing::editOfAHeldFileIsToldAndNotShown()
 {
     QFETCH(QString, edit);
@@ -200,18 +201,26 @@ void tst_ProjectEditing::editOfAHeldFileIsToldAndNotShown()
     QVERIFY(held.held);
     st_ProjectConfig step;
     step.PointNoStep = 2.5;
-    if (edit == "use")
-        p.model.onNewUse(false);
-    else if (edit == "note")
-        p.model.onNewLog(QStringLiteral("wet"));
-    else if (edit == "rename")
-        p.model.renamePoint(0, 0, 15.0);
-    else
-        p.model.setProjectConfig(step);
+    const auto change = [&] {
+        if (edit == "use")
+            p.model.onNewUse(false);
+        else if (edit == "note")
+            p.model.onNewLog(QStringLiteral("wet"));
+        else if (edit == "rename")
+            p.model.renamePoint(0, 0, 15.0);
+        else
+            p.model.setProjectConfig(step);
+    };
+    DialogHook::setMessageAnswer([&](const DialogHook::Message& m) {
+        p.messages << m.text;
+        if (p.messages.size() == 1)
+            change();
+    });
+    change();
     QCOMPARE(p.messages, QStringList{told});
     QString shown = p.model.topLevelItem(0)->child(0)->text(0);
     if (edit == "use")
-        shown = use.size() == 1 && use.first().first().toBool() ? "ticked" : "unticked";
+        shown = !use.isEmpty() && use.last().first().toBool() ? "ticked" : "unticked";
     else if (edit == "note")
         shown = notes.isEmpty() ? "no note" : notes.last().first().toString();
     else if (edit == "config")
