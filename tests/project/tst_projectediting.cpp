@@ -179,6 +179,7 @@ void tst_ProjectEditing::editOfAHeldFileIsToldAndNotShown_data()
 
 // The file and the memory keep the old values, and the panels show them.
 // The box takes the focus from the field, which repeats the edit: once told.
+// Another edit that fails meanwhile is told after it, not over it.
 void tst_ProjectEditing::editOfAHeldFileIsToldAndNotShown()
 {
     QFETCH(QString, edit);
@@ -211,13 +212,22 @@ void tst_ProjectEditing::editOfAHeldFileIsToldAndNotShown()
         else
             p.model.setProjectConfig(step);
     };
+    int open = 0;
     DialogHook::setMessageAnswer([&](const DialogHook::Message& m) {
-        p.messages << m.text;
-        if (p.messages.size() == 1)
+        p.messages << m.text + (open++ > 0 ? " over another box" : "");
+        if (p.messages.size() == 1) {
             change();
+            if (edit == "note")
+                p.model.renamePoint(0, 0, 15.0);
+            else
+                p.model.onNewLog(QStringLiteral("wet"));
+        }
+        --open;
     });
     change();
-    QCOMPARE(p.messages, QStringList{told});
+    const QString other =
+        edit == "note" ? "点号修改失败,工程文件被其他程序占用" : "备注添加失败,工程文件被其他程序占用";
+    QCOMPARE(p.messages, (QStringList{told, other}));
     QString shown = p.model.topLevelItem(0)->child(0)->text(0);
     if (edit == "use")
         shown = !use.isEmpty() && use.last().first().toBool() ? "ticked" : "unticked";
