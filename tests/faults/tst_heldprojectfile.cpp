@@ -22,21 +22,21 @@ class TestHeldProjectFile : public QObject
     {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("cause");
-        QTest::newRow("read transaction") << "read"
-                                          << "工程文件被其他程序占用";
-        QTest::newRow("write lock") << "write"
-                                    << "工程文件被其他程序占用";
-        QTest::newRow("full disk") << "full"
-                                   << "磁盘已满";
+        const QString held = QStringLiteral("工程文件被其他程序占用");
+        QTest::newRow("read transaction") << "read" << held;
+        QTest::newRow("write lock") << "write" << held;
+        QTest::newRow("full disk") << "full" << QStringLiteral("磁盘已满");
     }
 
     // The file stops taking writes; empty once it takes them again.
     static std::unique_ptr<HeldProjectFile> hold(StoringRig& r, const QString& fault)
     {
-        if (fault == "full") {
+        if (fault == "full")
             StoringRig::sql(QStringLiteral("PRAGMA max_page_count = ") + StoringRig::sql("PRAGMA page_count"));
+        else if (fault == "removed")
+            QFile::remove(r.dir.filePath(QStringLiteral("field.ZOLVA")));
+        if (fault == "full" || fault == "removed")
             return nullptr;
-        }
         return std::make_unique<HeldProjectFile>(r.dir.filePath(QStringLiteral("field.ZOLVA")),
                                                  fault == "read" ? HeldProjectFile::Read : HeldProjectFile::Write);
     }
@@ -114,10 +114,14 @@ private slots:
         QCOMPARE(r.unsound(), QString());
     }
 
-    void singleSaveWhileTheFileTakesNoWrites_data() { eachFault(); }
+    void singleSaveWhileTheFileTakesNoWrites_data()
+    {
+        eachFault();
+        QTest::newRow("file removed") << "removed" << QStringLiteral("工程文件已不存在或为只读");
+    }
 
-    // The acquisition is kept: told, offered for 保存 again on its point
-    // number, and stored whole once the file takes it.
+    // The acquisition is kept: told with its cause, offered for 保存 again
+    // on its point number, and stored whole once the file takes it.
     void singleSaveWhileTheFileTakesNoWrites()
     {
         QFETCH(QString, fault);
@@ -134,6 +138,8 @@ private slots:
         QCOMPARE(r.messages, QStringList{"数据添加失败," + cause});
         QVERIFY(r.prop("SampleStatus") == ZOLVA_Collector::UPLOAD && r.model.pointNo() == 120.0);
         QCOMPARE(r.count("Data_Sample"), 0);
+        if (fault == "removed")
+            return;
 
         held.reset();
         cleanup();

@@ -1,13 +1,10 @@
 #include "ModelProject.h"
 
-#include "tests/support/HeldProjectFile.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QSignalSpy>
 #include <QStyledItemDelegate>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 
@@ -36,8 +33,6 @@ private slots:
     void towedRecordsBecomePointsOfTheirOwn();
     void openTowedLineMeasuresNoRowPerPoint();
     void failedOrDroppedStoresLeaveNothingBehind();
-    void failedSaveNamesItsCause_data();
-    void failedSaveNamesItsCause();
 };
 
 void tst_ProjectStore::repeatsBecomeOnePoint()
@@ -182,55 +177,6 @@ void tst_ProjectStore::failedOrDroppedStoresLeaveNothingBehind()
     QCOMPARE(over.size(), 3);
     QCOMPARE(p.sql("SELECT COUNT(*) FROM Data_Sample"), QStringLiteral("3"));
     QCOMPARE(p.model.pointNo(), 10.0);
-}
-
-void tst_ProjectStore::failedSaveNamesItsCause_data()
-{
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<QString>("told");
-    QTest::newRow("read transaction") << "read"
-                                      << "数据添加失败,工程文件被其他程序占用";
-    QTest::newRow("write lock") << "write"
-                                << "数据添加失败,工程文件被其他程序占用";
-    QTest::newRow("full disk") << "full"
-                               << "数据添加失败,磁盘已满";
-    QTest::newRow("file removed") << "removed"
-                                  << "数据添加失败,工程文件已不存在或为只读";
-}
-
-// The point number stays where it was, and the record is stored by the
-// next save once the file takes writes.
-void tst_ProjectStore::failedSaveNamesItsCause()
-{
-    QFETCH(QString, fault);
-    QFETCH(QString, told);
-    ModelProject p;
-    QVERIFY(p.open());
-    p.model.setProperty("PointNo", 120.0);
-    // Curves that take pages the file does not have yet.
-    ZOLVA_Data record = acquisition(2);
-    for (st_RecvData_VRX2208& recv : record.recvs)
-        recv.values.fill(1.0, 4096);
-    p.model.dataUpload(record);
-    std::unique_ptr<HeldProjectFile> held;
-    if (fault == "full")
-        p.sql(QStringLiteral("PRAGMA max_page_count = ") + p.sql("PRAGMA page_count"));
-    else if (fault == "removed")
-        QVERIFY(QFile::remove(p.path()));
-    else
-        held = std::make_unique<HeldProjectFile>(p.path(),
-                                                 fault == "read" ? HeldProjectFile::Read : HeldProjectFile::Write);
-    p.model.dataSave(true);
-    QCOMPARE(p.messages, QStringList{told});
-    QVERIFY(p.model.pointNo() == 120.0 && p.model.topLevelItemCount() == 0);
-    if (fault == "removed")
-        return;
-
-    held.reset();
-    p.sql("PRAGMA max_page_count = 1000000000");
-    p.model.dataSave(true);
-    QCOMPARE(p.sql("SELECT COUNT(*) FROM Data_Sample") + ' ' + p.labels().join(' '), QStringLiteral("2 10 (1点)"));
-    QCOMPARE(p.model.pointNo(), 130.0);
 }
 
 QTEST_MAIN(tst_ProjectStore)
