@@ -53,11 +53,6 @@ int StoreBacklog::lost() const
     return lostCount;
 }
 
-bool StoreBacklog::inStreak() const
-{
-    return streak;
-}
-
 ProjectFileAccess::Access StoreBacklog::cause() const
 {
     return failure;

@@ -42,7 +42,6 @@ public:
     int waiting() const;
     // Lost in this streak.
     int lost() const;
-    bool inStreak() const;
     // What the last failed write told.
     ProjectFileAccess::Access cause() const;
 
