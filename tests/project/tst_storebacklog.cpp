@@ -96,7 +96,7 @@ private slots:
     void fileHeldNowAndThenIsOneStreak()
     {
         FakeFile file;
-        StoreBacklog backlog(10, 10, 200, [&](const ZOLVA_Data& r) { return file.write(r); });
+        StoreBacklog backlog(10, 10, 1000, [&](const ZOLVA_Data& r) { return file.write(r); });
         QSignalSpy began(&backlog, &StoreBacklog::streakBegan);
         QSignalSpy ended(&backlog, &StoreBacklog::streakEnded);
         for (int n = 0; n < 3; ++n) {
