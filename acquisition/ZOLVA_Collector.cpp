@@ -138,6 +138,7 @@ void ZOLVA_Collector::buildMachine()
     transition(SampleWaitSave, SampleWaitParam, on(&ZOLVA_Collector::onBtnSaveCancel));
     transition(SampleWaitSave, SampleDataSave, on(&ZOLVA_Collector::onBtnSaveOK));
     transition(SampleDataSave, SampleWaitParam, on(&ZOLVA_Collector::cmdSaveOver));
+    transition(SampleDataSave, SampleWaitSave, on(&ZOLVA_Collector::cmdSaveFailed));
 
     // A finished acquisition awaiting the save decision outlives a lost link:
     // these targetless transitions keep the machine where it is, and the

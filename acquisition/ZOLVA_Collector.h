@@ -89,6 +89,8 @@ signals:
     void onBtnSaveOK();
     void onBtnSaveCancel();
     void cmdSaveOver();
+    // The acquisition could not be stored: it waits for the decision again.
+    void cmdSaveFailed();
     void deviceDisconnect();
     void deviceConnected();
     void deviceConfiged();

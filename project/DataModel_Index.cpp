@@ -15,6 +15,7 @@
 #include "project/LineSnapshot.h"
 #include "project/Pacer.h"
 #include "project/ProjectFileAccess.h"
+#include "project/StoreBacklog.h"
 #include "project/TransmitWaveform.h"
 #include "project/TreeLabels.h"
 #include "project/VectorBlob.h"
@@ -22,6 +23,7 @@
 #include <QKeyEvent>
 #include <QMetaType>
 #include <QScroller>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QtDebug>
@@ -41,6 +43,14 @@ constexpr int kLargestSynchronousProfile = 600;
 // How long an open waits for another program's lock on the file, instead
 // of the connection's own wait at every statement.
 constexpr int kOpenLockWaitMs = 500;
+// How long a write waits for another program's lock on the open file
+// before it fails, the window waiting with it.
+constexpr int kWriteWaitMs = 100;
+// Towed records that wait for a file that takes no writes, each some 25 kB
+// in memory: 1000 are 6 min 40 s of towing at 12.5 Hz and 5 periods.
+constexpr int kTowedWaitingCapacity = 1000;
+constexpr int kTowedRetryMs = 1000;
+constexpr int kTowedStreakQuietMs = 30000;
 
 // Lines and points are found by number within this distance.
 bool sameNumber(double a, double b)
@@ -105,6 +115,23 @@ Data_Sample sampleRow(int pointId, int period, float paramFs, const st_SampleDat
     return s;
 }
 
+// The transmitter rows of a record's stored samples, one per receiver record.
+QList<st_SampleData_Send> sendRows(const ZOLVA_Data& record)
+{
+    QList<st_SampleData_Send> sends;
+    for (int i = 0; i < record.recvs.size(); ++i) {
+        const st_TEMSendData& send = record.sends.at(i);
+        st_SampleData_Send row;
+        row.SendFs = static_cast<double>(record.ParamFs);
+        row.SampleSendFs = send.SampleSendFs;
+        row.DATA_SEND = vectorToBlob(send.SendWave);
+        row.SampleOffFs = send.SampleOffFs;
+        row.DATA_SOFF = vectorToBlob(send.OffWave);
+        sends.append(row);
+    }
+    return sends;
+}
+
 QTreeWidgetItem* newItem(const QString& text)
 {
     return new QTreeWidgetItem(QStringList(text));
@@ -163,6 +190,25 @@ DataModel_Index::DataModel_Index(QWidget* parent)
     connect(&longLineProfiles, &LineProfileQueue::profiled, this, &DataModel_Index::showLongLineProfile);
 
     setWifiNameQuery(new WifiName);
+
+    towedBacklog = new StoreBacklog(
+        kTowedWaitingCapacity, kTowedRetryMs, kTowedStreakQuietMs,
+        [this](const ZOLVA_Data& record) { return storeTowed(record); }, this);
+    connect(towedBacklog, &StoreBacklog::streakBegan, this, [this] {
+        const QString cause = ProjectFileAccess::cause(towedBacklog->cause());
+        qWarning("towed records wait in memory for the project file: %s", qPrintable(cause));
+        tellLater(QStringLiteral("数据添加失败,%1\n记录暂存于内存（最多 %2 条），工程文件可写入后按顺序补存")
+                      .arg(cause)
+                      .arg(kTowedWaitingCapacity));
+    });
+    connect(towedBacklog, &StoreBacklog::changed, this, &DataModel_Index::showStoreStatus);
+    connect(towedBacklog, &StoreBacklog::streakEnded, this, [this](int lost) {
+        if (lost == 0)
+            return;
+        const QString cause = ProjectFileAccess::cause(towedBacklog->cause());
+        qWarning("%d towed records lost: the project file took no writes (%s)", lost, qPrintable(cause));
+        tellLater(QStringLiteral("%1 条拖曳记录未能写入工程文件,%2").arg(lost).arg(cause));
+    });
 }
 
 DataModel_Index::~DataModel_Index() = default;
@@ -338,6 +384,11 @@ bool DataModel_Index::openProject(const QString& path)
         return false;
     }
     fillTree();
+    // A write under another program's lock fails soon and is told, or
+    // waits in memory, instead of holding the window for the driver's 5 s.
+    QSqlQuery wait(database);
+    if (!wait.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(kWriteWaitMs)))
+        qWarning("lock wait not set: %s", qPrintable(wait.lastError().text()));
 
     // Acquisition goes on after the newest point, the one with the greatest ID.
     std::shared_ptr<Data_Line> newestLine;
@@ -433,6 +484,8 @@ void DataModel_Index::fillTree()
 
 void DataModel_Index::closeProject()
 {
+    // Towed records still waiting have their last try while the file is open.
+    towedBacklog->finish();
     // A profile task reads the file on a connection that is dropped here.
     longLineProfiles.cancel();
     ++session;
@@ -564,20 +617,84 @@ void DataModel_Index::rowsInserted(const QModelIndex& parent, int start, int end
 
 // ---- editing
 
+// The driver's own transaction calls keep only the text of a failure, not
+// the code that tells a held file from a full disk.
 template <class Write>
 bool DataModel_Index::inTransaction(Write write)
 {
-    if (!database.transaction()) {
-        qWarning("transaction cannot begin: %s", qPrintable(database.lastError().text()));
+    writeError = QSqlError();
+    QSqlQuery control(database);
+    if (!control.exec(QStringLiteral("BEGIN"))) {
+        writeError = control.lastError();
+        qWarning("transaction cannot begin: %s", qPrintable(writeError.text()));
         return false;
     }
     if (write()) {
-        if (database.commit())
+        if (control.exec(QStringLiteral("COMMIT")))
             return true;
-        qWarning("commit failed: %s", qPrintable(database.lastError().text()));
+        writeError = control.lastError();
+        qWarning("commit failed: %s", qPrintable(writeError.text()));
     }
-    database.rollback();
+    // A full disk may have rolled it back already.
+    control.exec(QStringLiteral("ROLLBACK"));
     return false;
+}
+
+bool DataModel_Index::written(const orm::Status& status, const char* what)
+{
+    if (!status.isOk())
+        writeError = status.error();
+    return succeeded(status, what);
+}
+
+ProjectFileAccess::Access DataModel_Index::writeFailure() const
+{
+    const ProjectFileAccess::Access access = ProjectFileAccess::accessAfter(writeError);
+    return access == ProjectFileAccess::Writable ? ProjectFileAccess::Unknown : access;
+}
+
+QString DataModel_Index::failureText(const QString& what) const
+{
+    return what + QStringLiteral("失败,") + ProjectFileAccess::cause(writeFailure());
+}
+
+// Boxes wait for the operator while records and replies go on; a second one
+// over the first would hide it, and a box for every failure would leave no
+// way to the stop.
+void DataModel_Index::tell(const QString& text)
+{
+    // The same again, as a field that loses its focus to the box repeats
+    // its edit, says nothing new.
+    if (notices.contains(text))
+        return;
+    notices.append(text);
+    if (telling)
+        return;
+    telling = true;
+    while (!notices.isEmpty()) {
+        DialogHook::warning(this, QStringLiteral("警告"), notices.first());
+        notices.removeFirst();
+    }
+    telling = false;
+}
+
+// Told once the store that failed has returned to the collector.
+void DataModel_Index::tellLater(const QString& text)
+{
+    QMetaObject::invokeMethod(
+        this, [this, text] { tell(text); }, Qt::QueuedConnection);
+}
+
+void DataModel_Index::showStoreStatus()
+{
+    QString status;
+    if (towedBacklog->waiting() > 0)
+        status = QStringLiteral("<p style='color:red;'>%1，%2 条待存</p>")
+                     .arg(ProjectFileAccess::cause(towedBacklog->cause()))
+                     .arg(towedBacklog->waiting());
+    if (towedBacklog->lost() > 0)
+        status += QStringLiteral("<p style='color:red;'>未存记录 %1</p>").arg(towedBacklog->lost());
+    emit storeStatusChanged(status);
 }
 
 template <class T, class Set>
@@ -585,7 +702,7 @@ bool DataModel_Index::writeColumns(T& object, const QStringList& columns, Set se
 {
     T row(object.ID);
     set(row);
-    if (!inTransaction([&] { return succeeded(orm::update(row, columns, database), "row cannot be written"); }))
+    if (!inTransaction([&] { return written(orm::update(row, columns, database), "row cannot be written"); }))
         return false;
     set(object);
     return true;
@@ -615,24 +732,35 @@ void DataModel_Index::setSelectionShown(bool shown)
     emit onCurUseEnabled(shown);
 }
 
+// An edit the file did not take is told, and the panels show again what
+// the file holds: the objects change only once a write is committed.
 void DataModel_Index::onNewLog(QString log)
 {
     if (!selectionShown)
         return;
+    bool stored = true;
     withSelection([&](auto& target) {
         const QString note = target.NOTE.isEmpty() ? log : target.NOTE + kNoteSeparator + log;
-        if (writeColumns(target, {QStringLiteral("NOTE")}, [&](auto& row) { row.NOTE = note; }))
+        stored = writeColumns(target, {QStringLiteral("NOTE")}, [&](auto& row) { row.NOTE = note; });
+        if (stored)
             emit onLoadLog(note);
     });
+    if (!stored)
+        tell(failureText(QStringLiteral("备注添加")));
 }
 
 void DataModel_Index::onNewUse(bool use)
 {
     if (!selectionShown)
         return;
+    bool stored = true;
     withSelection([&](auto& target) {
-        writeColumns(target, {QStringLiteral("USE")}, [use](auto& row) { row.USE = use ? 1 : 0; });
+        stored = writeColumns(target, {QStringLiteral("USE")}, [use](auto& row) { row.USE = use ? 1 : 0; });
+        if (!stored)
+            emit onCurUse(target.USE != 0);
     });
+    if (!stored)
+        tell(failureText(QStringLiteral("启用状态修改")));
 }
 
 void DataModel_Index::setProjectConfig(st_ProjectConfig config)
@@ -642,7 +770,12 @@ void DataModel_Index::setProjectConfig(st_ProjectConfig config)
         return;
     const QStringList columns = orm::columnsExcept<Data_Project>(
         {QStringLiteral("ID"), QStringLiteral("NOTE"), QStringLiteral("CalibrateNo"), QStringLiteral("SSID")});
-    writeColumns(*project, columns, [&config](Data_Project& row) { row.setProjectConfig(&config); });
+    if (writeColumns(*project, columns, [&config](Data_Project& row) { row.setProjectConfig(&config); }))
+        return;
+    projectConfig = project->getProjectConfig();
+    emit loadProjectConfig(projectConfig);
+    setPointNoStep(projectConfig.PointNoStep);
+    tell(failureText(QStringLiteral("工程设置保存")));
 }
 
 void DataModel_Index::onChangePointNameDl(QPoint point)
@@ -671,7 +804,7 @@ void DataModel_Index::renamePoint(int line, int point, double name)
         return;
     Data_Point& target = *lines.at(line)->list_Data_Point.at(point);
     if (!writeColumns(target, {QStringLiteral("NAME")}, [name](Data_Point& row) { row.NAME = name; })) {
-        DialogHook::warning(this, QStringLiteral("警告"), QStringLiteral("点号修改失败,可能是工程文件损坏"));
+        tell(failureText(QStringLiteral("点号修改")));
         return;
     }
     topLevelItem(line)->child(point)->setText(0, TreeLabels::storedPoint(name, false));
@@ -701,14 +834,32 @@ void DataModel_Index::dataSave(bool save)
     if (!save) {
         lastData.sends.clear();
         lastData.recvs.clear();
+        // Towing has ended: records still waiting have their last try.
+        towedBacklog->finish();
         return;
     }
-    if (!lastData.sends.isEmpty() && lastData.sends.size() == lastData.recvs.size())
-        saveData(lastData);
+    if (lastData.sends.isEmpty() || lastData.sends.size() != lastData.recvs.size()) {
+        emit onSaveOver();
+        return;
+    }
+    if (lastData.ContinueMode == 1) {
+        // Stored on the line towed now, however late the file takes it.
+        ZOLVA_Data record = lastData;
+        record.LineNo = m_lineNo;
+        towedBacklog->store(record);
+        setProperty("PointNo", m_pointNo + m_pointNoStep);
+        emit onSaveOver();
+        return;
+    }
+    if (!saveData(lastData)) {
+        tell(failureText(QStringLiteral("数据添加")));
+        emit onSaveFailed();
+        return;
+    }
     emit onSaveOver();
 }
 
-void DataModel_Index::saveData(const ZOLVA_Data& record)
+bool DataModel_Index::saveData(const ZOLVA_Data& record)
 {
     StoreHeader header;
     header.LineNo = m_lineNo;
@@ -718,27 +869,25 @@ void DataModel_Index::saveData(const ZOLVA_Data& record)
     header.ParamFs = record.ParamFs;
     header.ParamPeriod = record.ParamPeriod;
     header.ParamRepeat = record.ParamRepeat;
-
-    QList<st_SampleData_Send> sends;
-    for (int i = 0; i < record.recvs.size(); ++i) {
-        const st_TEMSendData& send = record.sends.at(i);
-        st_SampleData_Send row;
-        row.SendFs = static_cast<double>(header.ParamFs);
-        row.SampleSendFs = send.SampleSendFs;
-        row.DATA_SEND = vectorToBlob(send.SendWave);
-        row.SampleOffFs = send.SampleOffFs;
-        row.DATA_SOFF = vectorToBlob(send.OffWave);
-        sends.append(row);
-    }
-
-    if (record.ContinueMode == 1)
-        addPointTimed(header, sends.first(), record.recvs.first());
-    else
-        addPoint(header, sends, record.recvs, record.SampleMode);
-
+    if (!addPoint(header, sendRows(record), record.recvs, record.SampleMode))
+        return false;
     setProperty("PointNo", m_pointNo + m_pointNoStep);
-    setProperty("LineNo", m_lineNo);
     emit isNewLineChanged(false);
+    return true;
+}
+
+ProjectFileAccess::Access DataModel_Index::storeTowed(const ZOLVA_Data& record)
+{
+    StoreHeader header;
+    header.LineNo = record.LineNo;
+    header.ContinueMode = 1;
+    header.ParamFs = record.ParamFs;
+    header.ParamPeriod = record.ParamPeriod;
+    header.ParamRepeat = record.ParamRepeat;
+    if (!addPointTimed(header, sendRows(record).first(), record.recvs.first()))
+        return writeFailure();
+    emit isNewLineChanged(false);
+    return ProjectFileAccess::Writable;
 }
 
 std::shared_ptr<Data_Line> DataModel_Index::insertLine(double name, int type)
@@ -747,7 +896,7 @@ std::shared_ptr<Data_Line> DataModel_Index::insertLine(double name, int type)
     line->NAME = name;
     line->TYPE = type;
     line->USE = 1;
-    if (!succeeded(orm::insert(*line, database), "line cannot be stored"))
+    if (!written(orm::insert(*line, database), "line cannot be stored"))
         return nullptr;
     return line;
 }
@@ -764,12 +913,9 @@ QTreeWidgetItem* DataModel_Index::adoptLine(const std::shared_ptr<Data_Line>& ne
     return item;
 }
 
-void DataModel_Index::addPoint(const StoreHeader& header, const QList<st_SampleData_Send>& sends,
+bool DataModel_Index::addPoint(const StoreHeader& header, const QList<st_SampleData_Send>& sends,
                                const QList<st_RecvData_VRX2208>& recvs, int sampleMode)
 {
-    if (recvs.isEmpty() || recvs.size() != sends.size())
-        return;
-
     const int lineRow = findLine(header.LineNo);
     std::shared_ptr<Data_Line> line = lineRow >= 0 ? lines.at(lineRow) : nullptr;
     int pointRow = -1;
@@ -797,22 +943,20 @@ void DataModel_Index::addPoint(const StoreHeader& header, const QList<st_SampleD
             newPoint->NAME = header.PointNo;
             newPoint->USE = 1;
             newPoint->TYPE = sampleMode;
-            if (!succeeded(orm::insert(*newPoint, database), "point cannot be stored"))
+            if (!written(orm::insert(*newPoint, database), "point cannot be stored"))
                 return false;
             pointId = newPoint->ID;
         }
         for (int i = 0; i < recvs.size(); ++i) {
             Data_Sample sample = sampleRow(pointId, header.ParamPeriod, header.ParamFs, sends.at(i), recvs.at(i));
-            if (!succeeded(orm::insert(sample, database), "sample cannot be stored"))
+            if (!written(orm::insert(sample, database), "sample cannot be stored"))
                 return false;
             stored.append(lightCopy(sample));
         }
         return true;
     });
-    if (!committed) {
-        DialogHook::warning(this, QStringLiteral("警告"), QStringLiteral("数据添加失败,可能是工程文件损坏"));
-        return;
-    }
+    if (!committed)
+        return false;
     QTreeWidgetItem* lineItem = adoptLine(newLine, lineRow, line);
     std::shared_ptr<Data_Point> point;
     QTreeWidgetItem* pointItem = nullptr;
@@ -832,14 +976,12 @@ void DataModel_Index::addPoint(const StoreHeader& header, const QList<st_SampleD
         point->list_Data_Sample.append(sample);
         pointItem->addChild(newItem(QString::number(pointItem->childCount() + 1)));
     }
+    return true;
 }
 
-void DataModel_Index::addPointTimed(const StoreHeader& header, const st_SampleData_Send& send,
+bool DataModel_Index::addPointTimed(const StoreHeader& header, const st_SampleData_Send& send,
                                     const st_RecvData_VRX2208& recv)
 {
-    if (header.ContinueMode != 1)
-        return;
-
     const int lineRow = findLine(header.LineNo);
     std::shared_ptr<Data_Line> line = lineRow >= 0 ? lines.at(lineRow) : nullptr;
     std::shared_ptr<Data_Line> newLine;
@@ -853,23 +995,22 @@ void DataModel_Index::addPointTimed(const StoreHeader& header, const st_SampleDa
         point->NAME = line ? line->list_Data_Point.size() : 0;
         point->USE = 1;
         point->TYPE = 0;
-        if (!succeeded(orm::insert(*point, database), "point cannot be stored"))
+        if (!written(orm::insert(*point, database), "point cannot be stored"))
             return false;
         Data_Sample sample = sampleRow(point->ID, header.ParamPeriod, header.ParamFs, send, recv);
-        if (!succeeded(orm::insert(sample, database), "sample cannot be stored"))
+        if (!written(orm::insert(sample, database), "sample cannot be stored"))
             return false;
         stored = lightCopy(sample);
         return true;
     });
-    if (!committed) {
-        DialogHook::warning(this, QStringLiteral("警告"), QStringLiteral("数据添加失败,可能是工程文件损坏"));
-        return;
-    }
+    if (!committed)
+        return false;
     QTreeWidgetItem* lineItem = adoptLine(newLine, lineRow, line);
     point->list_Data_Sample.append(stored);
     line->list_Data_Point.append(point);
     lineItem->addChild(newItem(TreeLabels::timedPoint(recv.StartTime)));
     lineItem->setText(0, TreeLabels::line(line->NAME, line->list_Data_Point.size()));
+    return true;
 }
 
 // ---- selection

@@ -10,6 +10,7 @@
 #include <QModelIndex>
 #include <QPoint>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -25,7 +26,12 @@ class Data_Project;
 class Data_Sample;
 class Pacer;
 class QKeyEvent;
+class StoreBacklog;
 class WifiName;
+
+namespace orm {
+class Status;
+}
 
 // The open project: its database, the whole line / point / sample tree in
 // memory, the current selection and the parameters of the selected or
@@ -100,6 +106,12 @@ signals:
     void onData_Recv_Line(QString title, QVector<double> stations, QVector<double> times,
                           QVector<QVector<double>> datas, int cursor);
     void onSaveOver();
+    // A single acquisition was not stored: it is kept, to be saved again
+    // or dropped.
+    void onSaveFailed();
+    // Towed records waiting for the file, or lost, in rich text; empty
+    // while every record is written.
+    void storeStatusChanged(QString status);
     void onLoadLog(QString note);
     // Export progress: items written so far and the total.
     void onExport(int done, int total);
@@ -169,10 +181,12 @@ private:
 
     bool loadTree();
     void fillTree();
-    void saveData(const ZOLVA_Data& record);
-    void addPoint(const StoreHeader& header, const QList<st_SampleData_Send>& sends,
+    // Each true once committed.
+    bool saveData(const ZOLVA_Data& record);
+    ProjectFileAccess::Access storeTowed(const ZOLVA_Data& record);
+    bool addPoint(const StoreHeader& header, const QList<st_SampleData_Send>& sends,
                   const QList<st_RecvData_VRX2208>& recvs, int sampleMode);
-    void addPointTimed(const StoreHeader& header, const st_SampleData_Send& send, const st_RecvData_VRX2208& recv);
+    bool addPointTimed(const StoreHeader& header, const st_SampleData_Send& send, const st_RecvData_VRX2208& recv);
     // A new line row, inside the store's transaction; null when it fails.
     std::shared_ptr<Data_Line> insertLine(double name, int type);
     // After the commit: the tree item of the stored line, which becomes
@@ -191,6 +205,16 @@ private:
     // Runs `write` in one transaction; true once it is committed.
     template <class Write>
     bool inTransaction(Write write);
+    // A write inside inTransaction; a failure is logged, and its error kept.
+    bool written(const orm::Status& status, const char* what);
+    // What the last failed transaction tells of the file.
+    ProjectFileAccess::Access writeFailure() const;
+    // "<what>失败,<cause>" for the last failed transaction.
+    QString failureText(const QString& what) const;
+    // A warning box; one asked for while another is open follows it.
+    void tell(const QString& text);
+    void tellLater(const QString& text);
+    void showStoreStatus();
     // Writes `columns` of object's row as `set` makes them, and changes the
     // object only once that is committed.
     template <class T, class Set>
@@ -234,4 +258,8 @@ private:
     WifiName* wifiName = nullptr;
     quint64 wifiSession = 0;
     ProjectFileAccess::Access fileAccess = ProjectFileAccess::Unknown;
+    QSqlError writeError;
+    StoreBacklog* towedBacklog = nullptr;
+    QStringList notices;
+    bool telling = false;
 };

@@ -24,6 +24,7 @@ Form_Status::Form_Status(QWidget* parent)
     connect(ui->USE_checkBox, &QCheckBox::clicked, this, &Form_Status::useChanged);
     // Nothing is selected before a project is open.
     onUseEnabled(false);
+    onStoreStatus(QString());
 }
 
 Form_Status::~Form_Status()
@@ -54,6 +55,12 @@ void Form_Status::onUseEnabled(bool enabled)
     ui->USE_checkBox->setEnabled(enabled);
     if (!enabled)
         ui->USE_checkBox->setChecked(false);
+}
+
+void Form_Status::onStoreStatus(const QString& status)
+{
+    ui->StoreStatus->setText(status);
+    ui->StoreStatus->setVisible(!status.isEmpty());
 }
 
 void Form_Status::changeProgressCur(const QString& arg1)

@@ -37,6 +37,9 @@ public slots:
     void onUse(bool use);
     // Without an item to act on the box is disabled and shows no tick.
     void onUseEnabled(bool enabled);
+    // Towed records waiting for the project file, or lost; hidden while
+    // every record is stored.
+    void onStoreStatus(const QString& status);
     void changeProgressCur(const QString& arg1);
     void changeProgressMax(const QString& arg1);
 

@@ -330,6 +330,7 @@ void MainWindow::initDataModel()
     connect(m_setting, &View_Setting::projectConfigChanged, m_dataModel, &DataModel_Index::setProjectConfig);
     connect(m_dataModel, &DataModel_Index::onCurUse, m_status, &Form_Status::onUse);
     connect(m_dataModel, &DataModel_Index::onCurUseEnabled, m_status, &Form_Status::onUseEnabled);
+    connect(m_dataModel, &DataModel_Index::storeStatusChanged, m_status, &Form_Status::onStoreStatus);
     connect(m_status, &Form_Status::useChanged, m_dataModel, &DataModel_Index::onNewUse);
 }
 
@@ -370,6 +371,7 @@ void MainWindow::initCollector()
     connect(m_collector, &ZOLVA_Collector::dataSave, m_dataModel, &DataModel_Index::dataSave);
     connect(m_collector, &ZOLVA_Collector::deviceConnected, m_dataModel, &DataModel_Index::setWifiName);
     connect(m_dataModel, &DataModel_Index::onSaveOver, m_collector, &ZOLVA_Collector::cmdSaveOver);
+    connect(m_dataModel, &DataModel_Index::onSaveFailed, m_collector, &ZOLVA_Collector::cmdSaveFailed);
     connect(m_dataModel, &DataModel_Index::onLoad_Param, m_collector, &ZOLVA_Collector::onLoad_Param);
     connect(m_collector, &ZOLVA_Collector::sampleRefused, m_sampleControl, &Form_SampleControl::onSampleRefused);
     connect(m_collector, &ZOLVA_Collector::repeatsDone, this, [] { QApplication::beep(); });

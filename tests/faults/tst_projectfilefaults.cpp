@@ -1,4 +1,5 @@
 #include "StoredAcquisition.h"
+#include "tests/support/HeldProjectFile.h"
 #include "tests/support/ProjectWalk.h"
 #include "tests/support/StoringRig.h"
 
@@ -32,38 +33,6 @@ QStringList contents(const DataModel_Index& model)
     }
     return found;
 }
-
-// A read transaction of a connection of its own on a project file. A writer
-// cannot commit while it is held: its store writes its rows and the journal,
-// then waits at the commit with its transaction open.
-class ReadLock
-{
-public:
-    explicit ReadLock(const QString& path)
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        // The writer may be committing when the lock is asked for.
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(TestTimeoutMs()));
-        QSqlQuery read(db);
-        held = db.open() && db.transaction() && read.exec(QStringLiteral("SELECT COUNT(*) FROM Data_Sample"))
-            && read.next();
-    }
-    ~ReadLock()
-    {
-        {
-            QSqlDatabase db = QSqlDatabase::database(name, false);
-            db.rollback();
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(name);
-    }
-
-    bool held = false;
-
-private:
-    const QString name = QStringLiteral("read lock");
-};
 
 } // namespace
 
@@ -108,9 +77,9 @@ private slots:
                          {path, QStringLiteral("0"), QString::number(Repeats), QString::number(Gates)});
             QVERIFY2(QTest::qWaitFor([&] { return writer.canReadLine() || ended.count() > 0; }, TestTimeoutMs()),
                      "no acquisition stored");
-            std::unique_ptr<ReadLock> lock;
+            std::unique_ptr<HeldProjectFile> lock;
             if (inStore) {
-                lock = std::make_unique<ReadLock>(path);
+                lock = std::make_unique<HeldProjectFile>(path, HeldProjectFile::Read);
                 QVERIFY(lock->held);
                 QVERIFY2(QTest::qWaitFor([&] { return QFileInfo(journal).size() > 0 || ended.count() > 0; },
                                          TestTimeoutMs()),

@@ -1,5 +1,7 @@
 #include "ModelProject.h"
 
+#include "tests/support/HeldProjectFile.h"
+
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -16,6 +18,8 @@ private slots:
     void propertyTextsAndNotifications();
     void notesUseAndConfigWriteOnlyTheirColumns();
     void renameStartsFromTheStoredNumber();
+    void editOfAHeldFileIsToldAndNotShown_data();
+    void editOfAHeldFileIsToldAndNotShown();
 };
 
 void tst_ProjectEditing::propertyTextsAndNotifications()
@@ -80,16 +84,17 @@ void tst_ProjectEditing::notesUseAndConfigWriteOnlyTheirColumns()
              QStringLiteral("2.5 1234.0 field-net project"));
     QCOMPARE(p.sql(curves), stored);
 
-    // A write that fails changes neither the file nor the memory.
+    // A write that fails changes neither the file nor the memory, and is told.
+    QVERIFY(p.messages.isEmpty());
     p.sql("CREATE TRIGGER locked BEFORE UPDATE ON Data_Sample BEGIN SELECT RAISE(ABORT, 'locked'); END");
     p.model.setIndex(0, 0, 1);
     notes.clear();
     p.model.onNewLog(QStringLiteral("C"));
     QCOMPARE(notes.size(), 0);
+    QCOMPARE(p.messages, QStringList{"备注添加失败,可能是工程文件损坏"});
     p.sql("DROP TRIGGER locked");
     p.model.onNewLog(QStringLiteral("D"));
     QCOMPARE(p.sql("SELECT NOTE FROM Data_Sample WHERE USE = 0"), QStringLiteral("A\r\n\r\nB\r\n\r\nD"));
-    QVERIFY(p.messages.isEmpty());
 
     // After reopening nothing is selected until an item is activated.
     QVERIFY(p.reopen());
@@ -151,6 +156,97 @@ void tst_ProjectEditing::renameStartsFromTheStoredNumber()
     p.model.dataUpload(acquisition(2));
     p.model.dataSave(true);
     QCOMPARE(p.labels(point), (QStringList{"1", "2", "3"}));
+}
+
+void tst_ProjectEditing::editOfAHeldFileIsToldAndNotShown_data()
+{
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<int>("hold");
+    QTest::addColumn<QString>("told");
+    QTest::addColumn<QString>("shown"); // what the panel or tree shows afterwards
+    for (int hold : {HeldProjectFile::Read, HeldProjectFile::Write}) {
+        const char* by = hold == HeldProjectFile::Read ? "read transaction" : "write lock";
+        QTest::addRow("use, %s", by) << "use" << hold << "启用状态修改失败,工程文件被其他程序占用"
+                                     << "ticked";
+        QTest::addRow("note, %s", by) << "note" << hold << "备注添加失败,工程文件被其他程序占用"
+                                      << "no note";
+        QTest::addRow("renumbering, %s", by) << "rename" << hold << "点号修改失败,工程文件被其他程序占用"
+                                             << "0";
+        QTest::addRow("settings, %s", by) << "config" << hold << "工程设置保存失败,工程文件被其他程序占用"
+                                          << "step 10";
+    }
+}
+
+// The file and the memory keep the old values, and the panels show them.
+// The box takes the focus from the field, which repeats the edit: once told.
+// Another edit that fails meanwhile is told after it, not over it.
+void tst_ProjectEditing::editOfAHeldFileIsToldAndNotShown()
+{
+    QFETCH(QString, edit);
+    QFETCH(int, hold);
+    QFETCH(QString, told);
+    qRegisterMetaType<st_ProjectConfig>();
+    ModelProject p;
+    QVERIFY(p.open());
+    p.model.dataUpload(acquisition(1));
+    p.model.dataSave(true);
+    p.model.setIndex(0, 0, -1);
+    QSignalSpy use(&p.model, &DataModel_Index::onCurUse);
+    QSignalSpy notes(&p.model, &DataModel_Index::onLoadLog);
+    QSignalSpy config(&p.model, &DataModel_Index::loadProjectConfig);
+    const QString file = QStringLiteral("SELECT NAME || USE || ifnull(NOTE, '') FROM Data_Point UNION ALL "
+                                        "SELECT PointNoStep FROM Data_Project");
+    const QString before = p.sql(file);
+
+    HeldProjectFile held(p.path(), HeldProjectFile::Hold(hold));
+    QVERIFY(held.held);
+    st_ProjectConfig step;
+    step.PointNoStep = 2.5;
+    const auto change = [&] {
+        if (edit == "use")
+            p.model.onNewUse(false);
+        else if (edit == "note")
+            p.model.onNewLog(QStringLiteral("wet"));
+        else if (edit == "rename")
+            p.model.renamePoint(0, 0, 15.0);
+        else
+            p.model.setProjectConfig(step);
+    };
+    int open = 0;
+    DialogHook::setMessageAnswer([&](const DialogHook::Message& m) {
+        p.messages << m.text + (open++ > 0 ? " over another box" : "");
+        if (p.messages.size() == 1) {
+            change();
+            if (edit == "note")
+                p.model.renamePoint(0, 0, 15.0);
+            else
+                p.model.onNewLog(QStringLiteral("wet"));
+        }
+        --open;
+    });
+    change();
+    const QString other =
+        edit == "note" ? "点号修改失败,工程文件被其他程序占用" : "备注添加失败,工程文件被其他程序占用";
+    QCOMPARE(p.messages, (QStringList{told, other}));
+    QString shown = p.model.topLevelItem(0)->child(0)->text(0);
+    if (edit == "use")
+        shown = !use.isEmpty() && use.last().first().toBool() ? "ticked" : "unticked";
+    else if (edit == "note")
+        shown = notes.isEmpty() ? "no note" : notes.last().first().toString();
+    else if (edit == "config")
+        // The settings page shows what it is given back.
+        shown = config.isEmpty()
+            ? "as typed"
+            : QStringLiteral("step %1").arg(config.last().first().value<st_ProjectConfig>().PointNoStep);
+    QTEST(shown, "shown");
+    QCOMPARE(p.model.pointNoStep(), 10.0);
+    held.release();
+    QCOMPARE(p.sql(file), before);
+
+    // Memory kept what the file holds: selected again, the point shows it.
+    p.model.setIndex(0, 0, -1);
+    QCOMPARE(use.last().first().toBool(), true);
+    QCOMPARE(notes.last().first().toString(), QString());
 }
 
 QTEST_MAIN(tst_ProjectEditing)

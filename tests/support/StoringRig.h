@@ -38,6 +38,7 @@ struct StoringRig : AcqUnitsRig
         QObject::connect(&c, SIGNAL(dataSave(bool)), &model, SLOT(dataSave(bool)));
         QObject::connect(&c, SIGNAL(deviceConnected()), &model, SLOT(setWifiName()));
         QObject::connect(&model, SIGNAL(onSaveOver()), &c, SIGNAL(cmdSaveOver()));
+        QObject::connect(&model, SIGNAL(onSaveFailed()), &c, SIGNAL(cmdSaveFailed()));
         QObject::connect(&model, SIGNAL(onLoad_Param(double, int, int)), &c, SLOT(onLoad_Param(double, int, int)));
         opened = model.openProject(dir.filePath(QStringLiteral("field.ZOLVA")));
     }

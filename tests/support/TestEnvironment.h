@@ -26,6 +26,7 @@ enum Block : int {
     WorkflowTests = 90,
     // tests/faults: 110 to 129
     StoringFaultTests = 110,
+    HeldFileTests = 111,
 };
 
 // "127.<net>.<block>.<host>"; host 1 to 254. <net> is ZOLVA_TEST_LOOPBACK_NET

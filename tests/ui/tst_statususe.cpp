@@ -1,11 +1,13 @@
 #include "WindowTest.h"
 #include "orm/Database.h"
 #include "project/DataModel_Index.h"
+#include "tests/support/HeldProjectFile.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/simunits/SimUnitPair.h"
 #include "ui/DeveloperAccess.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -167,6 +169,28 @@ private slots:
         QCOMPARE(sql(QStringLiteral("SELECT NAME FROM Data_Line WHERE USE = 0")), QStringLiteral("102"));
         widget<QPushButton>("pushButton_Project_Close")->click();
         QVERIFY(!use->isEnabled() && !use->isChecked());
+    }
+
+    // A click while another program reads the file is told at once, and
+    // the box shows again what the file holds; free, the click takes.
+    void useOfAHeldFileIsToldAndShownAsStored()
+    {
+        QVERIFY(openSurvey());
+        auto* use = widget<QCheckBox>("USE_checkBox");
+        doubleClick(widget<QTreeWidget>("DataModel")->topLevelItem(0));
+        auto held = std::make_unique<HeldProjectFile>(path(QStringLiteral("survey.ZOLVA")), HeldProjectFile::Read);
+        QVERIFY(held->held);
+        QElapsedTimer click;
+        click.start();
+        QTest::mouseClick(use, Qt::LeftButton);
+        qInfo("a click on the use box of a held file returns after %lld ms", click.elapsed());
+        QCOMPARE(m_shown, QStringList{"警告: 启用状态修改失败,工程文件被其他程序占用"});
+        QVERIFY(use->isChecked());
+        held.reset();
+        QCOMPARE(sql(QStringLiteral("SELECT COUNT(*) FROM Data_Line WHERE USE = 0")), QStringLiteral("0"));
+        QTest::mouseClick(use, Qt::LeftButton);
+        QVERIFY(!use->isChecked() && m_shown.size() == 1);
+        QCOMPARE(sql(QStringLiteral("SELECT NAME FROM Data_Line WHERE USE = 0")), QStringLiteral("101"));
     }
 };
 
