@@ -338,36 +338,60 @@ private slots:
         // width is taken, and the height of a window of 800.
         m_window->resize(m_window->minimumSize().width(), 800);
         widget<QStackedWidget>("stackedWidget")->setCurrentIndex(1);
-        auto* status = widget<QLabel>("StatusConnect");
-        const QStringList texts{
-            StatusTexts::wifi(100),        StatusTexts::unitSilent(true, false), StatusTexts::unitSilent(false, true),
-            StatusTexts::paramsRefused(),  StatusTexts::recvParamsRefused(),     StatusTexts::channelsRefused(),
-            StatusTexts::invalidAddress(), StatusTexts::connecting(true, false), StatusTexts::linkUpdate(false, true)};
         QStringList cut;
+        // The layouts settle one level per pass of the event loop.
+        const auto fits = [&](QLabel* label, const QString& text) {
+            QTRY_VERIFY_WITH_TIMEOUT(label->text() == text, TestTimeoutMs());
+            // A label that wraps takes the width it is given.
+            const QSize needed =
+                label->wordWrap() ? QSize(label->width(), label->heightForWidth(label->width())) : label->sizeHint();
+            const bool clear = QTest::qWaitFor(
+                [&] {
+                    for (const QWidget* other : label->parentWidget()->findChildren<QWidget*>()) {
+                        if (other != label && other->isVisible() && other->geometry().intersects(label->geometry()))
+                            return false;
+                    }
+                    return needed.width() <= label->width() && needed.height() <= label->height();
+                },
+                TestTimeoutMs());
+            if (!clear)
+                cut << QStringLiteral("%1: needs %2x%3, has %4x%5")
+                           .arg(QTextDocumentFragment::fromHtml(text).toPlainText().simplified())
+                           .arg(needed.width())
+                           .arg(needed.height())
+                           .arg(label->width())
+                           .arg(label->height());
+        };
+        auto* collector = widget<QObject>("m_ZOLVA_Collector");
+        auto* status = widget<QLabel>("StatusConnect");
+        const QStringList texts{StatusTexts::wifi(100),
+                                StatusTexts::unitSilent(true, false),
+                                StatusTexts::unitSilent(false, true),
+                                StatusTexts::paramsRefused(),
+                                StatusTexts::recvParamsRefused(),
+                                StatusTexts::channelsRefused(),
+                                StatusTexts::recvLost(),
+                                StatusTexts::sendLost(),
+                                StatusTexts::invalidAddress(),
+                                StatusTexts::connecting(true, false),
+                                StatusTexts::linkUpdate(false, true)};
         for (const QString& text : texts) {
             for (const QString& drops : {QString(), StatusTexts::unpairedDropped(99999)}) {
-                widget<QObject>("m_ZOLVA_Collector")->setProperty("StatusConnect", text + drops);
-                QTRY_VERIFY_WITH_TIMEOUT(status->text() == text + drops, TestTimeoutMs());
-                const QSize needed = status->sizeHint();
-                // The layouts settle one level per pass of the event loop.
-                const bool clear = QTest::qWaitFor(
-                    [&] {
-                        for (const QWidget* other : status->parentWidget()->findChildren<QWidget*>()) {
-                            if (other != status && other->isVisible()
-                                && other->geometry().intersects(status->geometry()))
-                                return false;
-                        }
-                        return needed.width() <= status->width() && needed.height() <= status->height();
-                    },
-                    TestTimeoutMs());
-                if (!clear)
-                    cut << QStringLiteral("%1: needs %2x%3, has %4x%5")
-                               .arg(QTextDocumentFragment::fromHtml(text + drops).toPlainText().simplified())
-                               .arg(needed.width())
-                               .arg(needed.height())
-                               .arg(status->width())
-                               .arg(status->height());
+                collector->setProperty("StatusConnect", text + drops);
+                fits(status, text + drops);
             }
+        }
+        // Towed records waiting for the project file have a row of their own.
+        auto* model = widget<DataModel_Index>("DataModel");
+        auto* stored = widget<QLabel>("StoreStatus");
+        const QString waiting = QStringLiteral("<p style='color:red;'>工程文件已不存在或为只读，1000 条待存</p>");
+        const QString lost = QStringLiteral("<p style='color:red;'>未存记录 99999</p>");
+        const QString longest = texts.first() + StatusTexts::unpairedDropped(99999);
+        collector->setProperty("StatusConnect", longest);
+        for (const QString& text : {waiting, lost, waiting + lost}) {
+            emit model->storeStatusChanged(text);
+            fits(stored, text);
+            fits(status, longest);
         }
         QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral("; "))));
     }
