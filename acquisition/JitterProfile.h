@@ -19,13 +19,16 @@ public:
     // likelier than jitter (1 in 10^9 by jitter alone).
     int ReadsToConclude() const;
     // How unlikely a read this many periods late is for the link: those
-    // before the line barely happen, by whole-ms stamps.
+    // before the line barely happen, by whole-ms stamps. Any lateness
+    // counts, NaN as on the line.
     double Cost(double late) const;
     // Periods behind the line that all but 1 read in 200 keep within; the
     // two records of jitter the field allows until enough is learnt.
     double High() const;
 
 private:
+    static int bin(double late);
+
     static constexpr int Bins = 32; // of 1/8 period; the last takes all beyond
     std::array<double, Bins> bins{};
     double total = 0.0;

@@ -17,13 +17,24 @@ constexpr double JitterBound = 2.0;
 // The base rises halfway to the least lateness of this many reads on their
 // line: half, as the least of them is still a little late.
 constexpr int DriftReads = 64;
+constexpr double ShortestMs = 1.0;
+constexpr double LongestMs = 24.0 * 3600.0 * 1000.0;
+// Far beyond any silence, and within reach of the indices' arithmetic.
+constexpr double MostSkipped = 1e12;
 
+}
+
+bool LinkRhythm::Judges(double periodMs)
+{
+    return periodMs >= ShortestMs && periodMs <= LongestMs;
 }
 
 void LinkRhythm::Start(double periodMs)
 {
     *this = LinkRhythm();
-    period = periodMs;
+    judged = Judges(periodMs);
+    if (judged)
+        period = periodMs;
 }
 
 void LinkRhythm::Add(qint64 stamp)
@@ -40,6 +51,10 @@ void LinkRhythm::Add(qint64 stamp)
     lastStamp = stamp;
     delivered = true;
     readOpen = true;
+    if (!judged) {
+        confirmThrough(entries.size() - 1);
+        return;
+    }
     const double late = lateness(entries.back());
     if (late < 0.0)
         base += late;
@@ -52,7 +67,8 @@ void LinkRhythm::Settle(qint64 stamp)
     if (!readOpen || stamp <= lastStamp)
         return;
     readOpen = false;
-    fold();
+    if (judged)
+        fold();
 }
 
 void LinkRhythm::Resolve()
@@ -155,7 +171,8 @@ void LinkRhythm::followDrift(double line)
 
 void LinkRhythm::conclude()
 {
-    const int skipped = int(std::floor((runLow - base) / period + Early));
+    const double behind = (runLow - base) / period + Early;
+    const qint64 skipped = behind >= 1.0 ? qint64(std::min(std::floor(behind), MostSkipped)) : 0;
     struct Read
     {
         size_t first;
@@ -178,8 +195,8 @@ void LinkRhythm::conclude()
         for (size_t r = 1; r < reads.size(); ++r)
             restLow = std::min(restLow, reads[r].late);
         const double first = reads.front().late;
-        if (int(std::floor(restLow / period + Early)) > skipped && skipped >= 1
-            && profile.Cost(first / period) < profile.Cost((first - skipped * period) / period)) {
+        if (std::floor(restLow / period + Early) > double(skipped) && skipped >= 1
+            && profile.Cost(first / period) < profile.Cost((first - double(skipped) * period) / period)) {
             confirmThrough(reads.front().last);
             conclude();
             return;
@@ -193,7 +210,7 @@ void LinkRhythm::conclude()
     }
 
     // The gap lies before the last read that sits on the line once shifted.
-    const double gap = skipped * period;
+    const double gap = double(skipped) * period;
     size_t lastLow = 0;
     for (size_t r = 0; r < reads.size(); ++r) {
         if (reads[r].late - gap < OnLine * period)

@@ -21,9 +21,14 @@
 // explains: then the least lateness of that run tells how many periods the
 // unit skipped, and the gap goes where the link's arrivals show it. Only the
 // last record of a read is evidence; those read with it were held back.
+// A period that cannot be judged (not finite, below the stamps' whole ms,
+// above a day) numbers records in their order and confirms each at once:
+// no skip is told.
 class LinkRhythm
 {
 public:
+    static bool Judges(double periodMs);
+
     // A new run of records periodMs long.
     void Start(double periodMs);
     // A record read at stamp, monotonic ms; the records of one read share it.
@@ -68,6 +73,7 @@ private:
     void restartRun();
 
     JitterProfile profile;
+    bool judged = true;
     // Records still waiting: first the confirmed ones, then the run of
     // those whose index is provisional.
     std::deque<Entry> entries;

@@ -1,6 +1,7 @@
 #include "acquisition/PeriodPairing.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -9,6 +10,8 @@ constexpr int SilencePeriods = 3;
 // The other link's reads that tell a link is silent: after a stall of this
 // thread the first of them may be read before the silent link's own.
 constexpr int QuietReads = 2;
+// Drop times are told in ms of the read stamps, which fit well within.
+constexpr double LatestMs = 4e18;
 
 }
 
@@ -74,6 +77,8 @@ bool PeriodPairing::Silent(bool transmitter) const
 
 double PeriodPairing::SilenceMs() const
 {
+    if (!LinkRhythm::Judges(period))
+        return std::numeric_limits<double>::infinity();
     return std::max(SilenceFloorMs, SilencePeriods * period);
 }
 
@@ -151,8 +156,8 @@ bool PeriodPairing::dropDue(Link& live, Link& quiet)
         return false;
     const qint64 index = live.rhythm.HeadIndex();
     const bool passed = index < quiet.rhythm.LowestIndex();
-    const bool due = quiet.silent
-        && live.rhythm.Base() + quiet.offset + double(index) * period + SilenceMs() <= double(live.rhythm.LastStamp());
+    const bool due =
+        quiet.silent && live.rhythm.LineMs(index) + quiet.offset + SilenceMs() <= double(live.rhythm.LastStamp());
     if (!passed && !due)
         return false;
     drop(live);
@@ -161,7 +166,7 @@ bool PeriodPairing::dropDue(Link& live, Link& quiet)
 
 void PeriodPairing::drop(Link& link)
 {
-    const qint64 at = qRound64(link.rhythm.LineMs(link.rhythm.HeadIndex()));
+    const qint64 at = qRound64(std::clamp(link.rhythm.LineMs(link.rhythm.HeadIndex()), -LatestMs, LatestMs));
     link.rhythm.TakeHead();
     if (link.transmitter)
         sends.pop_front();

@@ -19,6 +19,8 @@
 // silent from the start begins at period 0 all the same, as one far behind
 // would: records of the other dropped meanwhile take its first ones along.
 // Everything runs on the records' read stamps, never on a clock of its own.
+// With a period that cannot be judged (LinkRhythm::Judges) records pair in
+// the order they come, and no silence is told.
 class PeriodPairing : public QObject
 {
     Q_OBJECT

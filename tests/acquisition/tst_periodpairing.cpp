@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -281,6 +282,57 @@ private slots:
                 QCOMPARE(silences, QStringList());
             }
         }
+    }
+
+    // Periods no rhythm can tell: the records pair in the order they come,
+    // a quiet link is not told silent, and what is left is dropped at the end.
+    void pairsInOrderWithAPeriodThatCannotBeJudged_data()
+    {
+        QTest::addColumn<double>("periodMs");
+        QTest::newRow("1e-7 ms") << 1e-7;
+        QTest::newRow("0.5 ms") << 0.5;
+        QTest::newRow("0") << 0.0;
+        QTest::newRow("negative") << -40.0;
+        QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN();
+        QTest::newRow("infinite") << std::numeric_limits<double>::infinity();
+        QTest::newRow("1e300 ms") << 1e300;
+    }
+
+    void pairsInOrderWithAPeriodThatCannotBeJudged()
+    {
+        QFETCH(double, periodMs);
+        PeriodPairing pairing;
+        pairing.Start(periodMs);
+        QStringList pairs;
+        int silences = 0;
+        connect(&pairing, &PeriodPairing::paired, [&](st_TEMSendData a, st_RecvData_VRX2208 b) {
+            pairs << QStringLiteral("%1-%2").arg(a.SendFs).arg(b.SendFs);
+        });
+        connect(&pairing, &PeriodPairing::silenceChanged, [&] { ++silences; });
+        // The receiver in bursts, then quiet for a minute while the
+        // transmitter goes on with three more.
+        st_TEMSendData send;
+        st_RecvData_VRX2208 recv;
+        QStringList expected;
+        for (int k = 0; k < 60; ++k) {
+            send.SendFs = k;
+            send.ArrivalMs = 1000 + 10 * k;
+            pairing.Add(send);
+            recv.SendFs = k;
+            recv.ArrivalMs = 1000 + 50 * (k / 5 + 1);
+            pairing.Add(recv);
+            expected << QStringLiteral("%1-%1").arg(k);
+        }
+        for (int k = 60; k < 63; ++k) {
+            send.SendFs = k;
+            send.ArrivalMs = 1000 + 30000 * (k - 59);
+            pairing.Add(send);
+        }
+        QVERIFY(!pairing.Silent(false));
+        pairing.Finish();
+        QCOMPARE(pairs, expected);
+        QCOMPARE(pairing.Dropped(), 3);
+        QCOMPARE(silences, 0);
     }
 };
 
