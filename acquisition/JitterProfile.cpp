@@ -33,13 +33,14 @@ int JitterProfile::bin(double late)
     return late >= Bins / BinsPerPeriod ? Bins - 1 : int(late * BinsPerPeriod);
 }
 
-void JitterProfile::Add(double late)
+void JitterProfile::Add(double late, int records)
 {
     for (double& weight : bins)
         weight = decayed(weight);
     bins[bin(late)] += 1.0;
     total = total * Keep + 1.0;
     offLine = decayed(offLine) + (late >= OnLine ? 1.0 : 0.0);
+    spread = decayed(spread) + double(std::max(records, 1) - 1);
 }
 
 int JitterProfile::ReadsToConclude() const
@@ -59,8 +60,6 @@ double JitterProfile::Cost(double late) const
 
 double JitterProfile::High() const
 {
-    if (total < 16.0)
-        return 2.0;
     double above = 0.0;
     for (int i = Bins - 1; i > 0; --i) {
         above += bins[i];
@@ -68,4 +67,9 @@ double JitterProfile::High() const
             return (i + 1) / BinsPerPeriod;
     }
     return 1.0 / BinsPerPeriod;
+}
+
+double JitterProfile::Spread() const
+{
+    return total > 0.0 ? spread / total : 0.0;
 }

@@ -11,12 +11,12 @@ constexpr double OnLine = JitterProfile::OnLine;
 // How far a record may seem to come before its line: stamps are whole ms
 // and the line follows the earliest records seen.
 constexpr double Early = 1.0 - OnLine;
-// Records of jitter the field gives; a run later than this and a period
-// more is a gap even when it ends too soon to tell by its length.
-constexpr double JitterBound = 2.0;
 // The base rises halfway to the least lateness of this many reads on their
 // line: half, as the least of them is still a little late.
 constexpr int DriftReads = 64;
+// Stamps are whole ms: a read less late than the one before by more than
+// this came faster than the link's rate.
+constexpr double StampMs = 1.0;
 constexpr double ShortestMs = 1.0;
 constexpr double LongestMs = 24.0 * 3600.0 * 1000.0;
 // Far beyond any silence, and within reach of the indices' arithmetic.
@@ -46,10 +46,11 @@ void LinkRhythm::Add(qint64 stamp)
         beforeRun = base;
         lined = true;
     }
-    entries.push_back({index, stamp, false});
+    entries.push_back({index, stamp, ReadEnd::None, 0});
     lastIndex = index;
     lastStamp = stamp;
     delivered = true;
+    readRecords = readOpen ? readRecords + 1 : 1;
     readOpen = true;
     if (!judged) {
         confirmThrough(entries.size() - 1);
@@ -74,9 +75,12 @@ void LinkRhythm::Settle(qint64 stamp)
 void LinkRhythm::Resolve()
 {
     Settle(std::numeric_limits<qint64>::max());
+    // Nothing came after the last read to show it held back.
+    if (pending)
+        judge(std::numeric_limits<double>::infinity());
     while (confirmedWaiting < entries.size()) {
-        if (runLow - base > (std::max(profile.High(), JitterBound) + 1.0) * period)
-            conclude();
+        if (runReads > 0 && runLow - base >= (profile.High() + profile.Spread() + Early) * period)
+            conclude(true);
         else
             confirmThrough(entries.size() - 1);
     }
@@ -110,6 +114,11 @@ double LinkRhythm::LineMs(qint64 index) const
     return base + double(index) * period;
 }
 
+int LinkRhythm::QuietPeriods() const
+{
+    return profile.ReadsToConclude() + 1;
+}
+
 qint64 LinkRhythm::HeadIndex() const
 {
     return entries.front().index;
@@ -141,21 +150,49 @@ double LinkRhythm::lateness(const Entry& entry) const
     return position(entry) - base;
 }
 
-// The read that just ended: a record on its line says how late jitter
-// makes the link; one behind it extends the run.
+// The read that just ended tells whether the one before it was held back;
+// its own turn comes with the next.
 void LinkRhythm::fold()
 {
-    const double line = double(lastStamp) - double(lastIndex) * period;
-    if (lastIndex <= confirmedIndex) {
-        profile.Add(std::max(0.0, line - base) / period);
-        followDrift(line);
+    if (pending)
+        judge(double(lastStamp) - double(lastIndex) * period);
+    pending = true;
+    pendingSettled = lastIndex <= confirmedIndex;
+    pendingPosition = double(lastStamp) - double(lastIndex) * period;
+    pendingRecords = readRecords;
+    if (!pendingSettled) {
+        entries.back().end = ReadEnd::Pending;
+        entries.back().records = readRecords;
+    }
+}
+
+// The read before the last, against the line position of the last: one on
+// its line says how late jitter makes the link; one behind it extends the
+// run, unless the next came less late. Neither when the link then caught
+// up: the next came less late than the stamps and jitter explain.
+void LinkRhythm::judge(double nextPosition)
+{
+    pending = false;
+    if (pendingSettled) {
+        if (nextPosition >= pendingPosition - Early * period) {
+            profile.Add(std::max(0.0, pendingPosition - base) / period, pendingRecords);
+            followDrift(pendingPosition);
+        }
         return;
     }
-    entries.back().fresh = true;
+    const auto entry =
+        std::find_if(entries.rbegin(), entries.rend(), [](const Entry& e) { return e.end == ReadEnd::Pending; });
+    Q_ASSERT(entry != entries.rend());
+    const double at = position(*entry);
+    if (nextPosition < at - StampMs) {
+        entry->end = nextPosition < at - Early * period ? ReadEnd::HeldBack : ReadEnd::Behind;
+        return;
+    }
+    entry->end = ReadEnd::Evidence;
     ++runReads;
-    runLow = std::min(runLow, line);
+    runLow = std::min(runLow, at);
     if (runReads >= profile.ReadsToConclude())
-        conclude();
+        conclude(false);
 }
 
 // Parts per million between the unit's clock and ours would add up to a
@@ -169,10 +206,12 @@ void LinkRhythm::followDrift(double line)
     driftReads = 0;
 }
 
-void LinkRhythm::conclude()
+// atEnd: nothing more will come; the run is a skip only where the link's
+// jitter makes its lateness less likely than the skip.
+void LinkRhythm::conclude(bool atEnd)
 {
     const double behind = (runLow - base) / period + Early;
-    const qint64 skipped = behind >= 1.0 ? qint64(std::min(std::floor(behind), MostSkipped)) : 0;
+    const qint64 skipped = runReads > 0 && behind >= 1.0 ? qint64(std::min(std::floor(behind), MostSkipped)) : 0;
     struct Read
     {
         size_t first;
@@ -198,7 +237,7 @@ void LinkRhythm::conclude()
         if (std::floor(restLow / period + Early) > double(skipped) && skipped >= 1
             && profile.Cost(first / period) < profile.Cost((first - double(skipped) * period) / period)) {
             confirmThrough(reads.front().last);
-            conclude();
+            conclude(atEnd);
             return;
         }
     }
@@ -218,9 +257,9 @@ void LinkRhythm::conclude()
     }
     // Before the gap a read is late by jitter; after it, it cannot come
     // before its line. The place the link's jitter makes likeliest wins; among
-    // equals (nothing learnt yet) the largest step in lateness, where the
-    // missing record shows. The records of a read held back tell nothing
-    // but by its last: the gap goes before the first of them.
+    // equals (nothing learnt yet, or a backlog) the largest step in lateness,
+    // where the missing record shows. The records of a read held back tell
+    // nothing but by its last: the gap goes before the first of them.
     std::vector<double> afterFrom(reads.size() + 1, 0.0);
     for (size_t r = reads.size(); r-- > 0;)
         afterFrom[r] = afterFrom[r + 1] + profile.Cost((reads[r].late - gap) / period);
@@ -238,11 +277,19 @@ void LinkRhythm::conclude()
         }
         before += profile.Cost(reads[r].late / period);
     }
+    if (atEnd) {
+        for (size_t r = lastLow + 1; r < reads.size(); ++r)
+            before += profile.Cost(reads[r].late / period);
+        if (least >= before) {
+            confirmThrough(entries.size() - 1);
+            return;
+        }
+    }
 
     double earliest = 0.0;
     for (size_t i = reads[place].first; i < entries.size(); ++i) {
         entries[i].index += skipped;
-        if (entries[i].fresh)
+        if (entries[i].end != ReadEnd::None)
             earliest = std::min(earliest, lateness(entries[i]));
     }
     lastIndex += skipped;
@@ -253,8 +300,13 @@ void LinkRhythm::conclude()
 void LinkRhythm::confirmThrough(size_t at)
 {
     for (size_t i = confirmedWaiting; i <= at; ++i) {
-        if (entries[i].fresh)
-            profile.Add(std::max(0.0, lateness(entries[i])) / period);
+        const Entry& entry = entries[i];
+        if (entry.end == ReadEnd::Evidence || entry.end == ReadEnd::Behind) {
+            profile.Add(std::max(0.0, lateness(entry)) / period, entry.records);
+        } else if (entry.end == ReadEnd::Pending) {
+            pendingSettled = true;
+            pendingPosition = position(entry);
+        }
     }
     confirmedIndex = entries[at].index;
     confirmedWaiting = at + 1;
@@ -267,7 +319,7 @@ void LinkRhythm::restartRun()
     runReads = 0;
     runLow = std::numeric_limits<double>::infinity();
     for (size_t i = confirmedWaiting; i < entries.size(); ++i) {
-        if (entries[i].fresh) {
+        if (entries[i].end == ReadEnd::Evidence) {
             ++runReads;
             runLow = std::min(runLow, position(entries[i]));
         }

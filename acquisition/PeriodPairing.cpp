@@ -6,7 +6,9 @@
 namespace {
 
 constexpr double SilenceFloorMs = 2000.0;
-constexpr int SilencePeriods = 3;
+// TCP may hold a link back this long and then hand everything over: a
+// Wi-Fi link retransmitting, backing off twice at each try.
+constexpr double BacklogMs = 8000.0;
 // The other link's reads that tell a link is silent: after a stall of this
 // thread the first of them may be read before the silent link's own.
 constexpr int QuietReads = 2;
@@ -75,11 +77,21 @@ bool PeriodPairing::Silent(bool transmitter) const
     return transmitter ? send.silent : recv.silent;
 }
 
-double PeriodPairing::SilenceMs() const
+double PeriodPairing::PartnerWaitMs(bool transmitter) const
+{
+    return partnerWaitMs(transmitter ? send : recv);
+}
+
+double PeriodPairing::silenceMs(const Link& link) const
 {
     if (!LinkRhythm::Judges(period))
         return std::numeric_limits<double>::infinity();
-    return std::max(SilenceFloorMs, SilencePeriods * period);
+    return std::max(SilenceFloorMs, link.rhythm.QuietPeriods() * period);
+}
+
+double PeriodPairing::partnerWaitMs(const Link& link) const
+{
+    return std::max(silenceMs(link), BacklogMs);
 }
 
 void PeriodPairing::arrive(Link& link, Link& other, qint64 stamp)
@@ -100,7 +112,7 @@ void PeriodPairing::arrive(Link& link, Link& other, qint64 stamp)
     bool fell = false;
     if (newRead && !other.silent) {
         const qint64 quietSince = other.rhythm.Delivered() ? other.rhythm.LastStamp() : firstStamp;
-        if (double(stamp) >= double(quietSince) + SilenceMs() && ++other.quietReads >= QuietReads) {
+        if (double(stamp) >= double(quietSince) + silenceMs(other) && ++other.quietReads >= QuietReads) {
             fallSilent(other, link);
             fell = true;
         }
@@ -156,8 +168,8 @@ bool PeriodPairing::dropDue(Link& live, Link& quiet)
         return false;
     const qint64 index = live.rhythm.HeadIndex();
     const bool passed = index < quiet.rhythm.LowestIndex();
-    const bool due =
-        quiet.silent && live.rhythm.LineMs(index) + quiet.offset + SilenceMs() <= double(live.rhythm.LastStamp());
+    const bool due = quiet.silent
+        && live.rhythm.LineMs(index) + quiet.offset + partnerWaitMs(quiet) <= double(live.rhythm.LastStamp());
     if (!passed && !due)
         return false;
     drop(live);
