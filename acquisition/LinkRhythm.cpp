@@ -14,8 +14,7 @@ constexpr double Early = 1.0 - OnLine;
 // The base rises halfway to the least lateness of this many reads on their
 // line: half, as the least of them is still a little late.
 constexpr int DriftReads = 64;
-// Stamps are whole ms: a read less late than the one before by more than
-// this came faster than the link's rate.
+// Stamps are whole ms.
 constexpr double StampMs = 1.0;
 constexpr double ShortestMs = 1.0;
 constexpr double LongestMs = 24.0 * 3600.0 * 1000.0;
@@ -72,18 +71,27 @@ void LinkRhythm::Settle(qint64 stamp)
         fold();
 }
 
-void LinkRhythm::Resolve()
+void LinkRhythm::Resolve(bool skips)
 {
     Settle(std::numeric_limits<qint64>::max());
     // Nothing came after the last read to show it held back.
     if (pending)
         judge(std::numeric_limits<double>::infinity());
+    const bool catchingUp = std::any_of(entries.begin() + confirmedWaiting, entries.end(),
+                                        [](const Entry& e) { return e.end == ReadEnd::HeldBack; });
     while (confirmedWaiting < entries.size()) {
-        if (runReads > 0 && runLow - base >= (profile.High() + profile.Spread() + Early) * period)
+        if (skips && !catchingUp && runReads > 0
+            && runLow - base >= (profile.High() + profile.Spread() + Early) * period)
             conclude(true);
         else
             confirmThrough(entries.size() - 1);
     }
+}
+
+double LinkRhythm::BehindSince() const
+{
+    return confirmedWaiting < entries.size() ? LineMs(entries[confirmedWaiting].index)
+                                             : std::numeric_limits<double>::infinity();
 }
 
 bool LinkRhythm::Delivered() const
@@ -168,29 +176,27 @@ void LinkRhythm::fold()
 
 // The read before the last, against the line position of the last: one on
 // its line says how late jitter makes the link; one behind it extends the
-// run, unless the next came less late. Neither when the link then caught
-// up: the next came less late than the stamps and jitter explain.
+// run. Neither when the link then caught up: a read of the run that a later
+// one came in less late than jitter and a stamp's rounding explain was held
+// back, however slowly the link caught up.
 void LinkRhythm::judge(double nextPosition)
 {
     pending = false;
+    // The highest jitter learnt falls short while few reads are known.
+    const double jitter = (std::max(Early, profile.High()) + Early) * period + StampMs;
     if (pendingSettled) {
-        if (nextPosition >= pendingPosition - Early * period) {
+        if (nextPosition >= pendingPosition - jitter) {
             profile.Add(std::max(0.0, pendingPosition - base) / period, pendingRecords);
             followDrift(pendingPosition);
         }
         return;
     }
-    const auto entry =
-        std::find_if(entries.rbegin(), entries.rend(), [](const Entry& e) { return e.end == ReadEnd::Pending; });
-    Q_ASSERT(entry != entries.rend());
-    const double at = position(*entry);
-    if (nextPosition < at - StampMs) {
-        entry->end = nextPosition < at - Early * period ? ReadEnd::HeldBack : ReadEnd::Behind;
-        return;
+    for (size_t i = confirmedWaiting; i < entries.size(); ++i) {
+        Entry& entry = entries[i];
+        if (entry.end == ReadEnd::Pending || entry.end == ReadEnd::Evidence)
+            entry.end = position(entry) > nextPosition + jitter ? ReadEnd::HeldBack : ReadEnd::Evidence;
     }
-    entry->end = ReadEnd::Evidence;
-    ++runReads;
-    runLow = std::min(runLow, at);
+    restartRun();
     if (runReads >= profile.ReadsToConclude())
         conclude(false);
 }
@@ -301,7 +307,7 @@ void LinkRhythm::confirmThrough(size_t at)
 {
     for (size_t i = confirmedWaiting; i <= at; ++i) {
         const Entry& entry = entries[i];
-        if (entry.end == ReadEnd::Evidence || entry.end == ReadEnd::Behind) {
+        if (entry.end == ReadEnd::Evidence) {
             profile.Add(std::max(0.0, lateness(entry)) / period, entry.records);
         } else if (entry.end == ReadEnd::Pending) {
             pendingSettled = true;

@@ -21,13 +21,12 @@
 // explains: then the least lateness of that run tells how many periods the
 // unit skipped, and the gap goes where the link's arrivals show it.
 // Only the last record of a read is evidence; those read with it were held
-// back. A read is evidence only once the next shows the link at its own
-// rate: a link that delivers more than a record a period of time (the next
-// read less late) is catching up on a backlog, after a hold or a stall, and
-// its reads until then say nothing of its lateness; jitter alone makes the
-// next read a little less late now and then, which still tells the jitter.
-// A skip inside one backlog cannot be placed: the gap goes before the
-// backlog's first read, where the link fell quiet.
+// back. Nor is a read evidence when a later one shows the link was not at
+// its own rate: a link that delivers more than a record a period of time (a
+// later read less late than its jitter explains) is catching up on a
+// backlog, after a hold or a stall, and its reads until then say nothing of
+// its lateness. A skip inside one backlog cannot be placed: the gap goes
+// before the backlog's first read, where the link fell quiet.
 // A period that cannot be judged (not finite, below the stamps' whole ms,
 // above a day) numbers records in their order and confirms each at once:
 // no skip is told.
@@ -44,8 +43,12 @@ public:
     void Settle(qint64 stamp);
     // Decides the provisional indices with what is known: for a link gone
     // silent, or at the end. A run later than the link's jitter goes, and
-    // likelier a skip than jitter by its lateness, is a skip.
-    void Resolve();
+    // likelier a skip than jitter by its lateness, is a skip, unless skips
+    // is false or the link was cut off catching up on a backlog.
+    void Resolve(bool skips);
+    // When the first record whose index is provisional was due on the line:
+    // since then the link has come late (infinite: it has not).
+    double BehindSince() const;
 
     bool Delivered() const;
     qint64 LastStamp() const;
@@ -72,10 +75,8 @@ private:
         None,    // not the last of a complete read
         Pending, // the next read not yet complete
         Evidence,
-        // The next read came a little less late: the link's jitter, but no
-        // evidence for a run.
-        Behind,
-        // The next read came far less late: the link was catching up.
+        // A later read came in less late than jitter explains: the link was
+        // catching up.
         HeldBack,
     };
     struct Entry

@@ -1,6 +1,7 @@
 #include "acquisition/PeriodPairing.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -12,6 +13,9 @@ constexpr double BacklogMs = 8000.0;
 // The other link's reads that tell a link is silent: after a stall of this
 // thread the first of them may be read before the silent link's own.
 constexpr int QuietReads = 2;
+// Periods apart two links may fall behind when this thread is held: each
+// with its next record due, late by jitter.
+constexpr double HeldTogether = 2.0;
 // Drop times are told in ms of the read stamps, which fit well within.
 constexpr double LatestMs = 4e18;
 
@@ -57,8 +61,11 @@ void PeriodPairing::Add(const st_RecvData_VRX2208& record)
 
 void PeriodPairing::Finish()
 {
-    send.rhythm.Resolve();
-    recv.rhythm.Resolve();
+    // Both links late from about the same moment to the end: this thread
+    // was held, far likelier than both units skipping then.
+    const bool skips = !(std::abs(send.rhythm.BehindSince() - recv.rhythm.BehindSince()) <= HeldTogether * period);
+    send.rhythm.Resolve(skips);
+    recv.rhythm.Resolve(skips);
     pair();
     while (!sends.empty())
         drop(send);
@@ -126,7 +133,7 @@ void PeriodPairing::arrive(Link& link, Link& other, qint64 stamp)
 
 void PeriodPairing::fallSilent(Link& quiet, Link& live)
 {
-    quiet.rhythm.Resolve();
+    quiet.rhythm.Resolve(true);
     quiet.offset = quiet.rhythm.Delivered() ? quiet.rhythm.Base() - live.rhythm.Base() : 0.0;
     quiet.silent = true;
 }

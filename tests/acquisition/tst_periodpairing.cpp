@@ -265,6 +265,14 @@ private slots:
                 row(QStringLiteral("%1 skipping %2 periods before a silence").arg(side).arg(k), silence);
             }
         }
+        // Both units' last records late together, as a held thread that
+        // the simulated units share makes them: no skip.
+        Scenario heldAtStop;
+        heldAtStop.send.late = {{1998, 3.2}, {1999, 4.2}};
+        heldAtStop.recv.late = {{1999, 4.0}};
+        heldAtStop.recv.lag = 0.5;
+        heldAtStop.send.jitter = heldAtStop.recv.jitter = 0.3;
+        row("the last records of both late together", heldAtStop);
         for (int periods : {20, 50}) {
             Scenario brief;
             brief.periods = periods;
