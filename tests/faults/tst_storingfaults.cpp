@@ -309,7 +309,7 @@ private slots:
     // and the silence is shown while it lasts.
     void towedRunUnderFieldTimingStoresEachPeriodOnce()
     {
-        constexpr int Periods = 200;
+        constexpr int Periods = 260;
         StoringRig r(TestLoopback::StoringFaultTests, hosts(), 1.0);
         SimFieldUnit* transmitter = r.unit('T');
         SimFieldUnit* receiver = r.unit('R');
@@ -320,8 +320,8 @@ private slots:
         transmitter->SetSkippedPeriods(skips[0]);
         receiver->SetSkippedPeriods(skips[1]);
         receiver->SetSilence(120, 50);
-        transmitter->SetHolds({62}, 1000, 1, 2);
-        receiver->SetHolds({175}, 500, 3, 5);
+        transmitter->SetHolds({195}, 1000, 1, 2);
+        receiver->SetHolds({230}, 500, 3, 5);
         transmitter->SetPeriodTags(true);
         receiver->SetPeriodTags(true);
         r.units.SetRecordLimit(Periods);
