@@ -65,9 +65,9 @@ double periodEnd(const UnitTiming& u, double periodMs, int period)
     return StartMs + (period + 1) * periodMs * (1.0 + u.ppm * 1e-6);
 }
 
-QList<Read> reads(const Scenario& s, const UnitTiming& u, double periodMs, QRandomGenerator& random)
+QVector<Read> reads(const Scenario& s, const UnitTiming& u, double periodMs, QRandomGenerator& random)
 {
-    QList<Read> result;
+    QVector<Read> result;
     const int silentTo = u.silentFrom + int(std::lround(u.silentSeconds * 1000.0 / periodMs));
     double previous = 0.0;
     // The backlog being handed over: when its current piece goes, with how
@@ -338,13 +338,11 @@ private slots:
         QFETCH(Scenario, s);
         // Silences and stalls are in seconds: at 100/s they hold 100 times
         // more records.
-        const int periodsPer100s = int(100000.0 / periodMs);
-        if (s.send.silentFrom >= 0 || s.recv.silentFrom >= 0)
-            s.periods += periodsPer100s;
+        s.periods += int((s.send.silentSeconds + s.recv.silentSeconds) * 1000.0 / periodMs);
         for (int seed = 1; seed <= s.seeds; ++seed) {
             QRandomGenerator random{quint32(seed)};
-            const QList<Read> sends = reads(s, s.send, periodMs, random);
-            const QList<Read> recvs = reads(s, s.recv, periodMs, random);
+            const QVector<Read> sends = reads(s, s.send, periodMs, random);
+            const QVector<Read> recvs = reads(s, s.recv, periodMs, random);
             const qint64 stop = s.stopAt < 0 ? LLONG_MAX : qint64(periodEnd({}, periodMs, s.stopAt));
 
             PeriodPairing pairing;
@@ -373,7 +371,7 @@ private slots:
                 if (stamp > stop)
                     break;
                 // One read: every record of the link with this stamp.
-                const auto read = [&](auto record, const QList<Read>& link, int& next, QSet<int>& got,
+                const auto read = [&](auto record, const QVector<Read>& link, int& next, QSet<int>& got,
                                       QSet<int>& held) {
                     for (; next < link.size() && link[next].stamp == stamp; ++next) {
                         record.SendFs = link[next].period;
