@@ -273,6 +273,15 @@ private slots:
         heldAtStop.recv.lag = 0.5;
         heldAtStop.send.jitter = heldAtStop.recv.jitter = 0.3;
         row("the last records of both late together", heldAtStop);
+        // Towing stops while the transmitter's link still catches up.
+        Scenario cutOff;
+        cutOff.periods = 2400;
+        cutOff.send.holds = {{1800, 2.0}};
+        cutOff.piece = 1;
+        cutOff.pieceMs = 5.0;
+        cutOff.stopAt = 2100;
+        cutOff.send.jitter = cutOff.recv.jitter = 0.3;
+        row("stopping during a backlog handed over a record a read", cutOff);
         for (int periods : {20, 50}) {
             Scenario brief;
             brief.periods = periods;
