@@ -12,16 +12,35 @@ constexpr double PriorLate = 0.7;
 constexpr double PriorReads = 32.0;
 // A tenth of a period before the line costs as much as a rare lateness.
 constexpr double BeforeLine = 40.0;
+// Weights below this count for nothing beside a bin's half read, and would
+// sink into subnormal numbers within hours, each decay then many times
+// slower.
+constexpr double Forgotten = 1e-30;
+
+double decayed(double weight)
+{
+    weight *= Keep;
+    return weight < Forgotten ? 0.0 : weight;
+}
 
 }
 
-void JitterProfile::Add(double late)
+int JitterProfile::bin(double late)
 {
-    for (double& bin : bins)
-        bin *= Keep;
-    bins[std::clamp(int(late * BinsPerPeriod), 0, Bins - 1)] += 1.0;
+    // Also for NaN.
+    if (!(late > 0.0))
+        return 0;
+    return late >= Bins / BinsPerPeriod ? Bins - 1 : int(late * BinsPerPeriod);
+}
+
+void JitterProfile::Add(double late, int records)
+{
+    for (double& weight : bins)
+        weight = decayed(weight);
+    bins[bin(late)] += 1.0;
     total = total * Keep + 1.0;
-    offLine = offLine * Keep + (late >= OnLine ? 1.0 : 0.0);
+    offLine = decayed(offLine) + (late >= OnLine ? 1.0 : 0.0);
+    spread = decayed(spread) + double(std::max(records, 1) - 1);
 }
 
 int JitterProfile::ReadsToConclude() const
@@ -35,16 +54,12 @@ int JitterProfile::ReadsToConclude() const
 
 double JitterProfile::Cost(double late) const
 {
-    if (late < 0.0)
-        return Cost(0.0) - late * BeforeLine;
-    const int bin = std::min(int(late * BinsPerPeriod), Bins - 1);
-    return -std::log((bins[bin] + 0.5) / (total + 0.5 * Bins));
+    const double lineCost = -std::log((bins[bin(late)] + 0.5) / (total + 0.5 * Bins));
+    return late < 0.0 ? lineCost - late * BeforeLine : lineCost;
 }
 
 double JitterProfile::High() const
 {
-    if (total < 16.0)
-        return 2.0;
     double above = 0.0;
     for (int i = Bins - 1; i > 0; --i) {
         above += bins[i];
@@ -52,4 +67,9 @@ double JitterProfile::High() const
             return (i + 1) / BinsPerPeriod;
     }
     return 1.0 / BinsPerPeriod;
+}
+
+double JitterProfile::Spread() const
+{
+    return total > 0.0 ? spread / total : 0.0;
 }

@@ -19,11 +19,22 @@
 // provisional while the link keeps coming late and is confirmed by a record
 // on its line, or once the link has come late for longer than its jitter
 // explains: then the least lateness of that run tells how many periods the
-// unit skipped, and the gap goes where the link's arrivals show it. Only the
-// last record of a read is evidence; those read with it were held back.
+// unit skipped, and the gap goes where the link's arrivals show it.
+// Only the last record of a read is evidence; those read with it were held
+// back. Nor is a read evidence when a later one shows the link was not at
+// its own rate: a link that delivers more than a record a period of time (a
+// later read less late than its jitter explains) is catching up on a
+// backlog, after a hold or a stall, and its reads until then say nothing of
+// its lateness. A skip inside one backlog cannot be placed: the gap goes
+// before the backlog's first read, where the link fell quiet.
+// A period that cannot be judged (not finite, below the stamps' whole ms,
+// above a day) numbers records in their order and confirms each at once:
+// no skip is told.
 class LinkRhythm
 {
 public:
+    static bool Judges(double periodMs);
+
     // A new run of records periodMs long.
     void Start(double periodMs);
     // A record read at stamp, monotonic ms; the records of one read share it.
@@ -31,8 +42,13 @@ public:
     // Reads before stamp are whole.
     void Settle(qint64 stamp);
     // Decides the provisional indices with what is known: for a link gone
-    // silent, or at the end. A run later than jitter goes is a skip.
-    void Resolve();
+    // silent, or at the end. A run later than the link's jitter goes, and
+    // likelier a skip than jitter by its lateness, is a skip, unless skips
+    // is false or the link was cut off catching up on a backlog.
+    void Resolve(bool skips);
+    // When the first record whose index is provisional was due on the line:
+    // since then the link has come late (infinite: it has not).
+    double BehindSince() const;
 
     bool Delivered() const;
     qint64 LastStamp() const;
@@ -42,6 +58,9 @@ public:
     void SetBase(double base);
     // When the record of that index arrives at the earliest.
     double LineMs(qint64 index) const;
+    // Periods without a record after which the link is silent: its jitter
+    // would keep it late that long about as rarely as it would fake a skip.
+    int QuietPeriods() const;
 
     qint64 HeadIndex() const;
     bool HeadConfirmed() const;
@@ -51,23 +70,35 @@ public:
     qint64 LowestIndex() const;
 
 private:
+    // What the last record of a complete read tells.
+    enum class ReadEnd {
+        None,    // not the last of a complete read
+        Pending, // the next read not yet complete
+        Evidence,
+        // A later read came in less late than jitter explains: the link was
+        // catching up.
+        HeldBack,
+    };
     struct Entry
     {
         qint64 index;
         qint64 stamp;
-        // The last record of its read, the read complete.
-        bool fresh;
+        ReadEnd end;
+        // Of the read it ends.
+        int records;
     };
 
     double position(const Entry& entry) const;
     double lateness(const Entry& entry) const;
     void fold();
+    void judge(double nextPosition);
     void followDrift(double position);
-    void conclude();
+    void conclude(bool atEnd);
     void confirmThrough(size_t at);
     void restartRun();
 
     JitterProfile profile;
+    bool judged = true;
     // Records still waiting: first the confirmed ones, then the run of
     // those whose index is provisional.
     std::deque<Entry> entries;
@@ -80,8 +111,16 @@ private:
     qint64 lastStamp = 0;
     bool delivered = false;
     bool readOpen = false;
+    int readRecords = 0;
+    // The complete read before the one open, until the next is complete.
+    bool pending = false;
+    // Its index confirmed: its line position is kept here, not in entries.
+    bool pendingSettled = false;
+    double pendingPosition = 0.0;
+    int pendingRecords = 0;
+    // Evidence reads of the run.
     int runReads = 0;
-    // Least line position (stamp - index x period) of the run's fresh reads.
+    // Least line position (stamp - index x period) of the run's evidence.
     double runLow = std::numeric_limits<double>::infinity();
     // Line position of the record just before the run.
     double beforeRun = 0.0;

@@ -1,14 +1,23 @@
 #include "acquisition/PeriodPairing.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace {
 
 constexpr double SilenceFloorMs = 2000.0;
-constexpr int SilencePeriods = 3;
+// TCP may hold a link back this long and then hand everything over: a
+// Wi-Fi link retransmitting, backing off twice at each try.
+constexpr double BacklogMs = 8000.0;
 // The other link's reads that tell a link is silent: after a stall of this
 // thread the first of them may be read before the silent link's own.
 constexpr int QuietReads = 2;
+// Periods apart two links may fall behind when this thread is held: each
+// with its next record due, late by jitter.
+constexpr double HeldTogether = 2.0;
+// Drop times are told in ms of the read stamps, which fit well within.
+constexpr double LatestMs = 4e18;
 
 }
 
@@ -52,8 +61,11 @@ void PeriodPairing::Add(const st_RecvData_VRX2208& record)
 
 void PeriodPairing::Finish()
 {
-    send.rhythm.Resolve();
-    recv.rhythm.Resolve();
+    // Both links late from about the same moment to the end: this thread
+    // was held, far likelier than both units skipping then.
+    const bool skips = !(std::abs(send.rhythm.BehindSince() - recv.rhythm.BehindSince()) <= HeldTogether * period);
+    send.rhythm.Resolve(skips);
+    recv.rhythm.Resolve(skips);
     pair();
     while (!sends.empty())
         drop(send);
@@ -72,9 +84,21 @@ bool PeriodPairing::Silent(bool transmitter) const
     return transmitter ? send.silent : recv.silent;
 }
 
-double PeriodPairing::SilenceMs() const
+double PeriodPairing::PartnerWaitMs(bool transmitter) const
 {
-    return std::max(SilenceFloorMs, SilencePeriods * period);
+    return partnerWaitMs(transmitter ? send : recv);
+}
+
+double PeriodPairing::silenceMs(const Link& link) const
+{
+    if (!LinkRhythm::Judges(period))
+        return std::numeric_limits<double>::infinity();
+    return std::max(SilenceFloorMs, link.rhythm.QuietPeriods() * period);
+}
+
+double PeriodPairing::partnerWaitMs(const Link& link) const
+{
+    return std::max(silenceMs(link), BacklogMs);
 }
 
 void PeriodPairing::arrive(Link& link, Link& other, qint64 stamp)
@@ -95,7 +119,7 @@ void PeriodPairing::arrive(Link& link, Link& other, qint64 stamp)
     bool fell = false;
     if (newRead && !other.silent) {
         const qint64 quietSince = other.rhythm.Delivered() ? other.rhythm.LastStamp() : firstStamp;
-        if (double(stamp) >= double(quietSince) + SilenceMs() && ++other.quietReads >= QuietReads) {
+        if (double(stamp) >= double(quietSince) + silenceMs(other) && ++other.quietReads >= QuietReads) {
             fallSilent(other, link);
             fell = true;
         }
@@ -109,7 +133,7 @@ void PeriodPairing::arrive(Link& link, Link& other, qint64 stamp)
 
 void PeriodPairing::fallSilent(Link& quiet, Link& live)
 {
-    quiet.rhythm.Resolve();
+    quiet.rhythm.Resolve(true);
     quiet.offset = quiet.rhythm.Delivered() ? quiet.rhythm.Base() - live.rhythm.Base() : 0.0;
     quiet.silent = true;
 }
@@ -152,7 +176,7 @@ bool PeriodPairing::dropDue(Link& live, Link& quiet)
     const qint64 index = live.rhythm.HeadIndex();
     const bool passed = index < quiet.rhythm.LowestIndex();
     const bool due = quiet.silent
-        && live.rhythm.Base() + quiet.offset + double(index) * period + SilenceMs() <= double(live.rhythm.LastStamp());
+        && live.rhythm.LineMs(index) + quiet.offset + partnerWaitMs(quiet) <= double(live.rhythm.LastStamp());
     if (!passed && !due)
         return false;
     drop(live);
@@ -161,7 +185,7 @@ bool PeriodPairing::dropDue(Link& live, Link& quiet)
 
 void PeriodPairing::drop(Link& link)
 {
-    const qint64 at = qRound64(link.rhythm.LineMs(link.rhythm.HeadIndex()));
+    const qint64 at = qRound64(std::clamp(link.rhythm.LineMs(link.rhythm.HeadIndex()), -LatestMs, LatestMs));
     link.rhythm.TakeHead();
     if (link.transmitter)
         sends.pop_front();

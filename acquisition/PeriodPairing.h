@@ -13,12 +13,15 @@
 // (LinkRhythm), however late one link runs behind the other. Records of one
 // period pair once both periods are confirmed; a record whose partner's
 // period the other unit skipped is dropped. A link that delivers nothing for
-// a silence bound while the other goes on is silent: the other side's
-// records are dropped as their partner falls due, and when it resumes its
-// rhythm, carried over the silence by the other link's, tells where. A link
-// silent from the start begins at period 0 all the same, as one far behind
-// would: records of the other dropped meanwhile take its first ones along.
+// longer than its jitter explains while the other goes on is silent; the
+// other side's records wait for their partners as long as a held link may
+// still hand them over, and are dropped after; when it resumes, its rhythm,
+// carried over the silence by the other link's, tells where. A link silent
+// from the start begins at period 0 all the same, as one far behind would:
+// records of the other dropped meanwhile take its first ones along.
 // Everything runs on the records' read stamps, never on a clock of its own.
+// With a period that cannot be judged (LinkRhythm::Judges) records pair in
+// the order they come, and no silence is told.
 class PeriodPairing : public QObject
 {
     Q_OBJECT
@@ -38,8 +41,8 @@ public:
     // Records dropped without a partner since Start.
     int Dropped() const;
     bool Silent(bool transmitter) const;
-    // A link is silent after this long without a record.
-    double SilenceMs() const;
+    // The other side's records wait this long for a silent link's partners.
+    double PartnerWaitMs(bool transmitter) const;
 
 signals:
     void paired(st_TEMSendData send, st_RecvData_VRX2208 recv);
@@ -66,6 +69,9 @@ private:
     void pair();
     bool dropDue(Link& live, Link& quiet);
     void drop(Link& link);
+    // The link is silent after this long without a record.
+    double silenceMs(const Link& link) const;
+    double partnerWaitMs(const Link& link) const;
 
     Link send{true, {}};
     Link recv{false, {}};

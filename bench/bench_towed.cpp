@@ -2,15 +2,19 @@
 // collector and data model into a fresh project file, the towed line
 // expanded in a shown tree from the first minute on. The units run on a
 // thread of their own, so that a stall of the GUI thread holds back the
-// reads as it does with real units; their links may lag and jitter, they
-// may skip periods and one may fall silent, and every record carries its
-// period number. Prints records sent, skipped, parsed, stored, mispaired
-// and dropped; the queue peak and memory; the GUI thread's time catching up
-// after a silence; the store time and the GUI thread's work per record at
-// the start and at the end; resident memory per 1000 records; the GUI
-// thread's worst lateness.
+// reads as it does with real units; their links may lag and jitter, be
+// held and hand their backlog over in pieces, they may skip periods and
+// one may fall silent, and every record carries its period number. Prints
+// records sent, skipped, parsed, stored, mispaired and dropped; the queue
+// peak and memory; the GUI thread's time catching up after a silence; the
+// store time and the GUI thread's work per record at the start and at the
+// end; resident memory per 1000 records; the GUI thread's worst lateness.
+// Then the pairing alone is fed hours of the same links' read stamps: its
+// pairs, drops and CPU time per record at the start and at the end.
 
 #include "BenchFigures.h"
+#include "PairingAlone.h"
+#include "TowedPlan.h"
 #include "acquisition/ZOLVA_Collector.h"
 #include "devlink/ILibRecv_VRX2208.h"
 #include "devlink/iLibSend.h"
@@ -47,7 +51,7 @@ using BenchFigures::residentMiB;
 
 namespace {
 
-constexpr int RecordsPerSecond = 100;
+constexpr int RecordsPerSecond = TowedPlan::RecordsPerSecond;
 // Drops told one by one; a silence drops thousands.
 constexpr int DropsShown = 10;
 
@@ -120,6 +124,24 @@ bool twoNumbers(const QString& text, int* a, int* b)
     return okA && okB && *a >= 0 && *b >= 0;
 }
 
+// "a" or "a,b" as whole numbers; b keeps its value when not given.
+bool oneOrTwoNumbers(const QString& text, int* a, int* b)
+{
+    return twoNumbers(text, a, b) || twoNumbers(text + QLatin1Char(',') + QString::number(*b), a, b);
+}
+
+void printPairingAlone(const TowedPlan& plan, double hours)
+{
+    const PairingAlone alone = PairingAlone::Run(plan);
+    std::printf("pairing alone:   %.1f h simulated, %lld records: %lld pairs, %lld of them mispaired; %lld dropped, "
+                "against %lld periods sent by one unit only\n",
+                hours, alone.records, alone.pairs, alone.mispaired, alone.dropped, alone.oneSided);
+    std::printf("pairing time:    %.0f ns per record over the first simulated minute, %.0f ns over the last (%.2f "
+                "times), %.0f ns over the whole run\n",
+                alone.firstMinuteNs, alone.lastMinuteNs,
+                alone.firstMinuteNs > 0.0 ? alone.lastMinuteNs / alone.firstMinuteNs : 0.0, alone.wholeRunNs);
+}
+
 // Records stored, GUI thread CPU and resident memory at one moment.
 struct Stretch
 {
@@ -153,6 +175,19 @@ int main(int argc, char** argv)
     options.addOption({QStringLiteral("silence"),
                        QStringLiteral("The receiver sends nothing for this long, from a third of the run on (0)."),
                        QStringLiteral("s"), QStringLiteral("0")});
+    options.addOption({QStringLiteral("hold"),
+                       QStringLiteral("A link passes nothing for ms, every s seconds, the transmitter's and the "
+                                      "receiver's by turns (once, halfway, on the transmitter's; 0: never)."),
+                       QStringLiteral("ms[,s]"), QStringLiteral("0")});
+    options.addOption({QStringLiteral("pieces"),
+                       QStringLiteral("A held link hands its backlog over this many records a write, ms apart (at "
+                                      "once)."),
+                       QStringLiteral("records,ms"), QStringLiteral("0,0")});
+    options.addOption({QStringLiteral("pairing-hours"),
+                       QStringLiteral("Hours of the same links' read stamps fed to the pairing alone after the run "
+                                      "(8; 0: none)."),
+                       QStringLiteral("h"), QStringLiteral("8")});
+    options.addOption({QStringLiteral("alone"), QStringLiteral("Only the pairing alone, no run against the units.")});
     options.process(app);
     const int seconds = std::max(3, options.value(QStringLiteral("seconds")).toInt());
     const QStringList addresses = options.value(QStringLiteral("units")).split(QLatin1Char(','));
@@ -164,21 +199,36 @@ int main(int argc, char** argv)
     }
     int lag[2] = {0, 0};
     int jitter[2] = {0, 0};
+    int hold[2] = {0, 0};
+    int pieces[2] = {0, 0};
     if (!twoNumbers(options.value(QStringLiteral("lag")), &lag[0], &lag[1])
-        || !twoNumbers(options.value(QStringLiteral("jitter")), &jitter[0], &jitter[1])) {
-        std::fprintf(stderr, "--lag and --jitter take two whole numbers of ms, comma-separated\n");
+        || !twoNumbers(options.value(QStringLiteral("jitter")), &jitter[0], &jitter[1])
+        || !oneOrTwoNumbers(options.value(QStringLiteral("hold")), &hold[0], &hold[1])
+        || !twoNumbers(options.value(QStringLiteral("pieces")), &pieces[0], &pieces[1])) {
+        std::fprintf(stderr,
+                     "--lag, --jitter and --pieces take two whole numbers, comma-separated, --hold one or two\n");
         return 2;
     }
-    const int periods = seconds * RecordsPerSecond;
-    const int skips = std::clamp(options.value(QStringLiteral("skips")).toInt(), 0, periods / 4);
-    const int silentFrom = periods / 3;
-    const int silentCount = std::clamp(options.value(QStringLiteral("silence")).toInt() * RecordsPerSecond, 0,
-                                       periods - silentFrom - 12 * RecordsPerSecond);
-    QList<int> skipped[2];
-    for (int k = 0; k < skips; ++k) {
-        skipped[0] << int((k + 0.3) * periods / skips);
-        skipped[1] << int((k + 0.7) * periods / skips);
+    const int skips = options.value(QStringLiteral("skips")).toInt();
+    const int silence = options.value(QStringLiteral("silence")).toInt();
+    const auto plan = [&](double planSeconds) {
+        TowedPlan p = TowedPlan::Make(planSeconds, skips, silence, hold[0], hold[1]);
+        for (int u = 0; u < 2; ++u) {
+            p.lagMs[u] = lag[u];
+            p.jitterMs[u] = jitter[u];
+        }
+        p.piece = pieces[0];
+        p.pieceMs = pieces[1];
+        return p;
+    };
+    const double pairingHours = std::max(0.0, options.value(QStringLiteral("pairing-hours")).toDouble());
+    if (options.isSet(QStringLiteral("alone"))) {
+        printPairingAlone(plan(pairingHours * 3600.0), pairingHours);
+        return 0;
     }
+    const TowedPlan towed = plan(seconds);
+    const int silentFrom = towed.silentFrom;
+    const int silentCount = towed.silentCount;
     defaultHandler = qInstallMessageHandler(countDrops);
 
     QThread unitThread;
@@ -193,7 +243,8 @@ int main(int argc, char** argv)
         for (int u = 0; u < 2; ++u) {
             unit[u]->SetLateMs(lag[u]);
             unit[u]->SetJitterMs(jitter[u], quint32(u + 1));
-            unit[u]->SetSkippedPeriods(skipped[u]);
+            unit[u]->SetSkippedPeriods(towed.skipped[u]);
+            unit[u]->SetHolds(towed.holds[u], towed.holdMs, towed.piece, towed.pieceMs);
             unit[u]->SetPeriodTags(true);
         }
         units->Receiver()->SetSilence(silentFrom, silentCount);
@@ -279,10 +330,12 @@ int main(int argc, char** argv)
 
     const int stretchMs = std::min(60, seconds / 3) * 1000;
     std::printf("towed run of %d s at %d records/s, the line expanded after %d s; lag %d ms and %d ms, jitter up to "
-                "%d ms and %d ms (transmitter, receiver); %d skips by each unit; the receiver silent for %d s from "
-                "%d s on; load average %s\n",
-                seconds, RecordsPerSecond, stretchMs / 1000, lag[0], lag[1], jitter[0], jitter[1], skips,
-                silentCount / RecordsPerSecond, silentFrom / RecordsPerSecond, loadAverage().constData());
+                "%d ms and %d ms (transmitter, receiver); %d and %d skips; the receiver silent for %d s from "
+                "%d s on; %d and %d holds of %d ms, handed over %d records a write %d ms apart; load average %s\n",
+                seconds, RecordsPerSecond, stretchMs / 1000, lag[0], lag[1], jitter[0], jitter[1],
+                int(towed.skipped[0].size()), int(towed.skipped[1].size()), silentCount / RecordsPerSecond,
+                silentFrom / RecordsPerSecond, int(towed.holds[0].size()), int(towed.holds[1].size()), towed.holdMs,
+                towed.piece, towed.pieceMs, loadAverage().constData());
     QElapsedTimer& run = runClock;
     emit collector.onBtnSampleStart();
     run.start();
@@ -417,5 +470,7 @@ int main(int argc, char** argv)
     model.closeProject();
     unitThread.quit();
     unitThread.wait();
+    if (pairingHours > 0.0)
+        printPairingAlone(plan(pairingHours * 3600.0), pairingHours);
     return 0;
 }

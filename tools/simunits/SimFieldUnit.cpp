@@ -62,6 +62,14 @@ void SimFieldUnit::SetSilence(int first, int count)
     silentCount = qMax(0, count);
 }
 
+void SimFieldUnit::SetHolds(const QList<int>& periods, int ms, int records, int gapMs)
+{
+    holdPeriods = periods;
+    holdMs = qMax(0, ms);
+    piece = qMax(0, records);
+    pieceMs = qMax(0, gapMs);
+}
+
 void SimFieldUnit::SetPeriodTags(bool on)
 {
     periodTags = on;
@@ -73,22 +81,46 @@ void SimFieldUnit::SendRecord(int period)
         ++recordsSkipped;
         return;
     }
-    if (lateMs == 0 && jitterMs == 0 && held.isEmpty()) {
+    const qint64 now = clock.elapsed();
+    if (holdPeriods.contains(period)) {
+        holdUntil = now + holdMs;
+        for (Held& record : held)
+            record.atMs = qMax(record.atMs, holdUntil);
+    }
+    if (lateMs == 0 && jitterMs == 0 && held.isEmpty() && holdUntil < 0 && !handingOver) {
         SendRecordCopies(period);
         return;
     }
-    const qint64 at = clock.elapsed() + lateMs + (jitterMs > 0 ? qint64(jitter.bounded(jitterMs + 1)) : 0);
-    held.append({held.isEmpty() ? at : qMax(at, held.last().atMs), period});
+    qint64 at = now + lateMs + (jitterMs > 0 ? qint64(jitter.bounded(jitterMs + 1)) : 0);
+    if (!held.isEmpty())
+        at = qMax(at, held.last().atMs);
+    held.append({qMax(at, holdUntil), period});
     if (!heldTimer->isActive())
-        heldTimer->start(int(qMax<qint64>(0, held.first().atMs - clock.elapsed())));
+        heldTimer->start(int(qMax<qint64>(0, held.first().atMs - now)));
 }
 
 void SimFieldUnit::SendHeldRecords()
 {
-    while (!held.isEmpty() && held.first().atMs <= clock.elapsed())
+    const qint64 now = clock.elapsed();
+    if (holdUntil >= 0 && now >= holdUntil) {
+        holdUntil = -1;
+        handingOver = piece > 0;
+    }
+    int written = 0;
+    while (!held.isEmpty() && held.first().atMs <= now && !(handingOver && written == piece)) {
         SendRecordCopies(held.takeFirst().period);
+        ++written;
+    }
+    if (handingOver) {
+        FlushWrites();
+        handingOver = !held.isEmpty() && held.first().atMs <= now;
+        if (handingOver) {
+            heldTimer->start(pieceMs);
+            return;
+        }
+    }
     if (!held.isEmpty())
-        heldTimer->start(int(qMax<qint64>(0, held.first().atMs - clock.elapsed())));
+        heldTimer->start(int(qMax<qint64>(0, held.first().atMs - now)));
 }
 
 int SimFieldUnit::RecordsSkipped() const

@@ -42,6 +42,11 @@ public:
     void SetSkippedPeriods(const QList<int>& periods);
     // Nor those of count periods from first on, keeping its link.
     void SetSilence(int first, int count);
+    // From the record of each of these periods on, the link passes nothing
+    // for holdMs (TCP retransmitting on Wi-Fi), then hands what waits over
+    // `piece` records a write, pieceMs apart, each write on its own, until
+    // it has caught up (piece 0: all in one write).
+    void SetHolds(const QList<int>& periods, int holdMs, int piece, int pieceMs);
     // For tests: each record carries its period number as its first sample,
     // a value that the project file keeps.
     void SetPeriodTags(bool on);
@@ -89,6 +94,13 @@ private:
     QList<Held> held;
     QTimer* heldTimer;
     QElapsedTimer clock;
+    QList<int> holdPeriods;
+    int holdMs = 0;
+    int piece = 0;
+    int pieceMs = 0;
+    // The end of the hold under way (-1: none).
+    qint64 holdUntil = -1;
+    bool handingOver = false;
     int jitterMs = 0;
     QRandomGenerator jitter;
     QList<int> skippedPeriods;

@@ -275,6 +275,12 @@ void SimFrameServer::onDisconnected()
     emit clientDisconnected();
 }
 
+void SimFrameServer::FlushWrites()
+{
+    if (IsClientConnected())
+        client->flush();
+}
+
 void SimFrameServer::WriteBytes(const QByteArray& bytes)
 {
     if (!IsClientConnected())

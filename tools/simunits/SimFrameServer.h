@@ -70,6 +70,9 @@ protected:
     void SendReply(quint32 command, const QByteArray& payload);
     void SendReplyStatus(quint32 command, quint32 status);
     void SendFrame(quint32 command, const QByteArray& payload, quint16 type);
+    // What was written so far goes out now, on its own, not with what the
+    // rest of this event-loop turn writes.
+    void FlushWrites();
 
 private slots:
     void onNewConnection();
