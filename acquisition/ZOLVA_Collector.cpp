@@ -365,6 +365,9 @@ void ZOLVA_Collector::OnEntry_DeviceWait()
 
 void ZOLVA_Collector::OnEntry_DeviceInit()
 {
+    // A link lost while online: nothing can start until both are back, and
+    // a panel left idle would take a start press that does nothing.
+    SetSampleStatus(DISCONN);
     setStatus(StatusTexts::initialising());
     if (!isIPv4Address(DeviceIP_Send) || !isIPv4Address(DeviceIP_Recv)) {
         setStatus(StatusTexts::invalidAddress());

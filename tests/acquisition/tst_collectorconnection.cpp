@@ -115,6 +115,8 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg, "Transmitter link lost; acquisition stopped");
         r.units.Transmitter()->CloseConnection();
         QVERIFY(reinit.wait(TestTimeoutMs()));
+        // The panel offers no start until both links are back.
+        QCOMPARE(r.prop("SampleStatus"), int(ZOLVA_Collector::DISCONN));
         QVERIFY(r.waitFor(SampleWaitParam));
         QVERIFY(QThreadPool::globalInstance()->waitForDone(TestTimeoutMs()));
         QCoreApplication::processEvents();
