@@ -266,7 +266,8 @@ private slots:
         }
         widget<QPushButton>("pushButton_Start")->click();
         QTRY_COMPARE_WITH_TIMEOUT(m_shown, QStringList{shown}, TestTimeoutMs());
-        QCOMPARE(status(), int(ZOLVA_Collector::IDLE));
+        // A lost link is made again first.
+        QVERIFY(waitForStatus(ZOLVA_Collector::IDLE));
         QTEST(widget<QLabel>("StatusConnect")->text(), "status");
         QVERIFY(!widget("pushButton_Start")->isHidden() && widget("pushButton_Start")->isEnabled());
         QVERIFY(widget("pushButton_Stop")->isHidden());
