@@ -1,6 +1,7 @@
 #include "PairingAlone.h"
 
 #include "acquisition/PeriodPairing.h"
+#include "tools/simunits/SimBacklogPieces.h"
 
 #include <QRandomGenerator>
 #include <QSet>
@@ -33,6 +34,7 @@ public:
         , link(link)
         , skipped(plan.skipped[link].begin(), plan.skipped[link].end())
         , random(quint32(link + 1))
+        , pieces(plan.piece, plan.pieceMs)
     {
     }
 
@@ -50,20 +52,7 @@ public:
             const bool held = hold < holds.size() && at >= (holds[hold] + 1) * PeriodMs;
             if (held)
                 at = holdEnd(holds[hold]);
-            if (draining) {
-                const double next = inPiece < plan.piece ? pieceAt : pieceAt + plan.pieceMs;
-                draining = at <= next;
-                if (draining) {
-                    inPiece = next > pieceAt ? 1 : inPiece + 1;
-                    at = pieceAt = next;
-                }
-            }
-            if (held && !draining) {
-                draining = true;
-                pieceAt = at;
-                inPiece = 1;
-            }
-            *read = {qint64(std::floor(at)), n++};
+            *read = {qint64(std::floor(pieces.Read(at, held))), n++};
             return true;
         }
         return false;
@@ -79,9 +68,7 @@ private:
     int n = 0;
     double previous = 0.0;
     int hold = 0;
-    bool draining = false;
-    double pieceAt = 0.0;
-    int inPiece = 0;
+    SimBacklogPieces pieces;
 };
 
 double threadCpuNs()

@@ -1,4 +1,5 @@
 #include "acquisition/PeriodPairing.h"
+#include "tools/simunits/SimBacklogPieces.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -70,11 +71,8 @@ QVector<Read> reads(const Scenario& s, const UnitTiming& u, double periodMs, QRa
     QVector<Read> result;
     const int silentTo = u.silentFrom + int(std::lround(u.silentSeconds * 1000.0 / periodMs));
     double previous = 0.0;
-    // The backlog being handed over: when its current piece goes, with how
-    // many records, and where its records begin in result.
-    bool draining = false;
-    double pieceAt = 0.0;
-    int inPiece = 0;
+    SimBacklogPieces pieces(s.piece, s.pieceMs);
+    // Where the records of the backlog being handed over begin in result.
     int backlogFrom = 0;
     const auto endBacklog = [&] {
         for (int i = backlogFrom + 1; i < result.size(); ++i) {
@@ -84,7 +82,6 @@ QVector<Read> reads(const Scenario& s, const UnitTiming& u, double periodMs, QRa
                 break;
             }
         }
-        draining = false;
     };
     for (int n = 0; n < s.periods; ++n) {
         const double jitter = random.generateDouble() * u.jitter;
@@ -102,26 +99,17 @@ QVector<Read> reads(const Scenario& s, const UnitTiming& u, double periodMs, QRa
                 }
             }
         }
-        if (draining) {
-            const double next = inPiece < s.piece ? pieceAt : pieceAt + s.pieceMs;
-            if (at <= next) {
-                inPiece = next > pieceAt ? 1 : inPiece + 1;
-                at = pieceAt = next;
-            } else {
-                endBacklog();
-            }
-        }
-        if (held && !draining) {
-            draining = true;
-            pieceAt = at;
-            inPiece = 1;
+        const int backlog = pieces.Backlog();
+        at = pieces.Read(at, held);
+        if (backlog != 0 && pieces.Backlog() != backlog)
+            endBacklog();
+        if (pieces.Backlog() != 0 && pieces.Backlog() != backlog)
             backlogFrom = result.size();
-        }
         if (u.readEvery > 0)
             at = std::ceil(at / (u.readEvery * periodMs)) * (u.readEvery * periodMs);
         result.append({qint64(std::floor(at)), n, false});
     }
-    if (draining)
+    if (pieces.Backlog() != 0)
         endBacklog();
     return result;
 }
