@@ -658,27 +658,11 @@ QString DataModel_Index::failureText(const QString& what) const
     return what + QStringLiteral("失败,") + ProjectFileAccess::cause(writeFailure());
 }
 
-// Boxes wait for the operator while records and replies go on; a second one
-// over the first would hide it, and a box for every failure would leave no
-// way to the stop.
 void DataModel_Index::tell(const QString& text)
 {
-    // The same again, as a field that loses its focus to the box repeats
-    // its edit, says nothing new.
-    if (notices.contains(text))
-        return;
-    notices.append(text);
-    if (telling)
-        return;
-    telling = true;
-    while (!notices.isEmpty()) {
-        DialogHook::warning(this, QStringLiteral("警告"), notices.first());
-        notices.removeFirst();
-    }
-    telling = false;
+    DialogHook::warning(this, QStringLiteral("警告"), text);
 }
 
-// Told once the store that failed has returned to the collector.
 void DataModel_Index::tellLater(const QString& text)
 {
     QMetaObject::invokeMethod(

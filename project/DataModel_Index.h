@@ -213,6 +213,7 @@ private:
     QString failureText(const QString& what) const;
     // A warning box; one asked for while another is open follows it.
     void tell(const QString& text);
+    // Told once the store that failed has returned to the collector.
     void tellLater(const QString& text);
     void showStoreStatus();
     // Writes `columns` of object's row as `set` makes them, and changes the
@@ -260,6 +261,4 @@ private:
     ProjectFileAccess::Access fileAccess = ProjectFileAccess::Unknown;
     QSqlError writeError;
     StoreBacklog* towedBacklog = nullptr;
-    QStringList notices;
-    bool telling = false;
 };
