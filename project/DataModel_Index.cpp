@@ -46,11 +46,15 @@ constexpr int kOpenLockWaitMs = 500;
 // How long a write waits for another program's lock on the open file
 // before it fails, the window waiting with it.
 constexpr int kWriteWaitMs = 100;
-// Towed records that wait for a file that takes no writes, each some 25 kB
-// in memory: 1000 are 6 min 40 s of towing at 12.5 Hz and 5 periods.
-constexpr int kTowedWaitingCapacity = 1000;
+// What towed records waiting for a file that takes no writes may weigh in
+// memory, whatever their kind: some 2600 gated records of 25 kB (17 min of
+// towing at 12.5 Hz and 5 periods), or some 40 full-waveform ones of 1.5 MB,
+// and a field tablet keeps its memory.
+constexpr qint64 kTowedWaitingBytes = 64 * 1024 * 1024;
 constexpr int kTowedRetryMs = 1000;
 constexpr int kTowedStreakQuietMs = 30000;
+// Gaps named in the box that tells records lost; the log has every one.
+constexpr int kGapsTold = 5;
 
 // Lines and points are found by number within this distance.
 bool sameNumber(double a, double b)
@@ -192,22 +196,33 @@ DataModel_Index::DataModel_Index(QWidget* parent)
     setWifiNameQuery(new WifiName);
 
     towedBacklog = new StoreBacklog(
-        kTowedWaitingCapacity, kTowedRetryMs, kTowedStreakQuietMs,
+        kTowedWaitingBytes, kTowedRetryMs, kTowedStreakQuietMs,
         [this](const ZOLVA_Data& record) { return storeTowed(record); }, this);
     connect(towedBacklog, &StoreBacklog::streakBegan, this, [this] {
         const QString cause = ProjectFileAccess::cause(towedBacklog->cause());
         qWarning("towed records wait in memory for the project file: %s", qPrintable(cause));
-        tellLater(QStringLiteral("数据添加失败,%1\n记录暂存于内存（最多 %2 条），工程文件可写入后按顺序补存")
+        tellLater(QStringLiteral("数据添加失败,%1\n记录暂存于内存（最多 %2 MB），工程文件可写入后按顺序补存")
                       .arg(cause)
-                      .arg(kTowedWaitingCapacity));
+                      .arg(kTowedWaitingBytes / (1024 * 1024)));
     });
-    connect(towedBacklog, &StoreBacklog::changed, this, &DataModel_Index::showStoreStatus);
+    connect(towedBacklog, &StoreBacklog::changed, this, [this] {
+        showStoreStatus();
+        emit towedWaitingChanged(towedBacklog->waiting());
+    });
     connect(towedBacklog, &StoreBacklog::streakEnded, this, [this](int lost) {
         if (lost == 0)
             return;
         const QString cause = ProjectFileAccess::cause(towedBacklog->cause());
         qWarning("%d towed records lost: the project file took no writes (%s)", lost, qPrintable(cause));
-        tellLater(QStringLiteral("%1 条拖曳记录未能写入工程文件,%2").arg(lost).arg(cause));
+        QString text = QStringLiteral("%1 条拖曳记录未能写入工程文件,%2").arg(lost).arg(cause);
+        const QVector<StoreBacklog::Gap> gaps = towedBacklog->gaps();
+        for (int i = 0; i < gaps.size() && i < kGapsTold; ++i)
+            text += QStringLiteral("\n缺 %1 至 %2，%3 条")
+                        .arg(TreeLabels::timedPoint(gaps.at(i).firstMs), TreeLabels::timedPoint(gaps.at(i).lastMs))
+                        .arg(gaps.at(i).count);
+        if (gaps.size() > kGapsTold)
+            text += QStringLiteral("\n……");
+        tellLater(text);
     });
 }
 
@@ -484,8 +499,9 @@ void DataModel_Index::fillTree()
 
 void DataModel_Index::closeProject()
 {
-    // Towed records still waiting have their last try while the file is open.
-    towedBacklog->finish();
+    // The window asks the operator before it closes a file that records
+    // still wait for.
+    towedBacklog->discard();
     // A profile task reads the file on a connection that is dropped here.
     longLineProfiles.cancel();
     ++session;
@@ -818,8 +834,6 @@ void DataModel_Index::dataSave(bool save)
     if (!save) {
         lastData.sends.clear();
         lastData.recvs.clear();
-        // Towing has ended: records still waiting have their last try.
-        towedBacklog->finish();
         return;
     }
     if (lastData.sends.isEmpty() || lastData.sends.size() != lastData.recvs.size()) {
@@ -1137,4 +1151,19 @@ void DataModel_Index::storeWifiName(const QString& name)
     if (wifiSession != session || !project || !database.isOpen())
         return;
     writeColumns(*project, {QStringLiteral("SSID")}, [&name](Data_Project& row) { row.SSID = name; });
+}
+
+int DataModel_Index::towedWaiting() const
+{
+    return towedBacklog->waiting();
+}
+
+ProjectFileAccess::Access DataModel_Index::towedWaitCause() const
+{
+    return towedBacklog->cause();
+}
+
+void DataModel_Index::discardTowed()
+{
+    towedBacklog->discard();
 }

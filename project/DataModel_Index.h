@@ -67,8 +67,15 @@ public:
     bool openProject(const QString& path);
     // Whether the file of the last openProject takes writes.
     ProjectFileAccess::Access openedFileAccess() const { return fileAccess; }
-    // Safe to call when nothing is open.
+    // Safe to call when nothing is open. Towed records still waiting for
+    // the file are let go of.
     void closeProject();
+
+    // Towed records waiting in memory for the file to take writes, and why.
+    int towedWaiting() const;
+    ProjectFileAccess::Access towedWaitCause() const;
+    // Lets go of them unwritten, as the operator chose.
+    void discardTowed();
 
     // Makes (line, point, sample) the selection and plots it; an index
     // outside its list selects nothing at that level.
@@ -112,6 +119,7 @@ signals:
     // Towed records waiting for the file, or lost, in rich text; empty
     // while every record is written.
     void storeStatusChanged(QString status);
+    void towedWaitingChanged(int waiting);
     void onLoadLog(QString note);
     // Export progress: items written so far and the total.
     void onExport(int done, int total);
