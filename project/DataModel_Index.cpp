@@ -26,6 +26,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTimer>
 #include <QtDebug>
 
 #include <algorithm>
@@ -53,6 +54,9 @@ constexpr int kWriteWaitMs = 100;
 constexpr qint64 kTowedWaitingBytes = 64 * 1024 * 1024;
 constexpr int kTowedRetryMs = 1000;
 constexpr int kTowedStreakQuietMs = 30000;
+// How often the network name is tried again while another program holds
+// the file.
+constexpr int kWifiNameRetryMs = 1000;
 // Gaps named in the box that tells records lost; the log has every one.
 constexpr int kGapsTold = 5;
 
@@ -224,6 +228,11 @@ DataModel_Index::DataModel_Index(QWidget* parent)
             text += QStringLiteral("\n……");
         tellLater(text);
     });
+
+    wifiNameRetry = new QTimer(this);
+    wifiNameRetry->setSingleShot(true);
+    wifiNameRetry->setInterval(kWifiNameRetryMs);
+    connect(wifiNameRetry, &QTimer::timeout, this, [this] { storeWifiName(pendingWifiName); });
 }
 
 DataModel_Index::~DataModel_Index() = default;
@@ -502,6 +511,7 @@ void DataModel_Index::closeProject()
     // The window asks the operator before it closes a file that records
     // still wait for.
     towedBacklog->discard();
+    wifiNameRetry->stop();
     // A profile task reads the file on a connection that is dropped here.
     longLineProfiles.cancel();
     ++session;
@@ -1150,7 +1160,15 @@ void DataModel_Index::storeWifiName(const QString& name)
     // The name belongs to the project that was open when the units connected.
     if (wifiSession != session || !project || !database.isOpen())
         return;
-    writeColumns(*project, {QStringLiteral("SSID")}, [&name](Data_Project& row) { row.SSID = name; });
+    if (writeColumns(*project, {QStringLiteral("SSID")}, [&name](Data_Project& row) { row.SSID = name; }))
+        return;
+    // A file another program holds takes it once it is let go.
+    if (writeFailure() == ProjectFileAccess::Locked) {
+        pendingWifiName = name;
+        wifiNameRetry->start();
+        return;
+    }
+    tell(failureText(QStringLiteral("网络名称保存")));
 }
 
 int DataModel_Index::towedWaiting() const

@@ -26,6 +26,7 @@ class Data_Project;
 class Data_Sample;
 class Pacer;
 class QKeyEvent;
+class QTimer;
 class StoreBacklog;
 class WifiName;
 
@@ -269,4 +270,6 @@ private:
     ProjectFileAccess::Access fileAccess = ProjectFileAccess::Unknown;
     QSqlError writeError;
     StoreBacklog* towedBacklog = nullptr;
+    QTimer* wifiNameRetry = nullptr;
+    QString pendingWifiName;
 };

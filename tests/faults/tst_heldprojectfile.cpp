@@ -62,6 +62,16 @@ ZOLVA_Data fullWaveformPair(qint64 startMs)
     return data;
 }
 
+int failedRowWrites = 0;
+QtMessageHandler logged = nullptr;
+
+void countFailedRowWrites(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (text.startsWith(QLatin1String("row cannot be written")))
+        ++failedRowWrites;
+    logged(type, context, text);
+}
+
 } // namespace
 
 // Acquisitions stored while another program holds the project file, or the
@@ -287,6 +297,39 @@ private slots:
                 .arg(pairs - waiting)
                 .arg(TreeLabels::timedPoint(first + 400 * waiting), TreeLabels::timedPoint(first + 400 * (pairs - 1))));
         DialogHook::setMessageAnswer({});
+    }
+
+    void networkNameWaitsForTheFile_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QStringList>("told");
+        QTest::newRow("write lock") << "write" << QStringList();
+        QTest::newRow("file removed") << "removed" << QStringList{"网络名称保存失败,工程文件已不存在或为只读"};
+    }
+
+    // The units connect while another program holds the file: the network
+    // name is stored once the file is free. A file that cannot take it is told.
+    void networkNameWaitsForTheFile()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QStringList, told);
+        StoringRig r(TestLoopback::HeldFileTests, hosts());
+        failedRowWrites = 0;
+        logged = qInstallMessageHandler(countFailedRowWrites);
+        std::unique_ptr<HeldProjectFile> held = hold(r, fault);
+        QVERIFY(r.ready());
+        const bool failed = QTest::qWaitFor([] { return failedRowWrites > 0; }, TestTimeoutMs());
+        qInstallMessageHandler(logged);
+        QVERIFY(failed);
+        if (!held) {
+            QTRY_COMPARE_WITH_TIMEOUT(r.messages, told, TestTimeoutMs());
+            return;
+        }
+        QCOMPARE(StoringRig::sql(QStringLiteral("SELECT ifnull(SSID, '') FROM Data_Project")), QString());
+        held.reset();
+        QTRY_COMPARE_WITH_TIMEOUT(StoringRig::sql(QStringLiteral("SELECT SSID FROM Data_Project")),
+                                  QStringLiteral("FieldNet"), TestTimeoutMs());
+        QCOMPARE(r.messages, told);
     }
 
     void singleSaveWhileTheFileTakesNoWrites_data()
