@@ -103,7 +103,7 @@ private slots:
     {
         QFETCH(QString, action);
         QFETCH(int, choice);
-        constexpr int pairs = 200;
+        constexpr int pairs = 100;
         QStringList asked;
         DialogHook::setChoiceAnswer([&](const DialogHook::Message& m) {
             asked << m.title + ": " + m.text + " [" + m.buttons.join('|') + "]";
