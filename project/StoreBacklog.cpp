@@ -87,12 +87,15 @@ ProjectFileAccess::Access StoreBacklog::cause() const
 void StoreBacklog::retry()
 {
     const int before = waiting();
-    if (!writeWaiting())
+    if (!writeWaiting()) {
         retryTimer.start(retryMs);
-    else if (records.empty())
+    } else if (records.empty()) {
+        // A gap ends once what waits is written, at the latest.
+        closeGap();
         quietTimer.start();
-    else
+    } else {
         retryTimer.start(0);
+    }
     if (waiting() != before)
         emit changed();
 }
@@ -144,7 +147,7 @@ void StoreBacklog::closeGap()
     if (!std::exchange(inGap, false))
         return;
     const Gap& gap = lostGaps.last();
-    qWarning("%d towed records from %s to %s lost: those waiting for the project file weighed %lld bytes", gap.count,
+    qWarning("%d towed records from %s to %s lost: what waits for the project file may weigh %lld bytes", gap.count,
              qPrintable(TreeLabels::timedPoint(gap.firstMs)), qPrintable(TreeLabels::timedPoint(gap.lastMs)),
              capacityBytes);
 }

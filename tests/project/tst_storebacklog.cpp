@@ -58,6 +58,15 @@ QStringList gapsOf(const StoreBacklog& backlog)
 
 constexpr qint64 MiB = 1024 * 1024;
 
+QStringList logged;
+QtMessageHandler previousHandler = nullptr;
+
+void keepWarnings(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type == QtWarningMsg)
+        logged << text;
+}
+
 } // namespace
 
 // Towed records waiting for a project file that takes no writes.
@@ -134,7 +143,17 @@ private slots:
         for (int n = 0; n < 4; ++n)
             backlog.store(record(n));
         file.state = ProjectFileAccess::Writable;
-        QTRY_VERIFY_WITH_TIMEOUT(backlog.waiting() == 0, TestTimeoutMs());
+        logged.clear();
+        previousHandler = qInstallMessageHandler(keepWarnings);
+        const bool written = QTest::qWaitFor([&] { return backlog.waiting() == 0; }, TestTimeoutMs());
+        qInstallMessageHandler(previousHandler);
+        QVERIFY(written);
+        // Logged with the times of its first and last record once it is over.
+        QCOMPARE(logged.size(), 1);
+        QVERIFY2(QRegularExpression("^2 towed records from [0-9.]+ 08:00:02.000 to [0-9.]+ 08:00:03.000 lost")
+                     .match(logged.first())
+                     .hasMatch(),
+                 qPrintable(logged.first()));
         file.state = ProjectFileAccess::Full;
         for (int n = 4; n < 9; ++n)
             backlog.store(record(n));
