@@ -46,18 +46,12 @@ ZOLVA_Data fullWaveformPair(qint64 startMs)
     data.SampleMode = 1;
     data.ContinueMode = 1;
     data.ParamFs = 2.5f;
-    data.ParamPeriod = 1;
-    data.ParamRepeat = 1;
-    st_TEMSendData send;
-    send.SendWave = QVector<double>(500, 10.0);
-    send.OffWave = QVector<double>(500, 1.0);
     st_RecvData_VRX2208 recv;
     recv.TYPE = 2;
     recv.StartTime = startMs;
-    recv.times = QVector<double>(62500, 1e-6);
-    recv.widths = QVector<double>(62500, 1e-4);
-    recv.values = QVector<double>(62500, double(startMs));
-    data.sends = {send};
+    for (QVector<double>* curve : {&recv.times, &recv.widths, &recv.values})
+        *curve = QVector<double>(62500, double(startMs));
+    data.sends = {st_TEMSendData()};
     data.recvs = {recv};
     return data;
 }
