@@ -73,8 +73,8 @@ private slots:
         for (const char* action : {"close", "quit"}) {
             QTest::addRow("%s, wait for the file", action) << action << 0;
             QTest::addRow("%s, discard", action) << action << 1;
-            QTest::addRow("%s, called off", action) << action << 2;
         }
+        QTest::newRow("close, called off") << "close" << 2;
         QTest::newRow("disconnect keeps them") << "disconnect" << -1;
     }
 
@@ -86,7 +86,7 @@ private slots:
     {
         QFETCH(QString, action);
         QFETCH(int, choice);
-        constexpr int pairs = 100;
+        constexpr int pairs = 20;
         QStringList asked;
         DialogHook::setChoiceAnswer([&](const DialogHook::Message& m) {
             asked << m.title + ": " + m.text + " [" + m.buttons.join('|') + "]";
