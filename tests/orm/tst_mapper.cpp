@@ -137,6 +137,31 @@ private slots:
         QVERIFY(failed.error().databaseText().contains(QStringLiteral("no such table")));
     }
 
+    // Rows by identifier come in the order asked for, past the bound of
+    // values in one statement, and all or none.
+    void rowsByIdentifierAllOrNone()
+    {
+        QVERIFY(orm::execute(QStringLiteral("INSERT INTO Book (Pages, Text) WITH RECURSIVE k(j) AS "
+                                            "(SELECT 1 UNION ALL SELECT j + 1 FROM k WHERE j < 1200) "
+                                            "SELECT j, 'x' FROM k"))
+                    .isOk());
+        QVector<int> ids;
+        for (int id = 1200; id >= 1; id -= 2)
+            ids << id;
+        ids << 1001 << 7;
+        QVector<std::shared_ptr<Book>> books{std::make_shared<Book>()};
+        QVERIFY(orm::fetchByIds(ids, books, {QStringLiteral("Pages")}).isOk());
+        QVector<int> pages;
+        for (const std::shared_ptr<Book>& book : qAsConst(books))
+            pages << book->Pages;
+        QCOMPARE(pages, ids);
+        QCOMPARE(books.last()->Text, QString());
+
+        QVERIFY(orm::execute(QStringLiteral("DELETE FROM Book WHERE ID = 1001")).isOk());
+        QCOMPARE(orm::fetchByIds(ids, books).kind(), Status::NoSuchRow);
+        QVERIFY(books.isEmpty());
+    }
+
     // An index entry whose key was overwritten, 3 by 48, among the entries of
     // key 3: the search for shelf 3 lands on it and SQLite hands out its row.
     void childrenFromADamagedIndexFailTheFetch()
