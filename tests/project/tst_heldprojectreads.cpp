@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QThreadPool>
 #include <QTimer>
 #include <QtTest>
 
@@ -23,6 +24,8 @@ class tst_HeldProjectReads : public QObject
 private slots:
     void selectionsUnderAHeldFile_data();
     void selectionsUnderAHeldFile();
+    void closeDuringABackgroundProfile_data();
+    void closeDuringABackgroundProfile();
     void readsNotTriedAgain_data();
     void readsNotTriedAgain();
 };
@@ -187,6 +190,48 @@ void tst_HeldProjectReads::selectionsUnderAHeldFile()
         QCOMPARE(profiles.size(), 1);
         QCOMPARE(profiles.last().at(1).value<QVector<double>>().size(), stations);
     }
+}
+
+void tst_HeldProjectReads::closeDuringABackgroundProfile_data()
+{
+    QTest::addColumn<int>("hold");
+    QTest::newRow("read lock") << int(HeldProjectFile::Read);
+    QTest::newRow("write lock") << int(HeldProjectFile::Write);
+    QTest::newRow("exclusive lock") << int(HeldProjectFile::Exclusive);
+}
+
+// The pool's reads wait for the file no longer than the close waits for
+// them; nothing of the closed project is drawn or told afterwards.
+void tst_HeldProjectReads::closeDuringABackgroundProfile()
+{
+    QFETCH(int, hold);
+    SurveyProject p;
+    QVERIFY(p.fill());
+    // 64 samples to each point of the long line, so that reading it takes
+    // a while even when nothing keeps readers out.
+    for (int k = 0; k < 6; ++k)
+        p.sql("INSERT INTO Data_Sample (USE, PERIOD, SendFs, StartTime, DATA_RECV, DATA_RECV_POS, Data_PointID) "
+              "SELECT USE, PERIOD, SendFs, StartTime, DATA_RECV, DATA_RECV_POS, Data_PointID FROM Data_Sample "
+              "WHERE Data_PointID IN (SELECT ID FROM Data_Point WHERE Data_LineID = 3)");
+    QVERIFY(p.reopen());
+    QSignalSpy profiles(&p.model, &DataModel_Index::onData_Recv_Line);
+    HeldProjectFile held(p.path(), HeldProjectFile::Hold(hold));
+    QVERIFY(held.held);
+    const int connections = QSqlDatabase::connectionNames().size();
+    LongestStall stall;
+    SurveyProject::fromEventLoop([&] { p.model.setIndex(2, -1, -1); });
+    // The task reads on a connection of its own; under the exclusive lock
+    // it then waits in its first read, else it reads on.
+    QTRY_VERIFY_WITH_TIMEOUT(QSqlDatabase::connectionNames().size() > connections, TestTimeoutMs());
+    QTest::qWait(20);
+    SurveyProject::fromEventLoop([&] { p.model.closeProject(); });
+    const qint64 longest = stall.stop();
+    qInfo("longest stall of the window: %lld ms", longest);
+    QVERIFY2(longest < 1000, qPrintable(QString::number(longest)));
+    QVERIFY(QThreadPool::globalInstance()->waitForDone(TestTimeoutMs()));
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(profiles.size(), 0);
+    QCOMPARE(p.status, QString());
 }
 
 void tst_HeldProjectReads::readsNotTriedAgain_data()
