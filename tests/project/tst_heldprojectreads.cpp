@@ -66,8 +66,8 @@ private:
     qint64 longest = 0;
 };
 
-// Ordinary line 1 of 191 points, towed line 2 of 100 and towed line 3 of
-// 650, profiled on the pool; one sample to each point.
+// Ordinary line 1 of 100 points, towed line 2 of 100 and, when asked for,
+// towed line 3 of 650, profiled on the pool; one sample to each point.
 struct SurveyProject : ModelProject
 {
     SurveyProject()
@@ -76,13 +76,14 @@ struct SurveyProject : ModelProject
         // Gone with calc, before status, whatever the close emits later.
         QObject::connect(&model, &DataModel_Index::storeStatusChanged, &calc, [this](const QString& s) { status = s; });
     }
-    bool fill()
+    bool fill(bool longLine)
     {
         if (!open())
             return false;
-        addLine(1, 0, 191);
+        addLine(1, 0, 100);
         addLine(2, 1, 100);
-        addLine(3, 1, 650);
+        if (longLine)
+            addLine(3, 1, 650);
         return reopen();
     }
     // Runs f from the event loop, as a click does.
@@ -116,7 +117,7 @@ void tst_HeldProjectReads::selectionsUnderAHeldFile_data()
         QVector<int> selection;
         QString title;
         int stations;
-    } targets[] = {{"line", {0, -1, -1}, QString(), 191},
+    } targets[] = {{"line", {0, -1, -1}, QString(), 100},
                    {"long line", {2, -1, -1}, QString(), 650},
                    {"point", {0, 5, -1}, QStringLiteral("1线 5点"), 0},
                    {"sample", {0, 5, 0}, QStringLiteral("1线 5点 1采样"), 0},
@@ -145,7 +146,7 @@ void tst_HeldProjectReads::selectionsUnderAHeldFile()
     QFETCH(QString, title);
     QFETCH(int, stations);
     SurveyProject p;
-    QVERIFY(p.fill());
+    QVERIFY(p.fill(selection.first() == 2));
     p.model.setIndex(0, 0, -1);
     QSignalSpy titles(&p.calc, &Data_Calc::setGraphTitle);
     QSignalSpy profiles(&p.model, &DataModel_Index::onData_Recv_Line);
@@ -163,7 +164,7 @@ void tst_HeldProjectReads::selectionsUnderAHeldFile()
     if (hold == HeldProjectFile::Exclusive) {
         QTRY_VERIFY_WITH_TIMEOUT(p.status.contains(kHeld), TestTimeoutMs());
         // Long enough for a try again under the lock.
-        QTest::qWait(1500);
+        QTest::qWait(1200);
         QVERIFY2(titles.isEmpty() && profiles.isEmpty(), "drawn although not read");
         // A point or sample not shown is no item the use flag acts on.
         if (!title.isEmpty())
@@ -206,10 +207,10 @@ void tst_HeldProjectReads::closeDuringABackgroundProfile()
 {
     QFETCH(int, hold);
     SurveyProject p;
-    QVERIFY(p.fill());
-    // 64 samples to each point of the long line, so that reading it takes
+    QVERIFY(p.fill(true));
+    // 8 samples to each point of the long line, so that reading it takes
     // a while even when nothing keeps readers out.
-    for (int k = 0; k < 6; ++k)
+    for (int k = 0; k < 3; ++k)
         p.sql("INSERT INTO Data_Sample (USE, PERIOD, SendFs, StartTime, DATA_RECV, DATA_RECV_POS, Data_PointID) "
               "SELECT USE, PERIOD, SendFs, StartTime, DATA_RECV, DATA_RECV_POS, Data_PointID FROM Data_Sample "
               "WHERE Data_PointID IN (SELECT ID FROM Data_Point WHERE Data_LineID = 3)");
@@ -220,17 +221,22 @@ void tst_HeldProjectReads::closeDuringABackgroundProfile()
     const int connections = QSqlDatabase::connectionNames().size();
     LongestStall stall;
     SurveyProject::fromEventLoop([&] { p.model.setIndex(2, -1, -1); });
-    // The task reads on a connection of its own; under the exclusive lock
+    // The task reads on a connection of its own. Under the exclusive lock
     // it then waits in its first read, else it reads on.
-    QTRY_VERIFY_WITH_TIMEOUT(QSqlDatabase::connectionNames().size() > connections, TestTimeoutMs());
-    QTest::qWait(20);
-    SurveyProject::fromEventLoop([&] { p.model.closeProject(); });
+    QVERIFY(QTest::qWaitFor([&] { return QSqlDatabase::connectionNames().size() > connections; }, TestTimeoutMs()));
+    if (hold == HeldProjectFile::Exclusive)
+        QTest::qWait(20);
+    int drawn = -1;
+    SurveyProject::fromEventLoop([&] {
+        p.model.closeProject();
+        drawn = profiles.size();
+    });
     const qint64 longest = stall.stop();
     qInfo("longest stall of the window: %lld ms", longest);
     QVERIFY2(longest < 1000, qPrintable(QString::number(longest)));
     QVERIFY(QThreadPool::globalInstance()->waitForDone(TestTimeoutMs()));
     QCoreApplication::sendPostedEvents();
-    QCOMPARE(profiles.size(), 0);
+    QCOMPARE(profiles.size(), drawn);
     QCOMPARE(p.status, QString());
 }
 
@@ -251,7 +257,7 @@ void tst_HeldProjectReads::readsNotTriedAgain()
     QFETCH(QString, cause);
     QFETCH(QString, told);
     SurveyProject p;
-    QVERIFY(p.fill());
+    QVERIFY(p.fill(false));
     QSignalSpy titles(&p.calc, &Data_Calc::setGraphTitle);
     Logged::messages.clear();
     const QtMessageHandler previous = qInstallMessageHandler(Logged::keep);
@@ -269,7 +275,7 @@ void tst_HeldProjectReads::readsNotTriedAgain()
     }
     QCOMPARE(p.status, told);
     // Longer than the file is waited for before a read is tried again.
-    QTest::qWait(1500);
+    QTest::qWait(1200);
     QCOMPARE(Logged::messages.size(), 1);
     QVERIFY(Logged::messages.first().startsWith(QStringLiteral("point cannot be read: ")));
     QVERIFY(std::none_of(titles.begin(), titles.end(),
