@@ -141,25 +141,16 @@ private slots:
     // values in one statement, and all or none.
     void rowsByIdentifierAllOrNone()
     {
-        QVERIFY(orm::execute(QStringLiteral("INSERT INTO Book (Pages, Text) WITH RECURSIVE k(j) AS "
-                                            "(SELECT 1 UNION ALL SELECT j + 1 FROM k WHERE j < 1200) "
-                                            "SELECT j, 'x' FROM k"))
+        QVERIFY(orm::execute(QStringLiteral("INSERT INTO Book (Pages) WITH RECURSIVE k(j) AS (SELECT 1 UNION ALL "
+                                            "SELECT j + 1 FROM k WHERE j < 600) SELECT j FROM k"))
                     .isOk());
-        QVector<int> ids;
-        for (int id = 1200; id >= 1; id -= 2)
+        QVector<int> ids{599, 7};
+        for (int id = 600; id >= 1; --id)
             ids << id;
-        ids << 1001 << 7;
-        QVector<std::shared_ptr<Book>> books{std::make_shared<Book>()};
-        QVERIFY(orm::fetchByIds(ids, books, {QStringLiteral("Pages")}).isOk());
-        QVector<int> pages;
-        for (const std::shared_ptr<Book>& book : qAsConst(books))
-            pages << book->Pages;
-        QCOMPARE(pages, ids);
-        QCOMPARE(books.last()->Text, QString());
-
-        QVERIFY(orm::execute(QStringLiteral("DELETE FROM Book WHERE ID = 1001")).isOk());
-        QCOMPARE(orm::fetchByIds(ids, books).kind(), Status::NoSuchRow);
-        QVERIFY(books.isEmpty());
+        QVector<std::shared_ptr<Book>> books;
+        QVERIFY(orm::fetchByIds(ids, books, {QStringLiteral("Pages")}).isOk() && books.size() == 602);
+        QVERIFY(books.at(0)->Pages == 599 && books.at(1)->Pages == 7 && books.at(2)->Pages == 600);
+        QVERIFY(orm::fetchByIds(ids << 601, books).isNoSuchRow() && books.isEmpty());
     }
 
     // An index entry whose key was overwritten, 3 by 48, among the entries of
