@@ -44,13 +44,17 @@ class tst_HeldProjectReads : public QObject
     QElapsedTimer beat;
     qint64 longest = 0;
 
-    // The longest the event loop went without turning since the last call.
+    void measure()
+    {
+        beat.restart();
+        longest = 0;
+    }
+    // The longest the event loop went without turning since measure().
     qint64 stall()
     {
-        const qint64 l = std::max(longest, beat.restart());
-        longest = 0;
-        qInfo("longest stall of the window: %lld ms", l);
-        return l;
+        longest = std::max(longest, beat.elapsed());
+        qInfo("longest stall of the window: %lld ms", longest);
+        return longest;
     }
 
 private slots:
@@ -95,7 +99,7 @@ private slots:
         QSignalSpy use(&p.model, &DataModel_Index::onCurUseEnabled);
         auto held = std::make_unique<HeldProjectFile>(p.path(), HeldProjectFile::Hold(hold));
         QVERIFY(held->held);
-        stall();
+        measure();
         p.model.setIndex(selection.at(0), selection.at(1), selection.at(2));
         if (hold == HeldProjectFile::Exclusive) {
             QTRY_VERIFY_WITH_TIMEOUT(p.status.contains(kHeld), TestTimeoutMs());
@@ -142,7 +146,7 @@ private slots:
         QSignalSpy profiles(&p.model, &DataModel_Index::onData_Recv_Line);
         HeldProjectFile held(p.path(), HeldProjectFile::Hold(hold));
         const int connections = QSqlDatabase::connectionNames().size();
-        stall();
+        measure();
         p.model.setIndex(2, -1, -1);
         // The task reads on a connection of its own, under the exclusive
         // lock then waiting in its first read.
