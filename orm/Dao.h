@@ -148,6 +148,45 @@ Status fetchById(T& obj, const QStringList& columns = {}, const QSqlDatabase& db
     return status.isOk() && !found ? Status::noSuchRow(def.name()) : status;
 }
 
+// New objects for the rows with the given identifiers, in the order of
+// `ids`: all of them or none. One identifier with no row fails the whole
+// read, so that nothing is made of the rows that happened to be there.
+template <class T>
+Status fetchByIds(const QVector<int>& ids, QVector<std::shared_ptr<T>>& out, const QStringList& columns = {},
+                  const QSqlDatabase& db = QSqlDatabase())
+{
+    out.clear();
+    const ClassDef<T>& def = ClassDef<T>::instance();
+    QHash<int, std::shared_ptr<T>> byId;
+    // SQLite binds at most 999 values per statement.
+    const int chunk = 500;
+    for (int first = 0; first < ids.size(); first += chunk) {
+        const QVector<int> part = ids.mid(first, chunk);
+        QVariantList values;
+        for (int id : part)
+            values.append(id);
+        QVector<int> indices;
+        const Status status = detail::selectRows(
+            def, columns, QStringLiteral("WHERE [ID] IN (%1)").arg(detail::placeholders(part.size())), values, db,
+            &indices, [&](const QSqlQuery& query) {
+                auto obj = std::make_shared<T>();
+                detail::readRow(def, query, indices, *obj);
+                byId.insert(def.idOf(*obj), obj);
+            });
+        if (!status.isOk())
+            return status;
+    }
+    for (int id : ids) {
+        const std::shared_ptr<T> obj = byId.value(id);
+        if (!obj) {
+            out.clear();
+            return Status::noSuchRow(def.name());
+        }
+        out.append(obj);
+    }
+    return Status();
+}
+
 // New objects for every row the query selects, in the order the database
 // returns them.
 template <class T>

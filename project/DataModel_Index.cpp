@@ -14,7 +14,9 @@
 #include "project/Data_WorkSet.h"
 #include "project/LineSnapshot.h"
 #include "project/Pacer.h"
+#include "project/PointRows.h"
 #include "project/ProjectFileAccess.h"
+#include "project/ReadRetry.h"
 #include "project/StoreBacklog.h"
 #include "project/TransmitWaveform.h"
 #include "project/TreeLabels.h"
@@ -59,6 +61,9 @@ constexpr int kTowedStreakQuietMs = 30000;
 constexpr int kWifiNameRetryMs = 1000;
 // Gaps named in the box that tells records lost; the log has every one.
 constexpr int kGapsTold = 5;
+// How often a selection that another program's lock kept from being read
+// is tried again; each try costs the window one lock wait at most.
+constexpr int kSelectionRetryMs = 1000;
 
 // Lines and points are found by number within this distance.
 bool sameNumber(double a, double b)
@@ -198,6 +203,9 @@ DataModel_Index::DataModel_Index(QWidget* parent)
     connect(&longLineProfiles, &LineProfileQueue::profiled, this, &DataModel_Index::showLongLineProfile);
 
     setWifiNameQuery(new WifiName);
+    unreadSelection = new ReadRetry(
+        kSelectionRetryMs, [this] { readSelectionAgain(); }, this);
+    connect(unreadSelection, &ReadRetry::changed, this, &DataModel_Index::showStoreStatus);
 
     towedBacklog = new StoreBacklog(
         kTowedWaitingBytes, kTowedRetryMs, kTowedStreakQuietMs,
@@ -514,6 +522,7 @@ void DataModel_Index::closeProject()
     wifiNameRetry->stop();
     // A profile task reads the file on a connection that is dropped here.
     longLineProfiles.cancel();
+    unreadSelection->clear();
     ++session;
     clear();
     lines.clear();
@@ -704,7 +713,7 @@ void DataModel_Index::showStoreStatus()
                      .arg(towedBacklog->waiting());
     if (towedBacklog->lost() > 0)
         status += QStringLiteral("<p style='color:red;'>未存记录 %1</p>").arg(towedBacklog->lost());
-    emit storeStatusChanged(status);
+    emit storeStatusChanged(status + unreadSelection->status());
 }
 
 template <class T, class Set>
@@ -825,8 +834,9 @@ void DataModel_Index::renamePoint(int line, int point, double name)
 void DataModel_Index::dataUpload(ZOLVA_Data data)
 {
     // The panel shows a record that is in no tree item, not the selection,
-    // until an item is selected again.
+    // until an item is selected again; one not read yet is no longer wanted.
     setSelectionShown(false);
+    unreadSelection->clear();
     lastData = data;
     SetParamFs(static_cast<double>(data.ParamFs));
     SetParamPeriod(data.ParamPeriod);
@@ -1023,32 +1033,32 @@ bool DataModel_Index::addPointTimed(const StoreHeader& header, const st_SampleDa
 
 // ---- selection
 
+// What a selection shows is read whole before any of it is shown: a read
+// that the file refuses leaves the panels and plots as they were, the
+// status tells why, and under another program's lock the read is tried
+// again later. Each read waits for the file once at most.
 void DataModel_Index::setIndex(int line, int point, int sample)
 {
     withSelection([](auto& shown) { releaseCurves(shown); });
     curLine = line;
     curPoint = point;
     curSample = sample;
-    const bool valid = line >= 0 && line < lines.size();
-    setSelectionShown(valid);
-    if (!valid) {
+    unreadSelection->clear();
+    if (line < 0 || line >= lines.size()) {
+        setSelectionShown(false);
         emit onLoadLog(QString());
         return;
     }
     const std::shared_ptr<Data_Line> selected = lines.at(line);
-    const int count = selected->list_Data_Point.size();
-    if (point >= 0 && point < count) {
+    if (point >= 0 && point < selected->list_Data_Point.size()) {
         selectPoint(selected, point, sample);
         return;
     }
 
     // A line of fewer than two points has no profile, but the panel shows
     // it all the same: the use flag acts on the line it shows.
-    const int lineNumber = lineNumberOf(selected->NAME);
-    if (count >= 2 && count <= kLargestSynchronousProfile)
-        computeLineProfile(selected, 0, count - 1, -1, lineNumber);
-    else if (count > kLargestSynchronousProfile)
-        longLineProfiles.request(selected, lineNumber, divideByCurrent);
+    setSelectionShown(true);
+    profileLine(selected);
     emit onSelectLine(selected->TYPE);
     emit onCurUse(selected->USE != 0);
     emit onLoadLog(selected->NOTE);
@@ -1059,48 +1069,108 @@ void DataModel_Index::setIndex(int line, int point, int sample)
     SetParamRepeat(0);
 }
 
+void DataModel_Index::readSelectionAgain()
+{
+    if (curLine < 0 || curLine >= lines.size())
+        return;
+    const std::shared_ptr<Data_Line> line = lines.at(curLine);
+    if (curPoint >= 0 && curPoint < line->list_Data_Point.size())
+        selectPoint(line, curPoint, curSample);
+    else
+        profileLine(line);
+}
+
+void DataModel_Index::selectionNotRead(const orm::Status& read)
+{
+    unreadSelection->failed(ProjectFileAccess::accessAfter(read.error()));
+}
+
+void DataModel_Index::profileLine(const std::shared_ptr<Data_Line>& line)
+{
+    const int count = line->list_Data_Point.size();
+    const int lineNumber = lineNumberOf(line->NAME);
+    if (count > kLargestSynchronousProfile) {
+        longLineProfiles.request(line, lineNumber, divideByCurrent);
+        return;
+    }
+    if (count < 2)
+        return;
+    const LineProfile profile = LineSnapshot(*line, 0, count - 1).profile(divideByCurrent);
+    if (!profile.read.isOk()) {
+        selectionNotRead(profile.read);
+        return;
+    }
+    unreadSelection->clear();
+    showLineProfile(profile, -1, lineNumber);
+}
+
 void DataModel_Index::selectPoint(const std::shared_ptr<Data_Line>& line, int point, int sample)
 {
     const int lineNumber = lineNumberOf(line->NAME);
-    emit onSelectPoint(line->TYPE);
     const std::shared_ptr<Data_Point> selected = line->list_Data_Point.at(point);
     const int sampleMode = selected->checkedType();
 
     if (sample < 0 || sample >= selected->list_Data_Sample.size()) {
-        const QString label = line->TYPE == 1
-            ? QStringLiteral("%1线 %2")
-                  .arg(lineNumber)
-                  .arg(TreeLabels::timedPoint(selected->GetStartTime().toMSecsSinceEpoch()))
-            : QStringLiteral("%1线 %2点").arg(lineNumber).arg(QString::number(selected->NAME, 'g'));
-        const double offTime = selected->GetOffTime();
-        const QList<st_SampleData_Send> sends = selected->GetSendData();
-        const QList<st_RecvData_VRX2208> recvs = selected->GetRecvData_Vrx2208_RAW(divideByCurrent);
-        emit onCurUse(selected->USE != 0);
-        emit onLoadLog(selected->NOTE);
-        if (calc)
-            calc->onData_SendsByte(sends);
-        SetSendI(selected->GetSendI());
-        SetSendOff(offTime);
-        SetParamFs(selected->GetSendFs());
-        SetParamPeriod(recvs.isEmpty() ? 0 : selected->GetPeriod() / recvs.size());
-        SetParamRepeat(recvs.size());
-        if (calc)
-            calc->onShowData_Recvs(label, recvs, offTime, sampleMode);
-
-        if (line->TYPE == 1) {
-            // The towed neighbours: towPoints wide, the selected point
-            // inside, shifted where the line ends.
+        PointRows rows;
+        orm::Status read = PointRows::read(selected->ID, PointRows::usedSamples(*selected), PointRows::shownColumns(),
+                                           &rows, database);
+        // The towed neighbours: towPoints wide, the selected point inside,
+        // shifted where the line ends; the selected point is read once.
+        LineProfile window;
+        if (succeeded(read, "point cannot be read") && line->TYPE == 1) {
             const int last = qMin(point + towPoints / 2, line->list_Data_Point.size() - 1);
             int first = qMax(point - (towPoints / 2 - 1), 0);
             if (last - first < towPoints - 1)
                 first = qMax(last - (towPoints - 1), 0);
-            computeLineProfile(line, first, last, point, lineNumber);
+            window = LineSnapshot(*line, first, last).profile(divideByCurrent, nullptr, &rows);
+            read = window.read;
         }
+        // Not shown, the point is no item the use flag and notes act on.
+        if (!read.isOk()) {
+            setSelectionShown(false);
+            selectionNotRead(read);
+            return;
+        }
+        unreadSelection->clear();
+        setSelectionShown(true);
+        emit onSelectPoint(line->TYPE);
+
+        // Start time and frequency of the first sample, used or not, as the
+        // tree loaded them.
+        const std::shared_ptr<Data_Sample> first = selected->list_Data_Sample.value(0);
+        const QString label = line->TYPE == 1
+            ? QStringLiteral("%1线 %2")
+                  .arg(lineNumber)
+                  .arg(first ? TreeLabels::timedPoint(first->StartTime) : QString())
+            : QStringLiteral("%1线 %2点").arg(lineNumber).arg(QString::number(selected->NAME, 'g'));
+        const double offTime = rows.meanOffTime();
+        const QList<st_RecvData_VRX2208> recvs = rows.recvs(divideByCurrent);
+        emit onCurUse(selected->USE != 0);
+        emit onLoadLog(selected->NOTE);
+        if (calc)
+            calc->onData_SendsByte(rows.sends());
+        SetSendI(rows.meanSendI());
+        SetSendOff(offTime);
+        SetParamFs(first ? first->SendFs : 0.0);
+        SetParamPeriod(recvs.isEmpty() ? 0 : rows.period() / recvs.size());
+        SetParamRepeat(recvs.size());
+        if (calc)
+            calc->onShowData_Recvs(label, recvs, offTime, sampleMode);
+        if (line->TYPE == 1)
+            showWindowProfile(window, point, lineNumber);
         return;
     }
 
     Data_Sample& chosen = *selected->list_Data_Sample.at(sample);
-    succeeded(orm::fetchById(chosen, {}, database), "sample cannot be read");
+    const orm::Status read = orm::fetchById(chosen, {}, database);
+    if (!succeeded(read, "sample cannot be read")) {
+        setSelectionShown(false);
+        selectionNotRead(read);
+        return;
+    }
+    unreadSelection->clear();
+    setSelectionShown(true);
+    emit onSelectPoint(line->TYPE);
     const double offTime = chosen.GetOffTime();
     const QString label =
         QStringLiteral("%1线 %2点 %3采样").arg(lineNumber).arg(QString::number(selected->NAME, 'g')).arg(sample + 1);
@@ -1117,15 +1187,12 @@ void DataModel_Index::selectPoint(const std::shared_ptr<Data_Line>& line, int po
     SetParamRepeat(1);
 }
 
-void DataModel_Index::computeLineProfile(const std::shared_ptr<Data_Line>& line, int first, int last, int selected,
-                                         int lineNumber)
+void DataModel_Index::showWindowProfile(const LineProfile& profile, int selected, int lineNumber)
 {
-    const LineProfile profile = LineSnapshot(*line, first, last).profile(divideByCurrent);
     // A point left off the window (unticked, or without a curve) marks no
     // station; -1 would have the window drawn as a whole line.
     const int column = profile.positions.indexOf(selected);
-    const int cursor = selected < 0 ? -1 : column >= 0 ? column : profile.positions.size();
-    showLineProfile(profile, cursor, lineNumber);
+    showLineProfile(profile, column >= 0 ? column : profile.positions.size(), lineNumber);
 }
 
 void DataModel_Index::showLongLineProfile(const std::shared_ptr<Data_Line>& line, int lineNumber,
@@ -1134,8 +1201,14 @@ void DataModel_Index::showLongLineProfile(const std::shared_ptr<Data_Line>& line
     // Shown only while that whole line is still the selection.
     const bool selected = curLine >= 0 && curLine < lines.size() && lines.at(curLine) == line
         && (curPoint < 0 || curPoint >= line->list_Data_Point.size());
-    if (selected)
-        showLineProfile(profile, -1, lineNumber);
+    if (!selected)
+        return;
+    if (!profile.read.isOk()) {
+        selectionNotRead(profile.read);
+        return;
+    }
+    unreadSelection->clear();
+    showLineProfile(profile, -1, lineNumber);
 }
 
 void DataModel_Index::showLineProfile(const LineProfile& profile, int cursor, int lineNumber)

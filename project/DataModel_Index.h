@@ -27,6 +27,7 @@ class Data_Sample;
 class Pacer;
 class QKeyEvent;
 class QTimer;
+class ReadRetry;
 class StoreBacklog;
 class WifiName;
 
@@ -203,9 +204,13 @@ private:
     QTreeWidgetItem* adoptLine(const std::shared_ptr<Data_Line>& newLine, int lineRow,
                                std::shared_ptr<Data_Line>& line);
     void selectPoint(const std::shared_ptr<Data_Line>& line, int point, int sample);
-    // Points first..last, the cursor on the column of the point at
-    // `selected` in the line; -1 for a whole line.
-    void computeLineProfile(const std::shared_ptr<Data_Line>& line, int first, int last, int selected, int lineNumber);
+    // The whole line's profile, on the spot or from the pool.
+    void profileLine(const std::shared_ptr<Data_Line>& line);
+    void readSelectionAgain();
+    // Told, and tried again while the file is held.
+    void selectionNotRead(const orm::Status& read);
+    // The cursor on the column of the point at `selected` in the line.
+    void showWindowProfile(const LineProfile& profile, int selected, int lineNumber);
     void showLongLineProfile(const std::shared_ptr<Data_Line>& line, int lineNumber, const LineProfile& profile);
     void showLineProfile(const LineProfile& profile, int cursor, int lineNumber);
     void storeWifiName(const QString& name);
@@ -270,6 +275,7 @@ private:
     ProjectFileAccess::Access fileAccess = ProjectFileAccess::Unknown;
     QSqlError writeError;
     StoreBacklog* towedBacklog = nullptr;
+    ReadRetry* unreadSelection = nullptr;
     QTimer* wifiNameRetry = nullptr;
     QString pendingWifiName;
 };

@@ -1,9 +1,29 @@
 #include "project/LineProfileQueue.h"
 
+#include "orm/Database.h"
 #include "project/Data_Line.h"
 
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QThreadPool>
 #include <QtConcurrent>
+#include <QtDebug>
+
+namespace {
+
+// A close waits for the running task, and the task for each read it has
+// begun: under another program's lock a read fails after this, not after
+// the driver's 5 s, and the profile is asked for again later.
+constexpr int kLockWaitMs = 100;
+
+void waitForLocksBriefly()
+{
+    QSqlQuery wait(orm::Database::connection());
+    if (!wait.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(kLockWaitMs)))
+        qWarning() << "LineProfileQueue: lock wait not set:" << wait.lastError().text();
+}
+
+} // namespace
 
 LineProfileQueue::LineProfileQueue(QObject* parent)
     : QObject(parent)
@@ -41,6 +61,11 @@ void LineProfileQueue::start(const Request& request)
     cancelled = std::make_shared<std::atomic_bool>(false);
     const quint64 started = generation;
     running = QtConcurrent::run(QThreadPool::globalInstance(), [this, request, started, stop = cancelled] {
+        // Cancelled before it began, perhaps run by the cancel itself on the
+        // line's thread: that thread's connection is not the pool's.
+        if (stop->load())
+            return;
+        waitForLocksBriefly();
         const LineProfile profile = request.snapshot.profile(request.divideByCurrent, stop.get());
         QMetaObject::invokeMethod(
             this,

@@ -31,7 +31,8 @@ public:
     void cancel();
 
 signals:
-    // On the queue's thread, for a line that still exists.
+    // On the queue's thread, for a line that still exists. A profile left
+    // at a point that could not be read is empty, and its `read` tells why.
     void profiled(const std::shared_ptr<Data_Line>& line, int lineNumber, const LineProfile& profile);
 
 private:

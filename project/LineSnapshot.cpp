@@ -2,7 +2,9 @@
 
 #include "project/Data_Line.h"
 #include "project/Data_Point.h"
-#include "project/Data_Sample.h"
+#include "project/PointRows.h"
+
+#include <QtDebug>
 
 namespace {
 
@@ -33,12 +35,7 @@ LineSnapshot::LineSnapshot(Data_Line& line, int from, int to)
         // Self-check and type 2 points have no place on a profile.
         if (p->checkedType() != 0)
             continue;
-        Point point{p->ID, p->NAME, i, {}};
-        for (const std::shared_ptr<Data_Sample>& s : qAsConst(p->list_Data_Sample)) {
-            if (s && s->USE != 0)
-                point.usedSamples.append(s->ID);
-        }
-        points.append(point);
+        points.append(Point{p->ID, p->NAME, i, PointRows::usedSamples(*p)});
     }
 }
 
@@ -48,39 +45,47 @@ void LineSnapshot::GetRecvData(QVector<QVector<double>>* datas, QVector<double>*
     if (!datas || !times || !names)
         return;
     LineProfile rows;
-    if (!pointRows(&rows, divideByCurrent, nullptr))
+    if (!pointRows(&rows, divideByCurrent, nullptr, nullptr))
         return;
     *datas = transpose ? transposed(rows.matrix) : rows.matrix;
     *times = rows.times;
     *names = rows.names;
 }
 
-LineProfile LineSnapshot::profile(bool divideByCurrent, const std::atomic_bool* cancelled) const
+LineProfile LineSnapshot::profile(bool divideByCurrent, const std::atomic_bool* cancelled, const PointRows* known) const
 {
     LineProfile profile;
-    if (!pointRows(&profile, divideByCurrent, cancelled))
-        return {};
+    if (!pointRows(&profile, divideByCurrent, cancelled, known)) {
+        LineProfile empty;
+        empty.read = profile.read;
+        return empty;
+    }
     profile.matrix = transposed(profile.matrix);
     return profile;
 }
 
-bool LineSnapshot::pointRows(LineProfile* rows, bool divideByCurrent, const std::atomic_bool* cancelled) const
+bool LineSnapshot::pointRows(LineProfile* rows, bool divideByCurrent, const std::atomic_bool* cancelled,
+                             const PointRows* known) const
 {
     for (const Point& point : points) {
         if (cancelled && cancelled->load())
             return false;
-        // A point of its own, so the sample rows it fetches stay on this
-        // thread and are dropped with it.
-        Data_Point p(point.id);
-        p.NAME = point.name;
-        p.USE = 1;
-        for (int id : point.usedSamples) {
-            p.list_Data_Sample.append(std::make_shared<Data_Sample>(id));
-            p.list_Data_Sample.last()->USE = 1;
+        PointRows read;
+        const PointRows* samples = &read;
+        if (known && known->pointId == point.id) {
+            samples = known;
+        } else {
+            rows->read = PointRows::read(point.id, point.usedSamples, PointRows::curveColumns(), &read);
+            if (!rows->read.isOk()) {
+                qWarning() << "LineSnapshot: profile left, point" << point.id
+                           << "not read:" << rows->read.error().text();
+                return false;
+            }
         }
+        // Kept points are soundings, whatever their type was.
         QVector<double> values;
         QVector<double> t;
-        p.GetRecvData(&values, &t, divideByCurrent);
+        samples->meanCurve(0, divideByCurrent, &values, &t);
         if (values.isEmpty() || t.isEmpty())
             continue;
         if (rows->matrix.isEmpty())

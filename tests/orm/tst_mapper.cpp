@@ -137,6 +137,22 @@ private slots:
         QVERIFY(failed.error().databaseText().contains(QStringLiteral("no such table")));
     }
 
+    // Rows by identifier come in the order asked for, past the bound of
+    // values in one statement, and all or none.
+    void rowsByIdentifierAllOrNone()
+    {
+        QVERIFY(orm::execute(QStringLiteral("INSERT INTO Book (Pages) WITH RECURSIVE k(j) AS (SELECT 1 UNION ALL "
+                                            "SELECT j + 1 FROM k WHERE j < 600) SELECT j FROM k"))
+                    .isOk());
+        QVector<int> ids{599, 7};
+        for (int id = 600; id >= 1; --id)
+            ids << id;
+        QVector<std::shared_ptr<Book>> books;
+        QVERIFY(orm::fetchByIds(ids, books, {QStringLiteral("Pages")}).isOk() && books.size() == 602);
+        QVERIFY(books.at(0)->Pages == 599 && books.at(1)->Pages == 7 && books.at(2)->Pages == 600);
+        QVERIFY(orm::fetchByIds(ids << 601, books).isNoSuchRow() && books.isEmpty());
+    }
+
     // An index entry whose key was overwritten, 3 by 48, among the entries of
     // key 3: the search for shelf 3 lands on it and SQLite hands out its row.
     void childrenFromADamagedIndexFailTheFetch()

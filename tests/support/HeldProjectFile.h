@@ -6,13 +6,15 @@
 #include <QSqlQuery>
 
 // Another program holding a project file, through a connection of its own:
-// a read transaction (a viewer showing a table) or a write lock. While
-// either is held a writer cannot commit: its store writes its rows and the
-// journal, then waits at the commit with its transaction open.
+// a read transaction (a viewer showing a table), a write lock, or the
+// exclusive lock of a writer that writes the file now. While any is held a
+// writer cannot commit: its store writes its rows and the journal, then
+// waits at the commit with its transaction open. Only the exclusive lock
+// keeps readers out as well.
 class HeldProjectFile
 {
 public:
-    enum Hold { Read, Write };
+    enum Hold { Read, Write, Exclusive };
 
     HeldProjectFile(const QString& path, Hold hold)
     {
@@ -24,7 +26,7 @@ public:
         held = db.open()
             && (hold == Read
                     ? db.transaction() && take.exec(QStringLiteral("SELECT COUNT(*) FROM Data_Sample")) && take.next()
-                    : take.exec(QStringLiteral("BEGIN IMMEDIATE")));
+                    : take.exec(hold == Write ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN EXCLUSIVE")));
     }
     ~HeldProjectFile() { release(); }
 

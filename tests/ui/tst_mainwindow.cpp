@@ -381,14 +381,17 @@ private slots:
                 fits(status, text + drops);
             }
         }
-        // Towed records waiting for the project file have a row of their own.
+        // Towed records waiting for the project file have a row of their
+        // own, and so has a selection that could not be read.
         auto* model = widget<DataModel_Index>("DataModel");
         auto* stored = widget<QLabel>("StoreStatus");
         const QString waiting = QStringLiteral("<p style='color:red;'>工程文件已不存在或为只读，1000 条待存</p>");
         const QString lost = QStringLiteral("<p style='color:red;'>未存记录 99999</p>");
+        const QString unread =
+            QStringLiteral("<p style='color:red;'>工程文件被其他程序占用，所选数据未能读取，稍后重试</p>");
         const QString longest = texts.first() + StatusTexts::unpairedDropped(99999);
         collector->setProperty("StatusConnect", longest);
-        for (const QString& text : {waiting, lost, waiting + lost}) {
+        for (const QString& text : {waiting, lost, waiting + lost, unread, waiting + lost + unread}) {
             emit model->storeStatusChanged(text);
             fits(stored, text);
             fits(status, longest);
