@@ -84,9 +84,14 @@ private:
     bool acquisitionUnsaved() const;
     // Closing, disconnecting or quitting would end the acquisition in hand:
     // asks first, and on Yes stops it at the units or discards it, as its
-    // own buttons do; *stopped tells whether stops were sent. False when the
-    // operator says No.
-    bool endAcquisition(const QString& action, bool* stopped = nullptr);
+    // own buttons do. False when the operator says No.
+    bool endAcquisition(const QString& action);
+    // Everything the operator is asked before the units are let go of;
+    // false calls the action off.
+    bool askBeforeLettingGo(const QString& action);
+    // Once per letting go, after the questions: the stops owed are sent and
+    // waited for, and what the units did not take is told.
+    void letGoOfUnits();
     void openProjectFile(const QString& path, bool create);
     void setProjectOpenState(bool open);
     QString projectDialogDir() const;
@@ -116,6 +121,10 @@ private:
     std::unique_ptr<RecentProjectList> m_recent;
     QString m_productName;
     bool m_developer = false;
+    // No link to the units has been made since they were last let go of.
+    bool m_unitsLetGo = true;
+    // A stop refused meanwhile is told once the wait ends.
+    bool m_waitingForStops = false;
 
     UiScale m_uiScale;
     QDateTime m_buildTime;
