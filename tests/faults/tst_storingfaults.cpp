@@ -106,7 +106,8 @@ class TestStoringFaults : public QObject
                 return tag + QStringLiteral(" reconnected with: ") + r.wire.join(' ');
         }
         // Told once the loss has settled.
-        QTest::qWaitFor([&] { return !refusals.isEmpty(); }, TestTimeoutMs());
+        if (!QTest::qWaitFor([&] { return !refusals.isEmpty(); }, TestTimeoutMs()))
+            return QStringLiteral("not told");
         QStringList told;
         for (const QVariantList& refusal : refusals)
             told << refusal.at(0).toString();
