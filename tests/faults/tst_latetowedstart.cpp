@@ -1,0 +1,150 @@
+#include "devlink/SendPayloads.h"
+#include "project/Data_Calc.h"
+#include "tests/support/StoringRig.h"
+#include "tools/simunits/SimPeriodReads.h"
+
+#include <QtTest>
+
+#include <algorithm>
+#include <functional>
+
+using namespace CollectorState;
+
+namespace {
+
+// Runs the event loop as the program does, not in the turns of qWaitFor,
+// until done or ms have passed.
+bool runUntil(const std::function<bool()>& done, int ms)
+{
+    QEventLoop loop;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    look.start(10);
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done();
+}
+
+} // namespace
+
+// A transmitter that carries out its towed start but answers it late, at 100
+// records/s, the pairs stored with their curves as the window stores them:
+// what waits for the reply is bounded in bytes, what gives way is told, and
+// storing what waited leaves the window its time.
+class TestLateTowedStart : public QObject
+{
+    Q_OBJECT
+
+    int nextHost = 1;
+    int hosts() { return (nextHost += 2) - 2; }
+
+private slots:
+    void initTestCase() { qRegisterMetaType<ZOLVA_Data>(); }
+
+    void waitingPairsAreBoundedAndStoredInSlices_data()
+    {
+        QTest::addColumn<int>("lateMs");
+        QTest::addColumn<qint64>("maxBytes"); // 0: the collector's own bound
+        QTest::addColumn<bool>("stopAtReply");
+        QTest::newRow("past a bound of 1 MB the oldest give way") << 2000 << qint64(1) << false;
+        QTest::newRow("4 s of pairs stored in slices") << 4000 << qint64(0) << false;
+        QTest::newRow("stopped as the reply comes: one slice stored") << 2000 << qint64(0) << true;
+    }
+
+    void waitingPairsAreBoundedAndStoredInSlices()
+    {
+        QFETCH(int, lateMs);
+        QFETCH(qint64, maxBytes);
+        QFETCH(bool, stopAtReply);
+        StoringRig r(TestLoopback::LateStartTests, hosts(), 1.0);
+        Data_Calc calc;
+        r.model.setCalc(&calc);
+        auto* backlog = r.c.findChild<TowedStartBacklog*>();
+        const qint64 bound = maxBytes ? maxBytes << 20 : TowedStartBacklog::MaxBytes;
+        backlog->SetMaxBytes(bound);
+        for (char unit : {'T', 'R'})
+            r.unit(unit)->SetPeriodTags(true);
+        r.units.Transmitter()->SetLateReply(SendCommand::Start, lateMs);
+        r.c.onLoad_Param(100.0, 1, 1);
+        QVERIFY(r.ready());
+        QSignalSpy notices(&r.c, &ZOLVA_Collector::notice);
+        QSignalSpy replied(r.state(SampleDataUpload), &QState::entered);
+        int waited = -1;
+        connect(r.state(SampleDataUpload), &QState::entered, this, [&] { waited = backlog->Waiting(); });
+
+        // The event loop's longest gap from the reply on, and the most
+        // that waited before it.
+        QElapsedTimer sinceTick;
+        qint64 longestGap = 0;
+        qint64 mostBytes = 0;
+        QTimer tick;
+        tick.setTimerType(Qt::PreciseTimer);
+        connect(&tick, &QTimer::timeout, this, [&] {
+            if (!replied.isEmpty()) {
+                longestGap = std::max(longestGap, sinceTick.elapsed());
+            }
+            mostBytes = std::max(mostBytes, backlog->Bytes());
+            sinceTick.start();
+        });
+        sinceTick.start();
+        tick.start(10);
+        if (stopAtReply)
+            connect(r.state(SampleDataUpload), &QState::entered, &r.c, &ZOLVA_Collector::onBtnSampleStop,
+                    Qt::QueuedConnection);
+        if (maxBytes || stopAtReply)
+            QTest::ignoreMessage(QtWarningMsg,
+                                 QRegularExpression(QStringLiteral("towed pairs made before the start reply")));
+        emit r.c.onBtnSampleStart();
+        QVERIFY(runUntil([&] { return !replied.isEmpty(); }, lateMs + TestTimeoutMs()));
+        QVERIFY(waited >= (maxBytes ? 10 : lateMs / 20));
+        if (!stopAtReply) {
+            QVERIFY(runUntil([&] { return backlog->Waiting() == 0; }, 3 * TestTimeoutMs()));
+            const int caughtUp = r.uploads.count();
+            QVERIFY(runUntil([&] { return r.uploads.count() >= caughtUp + 10; }, TestTimeoutMs()));
+            r.c.onBtnSampleStop();
+        }
+        QVERIFY(r.waitFor(SampleWaitParam));
+        tick.stop();
+        QTest::qWait(0);
+
+        QVERIFY2(mostBytes <= bound, qPrintable(QString::number(mostBytes)));
+        // Each pair up to the last stored is stored once, in its order, or
+        // told as given way; with room to wait, none gives way.
+        QList<int> tags;
+        for (int i = 0; i < r.uploads.count(); ++i)
+            tags << SimPeriodReads::Tag(r.upload(i).sends.first());
+        QVERIFY(!tags.isEmpty());
+        for (int i = 1; i < tags.size(); ++i)
+            QVERIFY2(tags.at(i) > tags.at(i - 1),
+                     qPrintable(QStringLiteral("%1 after %2").arg(tags.at(i)).arg(tags.at(i - 1))));
+        QCOMPARE(r.storedValues(), r.uploadedValues());
+        int dropped = 0;
+        for (const QVariantList& notice : qAsConst(notices)) {
+            const int count = notice.first().toString().section(QLatin1Char(' '), 0, 0).toInt();
+            QCOMPARE(notice.first().toString(),
+                     QStringLiteral("%1 对拖曳记录等待发射机启动应答时未能保存！").arg(count));
+            dropped += count;
+        }
+        if (maxBytes) {
+            QVERIFY(dropped > 0 && tags.first() > 0);
+            QCOMPARE(tags.size() + dropped, tags.last() + 1);
+        } else {
+            QCOMPARE(tags.first(), 0);
+            QCOMPARE(tags.last(), tags.size() - 1);
+        }
+        if (stopAtReply) {
+            QVERIFY(dropped > 0 && tags.size() < waited);
+        } else if (!maxBytes) {
+            QCOMPARE(dropped, 0);
+            // Each slice stores for 50 ms: the window is never held for
+            // the whole of what waited (here well over half a second).
+            QVERIFY2(longestGap < 300, qPrintable(QStringLiteral("%1 ms for %2 pairs").arg(longestGap).arg(waited)));
+        }
+    }
+};
+
+QTEST_MAIN(TestLateTowedStart)
+#include "tst_latetowedstart.moc"
