@@ -72,8 +72,14 @@ private slots:
         QVERIFY(r.ready());
         QSignalSpy notices(&r.c, &ZOLVA_Collector::notice);
         QSignalSpy replied(r.state(SampleDataUpload), &QState::entered);
+        QSignalSpy due(&r.units, &SimUnitPair::recordSent);
+        // Once the reply came, the units send 20 records more: a slow build
+        // stores what waited at its own pace.
         int waited = -1;
-        connect(r.state(SampleDataUpload), &QState::entered, this, [&] { waited = backlog->Waiting(); });
+        connect(r.state(SampleDataUpload), &QState::entered, this, [&] {
+            waited = backlog->Waiting();
+            r.units.SetRecordLimit(due.count() + 20);
+        });
 
         // The event loop's longest gap from the reply on, and the most
         // that waited before it.
@@ -83,9 +89,8 @@ private slots:
         QTimer tick;
         tick.setTimerType(Qt::PreciseTimer);
         connect(&tick, &QTimer::timeout, this, [&] {
-            if (!replied.isEmpty()) {
+            if (!replied.isEmpty())
                 longestGap = std::max(longestGap, sinceTick.elapsed());
-            }
             mostBytes = std::max(mostBytes, backlog->Bytes());
             sinceTick.start();
         });
@@ -101,9 +106,7 @@ private slots:
         QVERIFY(runUntil([&] { return !replied.isEmpty(); }, lateMs + TestTimeoutMs()));
         QVERIFY(waited >= (maxBytes ? 10 : lateMs / 20));
         if (!stopAtReply) {
-            QVERIFY(runUntil([&] { return backlog->Waiting() == 0; }, 3 * TestTimeoutMs()));
-            const int caughtUp = r.uploads.count();
-            QVERIFY(runUntil([&] { return r.uploads.count() >= caughtUp + 10; }, TestTimeoutMs()));
+            QVERIFY(runUntil([&] { return !r.units.IsRunning() && backlog->Waiting() == 0; }, 6 * TestTimeoutMs()));
             r.c.onBtnSampleStop();
         }
         QVERIFY(r.waitFor(SampleWaitParam));
@@ -128,13 +131,21 @@ private slots:
                      QStringLiteral("%1 对拖曳记录等待发射机启动应答时未能保存！").arg(count));
             dropped += count;
         }
-        if (maxBytes) {
+        // A slow build may hold a link long enough for the pairing to drop a
+        // record; the status counts those.
+        const int unpaired = QRegularExpression(QStringLiteral("丢弃记录 (\\d+)")).match(r.text()).captured(1).toInt();
+        if (maxBytes)
             QVERIFY(dropped > 0 && tags.first() > 0);
-            QCOMPARE(tags.size() + dropped, tags.last() + 1);
-        } else {
-            QCOMPARE(tags.first(), 0);
-            QCOMPARE(tags.last(), tags.size() - 1);
-        }
+        else
+            QVERIFY(tags.first() <= unpaired);
+        // At a stop those that still wait are the newest.
+        const int before = stopAtReply ? 0 : dropped;
+        QVERIFY2(tags.size() + before <= tags.last() + 1 && tags.last() + 1 <= tags.size() + before + unpaired,
+                 qPrintable(QStringLiteral("%1 stored, %2 given way, %3 unpaired, last %4")
+                                .arg(tags.size())
+                                .arg(dropped)
+                                .arg(unpaired)
+                                .arg(tags.last())));
         if (stopAtReply) {
             QVERIFY(dropped > 0 && tags.size() < waited);
         } else if (!maxBytes) {
