@@ -6,7 +6,7 @@
 
 TowedStartBacklog::TowedStartBacklog(Store store, QObject* parent)
     : QObject(parent)
-    , store(std::move(store))
+    , storePair(std::move(store))
 {
     slice.setSingleShot(true);
     connect(&slice, &QTimer::timeout, this, &TowedStartBacklog::storeSlice);
@@ -27,7 +27,7 @@ void TowedStartBacklog::Hold()
 void TowedStartBacklog::Add(const st_TEMSendData& send, const st_RecvData_VRX2208& recv)
 {
     if (!holding && pairs.empty()) {
-        store(send, recv);
+        storePair(send, recv);
         return;
     }
     pairs.push_back({send, recv, RecordBytes::of(send) + RecordBytes::of(recv)});
@@ -50,11 +50,7 @@ void TowedStartBacklog::Finish()
 {
     holding = false;
     slice.stop();
-    storeSlice();
-    slice.stop();
-    dropped += int(pairs.size());
-    pairs.clear();
-    bytes = 0;
+    store(-1);
 }
 
 void TowedStartBacklog::Clear()
@@ -84,16 +80,21 @@ int TowedStartBacklog::TakeDropped()
 
 // A store may open a box and with it an event loop, in which a stop may
 // finish the backlog: each pair leaves the queue before it is stored.
-void TowedStartBacklog::storeSlice()
+void TowedStartBacklog::store(int budgetMs)
 {
     QElapsedTimer clock;
     clock.start();
-    while (!pairs.empty() && clock.elapsed() < SliceMs) {
+    while (!pairs.empty() && (budgetMs < 0 || clock.elapsed() < budgetMs)) {
         const Pair next = std::move(pairs.front());
         pairs.pop_front();
         bytes -= next.bytes;
-        store(next.send, next.recv);
+        storePair(next.send, next.recv);
     }
+}
+
+void TowedStartBacklog::storeSlice()
+{
+    store(SliceMs);
     if (!pairs.empty())
         slice.start(0);
 }

@@ -36,15 +36,15 @@ public:
     void Add(const st_TEMSendData& send, const st_RecvData_VRX2208& recv);
     // The start is accepted: what waits is stored.
     void Release();
-    // The acquisition ends: one more slice is stored, what still waits is
-    // dropped and counted.
+    // The acquisition ends: what still waits is stored now, nothing of it
+    // lost to a stop.
     void Finish();
     // The start was refused: nothing that waits is stored.
     void Clear();
 
     qint64 Bytes() const;
     int Waiting() const;
-    // Pairs dropped since the last call.
+    // Pairs that gave way since the last call.
     int TakeDropped();
 
 private:
@@ -55,9 +55,12 @@ private:
         qint64 bytes;
     };
 
+    // Stores the oldest until none is left or budgetMs are spent (none: no
+    // bound).
+    void store(int budgetMs);
     void storeSlice();
 
-    Store store;
+    Store storePair;
     std::deque<Pair> pairs;
     qint64 bytes = 0;
     qint64 maxBytes = MaxBytes;

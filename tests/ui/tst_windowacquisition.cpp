@@ -121,7 +121,7 @@ private slots:
         if (state == "configuring")
             m_units->Transmitter()->SetNoReply(true);
         QVERIFY(openConnected());
-        widget<ZOLVA_Collector>("m_ZOLVA_Collector")->SetStopTiming(100, 400);
+        widget<ZOLVA_Collector>("m_ZOLVA_Collector")->SetStopTiming(300, 900);
         enter("ParamRepeat", QStringLiteral("1"));
         if (state != "idle") {
             widget<QPushButton>("pushButton_Start")->click();
@@ -176,11 +176,12 @@ private slots:
         if (action != "quit")
             QCOMPARE(status(), int(ZOLVA_Collector::DISCONN));
         QTRY_COMPARE_WITH_TIMEOUT(m_closed, 2, TestTimeoutMs());
-        QCOMPARE(m_recvAtClose.count(RecvStop), int(running));
+        // A stop answered later than its retry is asked again.
+        QCOMPARE(m_recvAtClose.contains(RecvStop), running);
         if (state == "configuring")
             QVERIFY(m_sendAtClose.count(SendStop) >= 2);
         else
-            QCOMPARE(m_sendAtClose.count(SendStop), int(running));
+            QCOMPARE(m_sendAtClose.contains(SendStop), running);
         // Links the operator closed were not lost.
         QCoreApplication::processEvents();
         QCOMPARE(m_shown,
