@@ -88,6 +88,25 @@ QString sendLost()
     return QStringLiteral("<p style='color:red;'>发射机连接中断</p>");
 }
 
+QString linksLost(bool send, bool recv)
+{
+    if (send && recv)
+        return QStringLiteral("<p style='color:red;'>发射机和接收机连接中断</p>");
+    return send ? sendLost() : recvLost();
+}
+
+QString stopsOwed(bool sendOwed, bool sendDoubted, bool recvOwed, bool recvDoubted)
+{
+    const auto line = [](bool owed, bool doubted, const QString& unit) {
+        if (!owed)
+            return QString();
+        return doubted ? translated("<p style='color:red;'>%1未确认停止</p>").arg(unit)
+                       : translated("<p style='color:orange;'>等待%1停止</p>").arg(unit);
+    };
+    return line(sendOwed, sendDoubted, QStringLiteral("发射机"))
+        + line(recvOwed, recvDoubted, QStringLiteral("接收机"));
+}
+
 QString connecting(bool sendLinked, bool recvLinked)
 {
     return translated("正在连接 <span style='color:%1;'>发 </span><span style='color:%2;'>收</span>")

@@ -21,6 +21,12 @@ QString recvSilent();
 QString sendSilent();
 QString recvLost();
 QString sendLost();
+// Either text, or one naming both units.
+QString linksLost(bool send, bool recv);
+
+// Stands for the link text while a stop is owed to a unit: awaited, or
+// refused or left unanswered (doubted); empty for none.
+QString stopsOwed(bool sendOwed, bool sendDoubted, bool recvOwed, bool recvDoubted);
 
 // 发 (transmitter) and 收 (receiver) in green when their link is up, else red.
 QString connecting(bool sendLinked, bool recvLinked);

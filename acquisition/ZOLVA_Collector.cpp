@@ -2,6 +2,7 @@
 
 #include "acquisition/HSignalTransition.h"
 #include "acquisition/StatusTexts.h"
+#include "acquisition/StopDebt.h"
 #include "devlink/ILibRecv_VRX2208.h"
 #include "devlink/RecvPayloads.h"
 #include "devlink/SendPayloads.h"
@@ -48,6 +49,12 @@ ZOLVA_Collector::ZOLVA_Collector(QObject* parent)
     , sendLink(new iLibSend(this))
     , StatusConnect(StatusTexts::disconnected())
     , linkStatus(StatusConnect)
+    , sendStop(new StopDebt(
+          sendLink, SendCommand::Stop, [this] { sendLink->TEM_Stop(); }, this))
+    , recvStop(new StopDebt(
+          recvLink, RecvCommand::Stop, [this] { recvLink->RecvStop(); }, this))
+    , towedBacklog([this](const st_TEMSendData& send, const st_RecvData_VRX2208& recv) { storeTowed(send, recv); },
+                   this)
     , wifiQuery(&ZOLVA_Collector::queryWifiSignalQuality)
 {
     qRegisterMetaType<ZOLVA_Data>("ZOLVA_Data");
@@ -56,8 +63,22 @@ ZOLVA_Collector::ZOLVA_Collector(QObject* parent)
     connect(recvLink, &Communication::ComClosed, this, [this] { onLinkDown(false); });
     connect(sendLink, &Communication::ComConnected, this, [this] { onLinkUp(true); });
     connect(sendLink, &Communication::ComClosed, this, [this] { onLinkDown(true); });
-    connect(recvLink, &ILibRecv_VRX2208::onRecvStop, this, [this] { recvOwesStop = false; });
-    connect(sendLink, &iLibSend::TEM_Stoped, this, [this] { sendOwesStop = false; });
+    connect(recvLink, &ILibRecv_VRX2208::onRecvStop, recvStop, &StopDebt::onReply);
+    connect(sendLink, &iLibSend::TEM_Stoped, sendStop, &StopDebt::onReply);
+    connect(recvLink, &ILibRecv_VRX2208::onRecvNoReply, recvStop, &StopDebt::onNoReply);
+    connect(sendLink, &iLibSend::TEM_NoReply, sendStop, &StopDebt::onNoReply);
+    for (StopDebt* debt : {sendStop, recvStop}) {
+        const bool transmitter = debt == sendStop;
+        connect(debt, &StopDebt::changed, this, &ZOLVA_Collector::onStopsChanged);
+        connect(debt, &StopDebt::doubted, this, [this, transmitter] {
+            qWarning("%s took no stop; it may still be recording", transmitter ? "Transmitter" : "Receiver");
+            emit stopDoubted(UnconfirmedStopWarning(transmitter, !transmitter));
+        });
+    }
+    stopWait.setSingleShot(true);
+    connect(&stopWait, &QTimer::timeout, this, &ZOLVA_Collector::onStopWaitOver);
+    lossTelling.setSingleShot(true);
+    connect(&lossTelling, &QTimer::timeout, this, &ZOLVA_Collector::tellLinkLoss);
 
     // The replies pace the sequence; one that refuses, or none at all,
     // ends the attempt in the step that awaits it.
@@ -83,8 +104,11 @@ ZOLVA_Collector::ZOLVA_Collector(QObject* parent)
 ZOLVA_Collector::~ZOLVA_Collector()
 {
     // The links close their sockets as they go; that is no link loss.
-    recvLink->disconnect(this);
-    sendLink->disconnect(this);
+    for (Communication* link : {static_cast<Communication*>(recvLink), static_cast<Communication*>(sendLink)}) {
+        link->disconnect(this);
+        link->disconnect(sendStop);
+        link->disconnect(recvStop);
+    }
 }
 
 void ZOLVA_Collector::buildMachine()
@@ -122,14 +146,19 @@ void ZOLVA_Collector::buildMachine()
     bindEntry(SampleDataSave, "OnEntry_SampleDataSave()");
     bindExit(SampleDataSave, "OnExit_SampleDataSave()");
 
+    child(SampleAwaitStop, DeviceOnline, false);
+    bindEntry(SampleAwaitStop, "OnEntry_SampleAwaitStop()");
+
     // Parameters that would make the units misbehave (they can come from a
     // project file) never reach them: such a start stays here and is told.
-    transition(SampleWaitParam, SampleSetParam,
+    transition(SampleWaitParam, SampleAwaitStop,
                new HSignalTransition(this, &ZOLVA_Collector::onBtnSampleStart, [this] { return startParamsValid(); }));
     auto* refusedStart =
         new HSignalTransition(this, &ZOLVA_Collector::onBtnSampleStart, [this] { return !startParamsValid(); });
     state(QString::fromLatin1(SampleWaitParam))->addTransition(refusedStart);
     connect(refusedStart, &QAbstractTransition::triggered, this, &ZOLVA_Collector::refuseStart);
+    transition(SampleAwaitStop, SampleSetParam, on(&ZOLVA_Collector::stopsTaken));
+    transition(SampleAwaitStop, SampleWaitParam, on(&ZOLVA_Collector::cmdSampleStop));
     transition(SampleSetParam, SampleWaitParam, on(&ZOLVA_Collector::cmdSampleStop));
     transition(SampleSetParam, SampleDataUpload, on(&ZOLVA_Collector::deviceStarted));
     transition(SampleDataUpload, SampleWaitParam, on(&ZOLVA_Collector::cmdSampleStop));
@@ -218,8 +247,8 @@ void ZOLVA_Collector::onBtnSampleStop()
     // A reply still due to the stopped attempt must not answer a request of
     // the next one, nor a request of this one be resent into it.
     dropRequests();
-    recvLink->RecvStop();
-    sendLink->TEM_Stop();
+    recvStop->Ask();
+    sendStop->Ask();
     progressTimer.stop();
     emit cmdSampleStop();
 }
@@ -285,39 +314,136 @@ void ZOLVA_Collector::onLinkUp(bool transmitter)
         return;
     }
     (transmitter ? sendLinked : recvLinked) = true;
-    // A unit still recording for an acquisition that ended while its link
-    // was down hears its stop before anything else.
-    if (transmitter && sendOwesStop)
-        sendLink->TEM_Stop();
-    else if (!transmitter && recvOwesStop)
-        recvLink->RecvStop();
+    // A unit still recording for an acquisition that ended hears its stop
+    // before anything else.
+    (transmitter ? sendStop : recvStop)->LinkUp();
     onDeviceConnected();
 }
 
 void ZOLVA_Collector::onLinkDown(bool transmitter)
 {
     (transmitter ? sendLinked : recvLinked) = false;
+    (transmitter ? sendStop : recvStop)->LinkDown();
     ++linkSession;
     // The operator's disconnect, close and quit end an acquisition before
     // the links close: one still running has lost its unit.
-    if (isActive(QString::fromLatin1(SampleSetParam)) || isActive(QString::fromLatin1(SampleDataUpload)))
+    if (acquiring()) {
         stopOnLinkLoss(transmitter);
-    else
-        emit deviceDisconnect();
+        return;
+    }
+    // The other link went a moment ago and ended the acquisition: one box
+    // names both.
+    if (lossTelling.isActive()) {
+        (transmitter ? lostSend : lostRecv) = true;
+        refusalStatus = StatusTexts::linksLost(lostSend, lostRecv);
+        setStatus(refusalStatus);
+    }
+    emit deviceDisconnect();
 }
 
 // Ends the acquisition as a refusal does. A unit left recording would drive
-// the loop, or record, with nothing stored: the unit still linked is stopped
-// now, the lost one when its link is back. Entering SampleWaitParam with a
-// link down reconnects it.
+// the loop, or record, with nothing stored: both units owe a stop, the one
+// still linked takes it now, the lost one when its link is back. Entering
+// SampleWaitParam with a link down reconnects it.
 void ZOLVA_Collector::stopOnLinkLoss(bool transmitter)
 {
-    sendOwesStop = true;
-    recvOwesStop = true;
     qWarning("%s link lost; acquisition stopped", transmitter ? "Transmitter" : "Receiver");
+    (transmitter ? lostSend : lostRecv) = true;
     onBtnSampleStop();
-    refuse(transmitter ? StatusTexts::sendLost() : StatusTexts::recvLost(),
-           transmitter ? tr("发射机连接中断，采集已停止！") : tr("接收机连接中断，采集已停止！"));
+    refusalStatus = StatusTexts::linksLost(lostSend, lostRecv);
+    setStatus(refusalStatus);
+    lossTelling.start(LinkLossSettleMs);
+}
+
+void ZOLVA_Collector::tellLinkLoss()
+{
+    lossTelling.stop();
+    if (!lostSend && !lostRecv)
+        return;
+    const QString units = UnitNames(lostSend, lostRecv);
+    lostSend = false;
+    lostRecv = false;
+    emit sampleRefused(tr("%1连接中断，采集已停止！").arg(units));
+}
+
+bool ZOLVA_Collector::acquiring() const
+{
+    return isActive(QString::fromLatin1(SampleAwaitStop)) || isActive(QString::fromLatin1(SampleSetParam))
+        || isActive(QString::fromLatin1(SampleDataUpload));
+}
+
+bool ZOLVA_Collector::StopOwed(bool transmitter) const
+{
+    return (transmitter ? sendStop : recvStop)->Owed();
+}
+
+bool ZOLVA_Collector::StopOwed() const
+{
+    return sendStop->Owed() || recvStop->Owed();
+}
+
+void ZOLVA_Collector::SendOwedStops()
+{
+    sendStop->SendNow();
+    recvStop->SendNow();
+}
+
+void ZOLVA_Collector::SetStopTiming(int retryMs, int waitMs)
+{
+    sendStop->SetRetryMs(retryMs);
+    recvStop->SetRetryMs(retryMs);
+    stopWaitMs = waitMs;
+}
+
+int ZOLVA_Collector::StopWaitBound() const
+{
+    return stopWaitMs;
+}
+
+QString ZOLVA_Collector::UnitNames(bool transmitter, bool receiver)
+{
+    if (transmitter && receiver)
+        return tr("发射机和接收机");
+    return transmitter ? tr("发射机") : tr("接收机");
+}
+
+QString ZOLVA_Collector::UnconfirmedStopWarning(bool transmitter, bool receiver)
+{
+    return tr("%1未确认停止，可能仍在工作！").arg(UnitNames(transmitter, receiver));
+}
+
+void ZOLVA_Collector::onStopsChanged()
+{
+    setStatus(linkStatus);
+    emit stopsChanged();
+    if (!StopOwed() && isActive(QString::fromLatin1(SampleAwaitStop))) {
+        stopWait.stop();
+        emit stopsTaken();
+    }
+}
+
+// A unit that did not take its stop may still record for the acquisition
+// it was asked to end: starting it again would mix the two.
+void ZOLVA_Collector::OnEntry_SampleAwaitStop()
+{
+    SetSampleStatus(SETPARAM);
+    if (!StopOwed()) {
+        emit stopsTaken();
+        return;
+    }
+    SendOwedStops();
+    stopWait.start(stopWaitMs);
+}
+
+void ZOLVA_Collector::onStopWaitOver()
+{
+    const bool send = sendStop->Owed(), recv = recvStop->Owed();
+    const QString units = send && recv ? QStringLiteral("Transmitter and receiver")
+        : send                         ? QStringLiteral("Transmitter")
+                                       : QStringLiteral("Receiver");
+    stopAwaiting(SampleAwaitStop, units + QStringLiteral(" took no stop in time"),
+                 StatusTexts::stopsOwed(send, true, recv, true),
+                 tr("%1未确认停止，采集未开始！").arg(UnitNames(send, recv)));
 }
 
 void ZOLVA_Collector::onDeviceConnected()
@@ -336,10 +462,14 @@ bool ZOLVA_Collector::isIPv4Address(const QString& text)
 void ZOLVA_Collector::setStatus(const QString& text)
 {
     linkStatus = text;
-    // A towed unit sending nothing is told in place of the link, which is
-    // up: the panel has room for two lines.
+    // A stop owed, or a towed unit sending nothing, is told in place of the
+    // link: the panel has room for two lines, and a unit that may still
+    // record must not read as idle and well.
+    const QString stops =
+        StatusTexts::stopsOwed(sendStop->Owed(), sendStop->Doubted(), recvStop->Owed(), recvStop->Doubted());
     const QString silent = StatusTexts::unitSilent(pairing.Silent(true), pairing.Silent(false));
-    setProperty("StatusConnect", (silent.isEmpty() ? text : silent) + StatusTexts::unpairedDropped(pairing.Dropped()));
+    const QString shown = !stops.isEmpty() ? stops : !silent.isEmpty() ? silent : text;
+    setProperty("StatusConnect", shown + StatusTexts::unpairedDropped(pairing.Dropped()));
 }
 
 void ZOLVA_Collector::setIntProperty(const char* name, qint64 value)
@@ -460,11 +590,9 @@ void ZOLVA_Collector::OnEntry_SampleSetParam()
 
 void ZOLVA_Collector::beginAcquisition()
 {
-    // A stop that the units never answered is not resent into this
-    // acquisition, nor owed any more: it configures the units anew.
     dropRequests();
-    sendOwesStop = false;
-    recvOwesStop = false;
+    // A link loss still settling is told before anything of this one.
+    tellLinkLoss();
     // A refusal is told for its moment: the next start shows the link again.
     if (linkStatus == refusalStatus)
         linkStatus = StatusTexts::online();
@@ -474,6 +602,7 @@ void ZOLVA_Collector::beginAcquisition()
     recordMs = computeRecordMs();
     setIntProperty("ProgressMax", qint64(recordMs) * run.repeat);
     pairing.Start(double(run.period) * 1000.0 / run.fs);
+    towedBacklog.Hold();
     setStatus(linkStatus);
 }
 
@@ -614,12 +743,12 @@ void ZOLVA_Collector::OnEntry_SampleWaitParam()
     recvList.clear();
     sendList.clear();
     pairing.Clear();
-    startPairs.clear();
+    towedBacklog.Clear();
     progressTimer.stop();
     setProperty("ProgressMax", 0);
     setProperty("Progress", 0);
     loopIndex = 0;
-    recordDonePending = false;
+    recordsBeforeStart = false;
     SetSampleStatus(IDLE);
     emit dataSave(false);
     // A link lost while the save decision was pending is reconnected now.
@@ -637,18 +766,16 @@ int ZOLVA_Collector::computeRecordMs() const
 void ZOLVA_Collector::OnEntry_SampleDataUpload()
 {
     SetSampleStatus(SAMPLING);
-    if (recordDonePending) {
-        recordDonePending = false;
-        onStateEvent(new QEvent(RecordDoneEvent), QStateMachine::NormalPriority);
-    }
     if (loopIndex == 0) {
         setProperty("Progress", 0);
         progressTimer.start(200);
     } else if (loopIndex < run.repeat) {
         progressTimer.start(200);
     }
-    for (const auto& pair : std::exchange(startPairs, {}))
-        storeTowed(pair.first, pair.second);
+    if (std::exchange(recordsBeforeStart, false))
+        completeRecordSet();
+    towedBacklog.Release();
+    tellTowedLoss(towedBacklog.TakeDropped());
 }
 
 void ZOLVA_Collector::OnEntry_SampleWaitSave()
@@ -718,13 +845,8 @@ void ZOLVA_Collector::onDeviceData_Recv(st_RecvData_VRX2208 data)
 // or left unanswered stores nothing.
 void ZOLVA_Collector::onTowedPair(st_TEMSendData send, st_RecvData_VRX2208 recv)
 {
-    if (!collecting())
-        return;
-    if (!isActive(QString::fromLatin1(SampleDataUpload))) {
-        startPairs.append({send, recv});
-        return;
-    }
-    storeTowed(send, recv);
+    if (collecting())
+        towedBacklog.Add(send, recv);
 }
 
 void ZOLVA_Collector::storeTowed(const st_TEMSendData& send, const st_RecvData_VRX2208& recv)
@@ -758,8 +880,19 @@ void ZOLVA_Collector::onTowedSilence(bool transmitter, bool silent)
 // entering SampleWaitParam.
 void ZOLVA_Collector::finishTowing()
 {
-    if (run.continueMode == Continue && isActive(QString::fromLatin1(SampleDataUpload)))
-        pairing.Finish();
+    if (run.continueMode != Continue || !isActive(QString::fromLatin1(SampleDataUpload)))
+        return;
+    pairing.Finish();
+    towedBacklog.Finish();
+    tellTowedLoss(towedBacklog.TakeDropped());
+}
+
+void ZOLVA_Collector::tellTowedLoss(int pairs)
+{
+    if (pairs <= 0)
+        return;
+    qWarning("%d towed pairs made before the start reply could not be stored", pairs);
+    emit notice(tr("%1 对拖曳记录等待发射机启动应答时未能保存！").arg(pairs));
 }
 
 void ZOLVA_Collector::onDeviceData_Monitor(st_TEMSendMonitor data)
@@ -769,7 +902,18 @@ void ZOLVA_Collector::onDeviceData_Monitor(st_TEMSendMonitor data)
     setProperty("DeviceTemp", double(data.DeviceTemp));
 }
 
+// A set completed before the start reply waits for it: a start refused
+// then shows, sounds and stores nothing.
 void ZOLVA_Collector::checkRecordComplete()
+{
+    if (!isActive(QString::fromLatin1(SampleDataUpload))) {
+        recordsBeforeStart = true;
+        return;
+    }
+    completeRecordSet();
+}
+
+void ZOLVA_Collector::completeRecordSet()
 {
     if (sendList.isEmpty() || recvList.isEmpty())
         return;
@@ -822,10 +966,5 @@ void ZOLVA_Collector::uploadRecords()
     } else {
         setIntProperty("Progress", qint64(loopIndex) * recordMs);
     }
-    // A set completed before the start reply is moved on once collecting
-    // begins: only there do the guards listen for it.
-    if (isActive(QString::fromLatin1(SampleDataUpload)))
-        onStateEvent(new QEvent(RecordDoneEvent), QStateMachine::NormalPriority);
-    else
-        recordDonePending = true;
+    onStateEvent(new QEvent(RecordDoneEvent), QStateMachine::NormalPriority);
 }

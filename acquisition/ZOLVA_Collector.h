@@ -2,10 +2,10 @@
 
 #include "acquisition/HCollector.h"
 #include "acquisition/PeriodPairing.h"
+#include "acquisition/TowedStartBacklog.h"
 #include "acquisition/ZOLVA_Data.h"
 
 #include <QList>
-#include <QPair>
 #include <QString>
 #include <QTimer>
 
@@ -14,6 +14,7 @@
 class Communication;
 class ILibRecv_VRX2208;
 class QAbstractTransition;
+class StopDebt;
 class iLibSend;
 
 // The names of the collector's states, written once: the machine is built
@@ -24,6 +25,7 @@ constexpr char DeviceInit[] = "DeviceInit";
 constexpr char DeviceConnecting[] = "DeviceConnecting";
 constexpr char DeviceOnline[] = "DeviceOnline";
 constexpr char SampleWaitParam[] = "SampleWaitParam";
+constexpr char SampleAwaitStop[] = "SampleAwaitStop";
 constexpr char SampleSetParam[] = "SampleSetParam";
 constexpr char SampleDataUpload[] = "SampleDataUpload";
 constexpr char SampleWaitSave[] = "SampleWaitSave";
@@ -67,6 +69,11 @@ public:
     static constexpr QEvent::Type RecordDoneEvent = QEvent::User;
     static constexpr quint16 UnitPort = 12345;
     static constexpr int ConnectTimeoutMs = 10000;
+    // How long a start waits for the units to take the stops owed to them,
+    // and the window for them before it lets go of the units.
+    static constexpr int StopWaitMs = 4000;
+    // Links lost within this time of each other are told in one box.
+    static constexpr int LinkLossSettleMs = 500;
 
     explicit ZOLVA_Collector(QObject* parent = nullptr);
     ~ZOLVA_Collector() override;
@@ -77,6 +84,20 @@ public:
 
     // Answers the Wi-Fi quality 0 to 100, or -1; runs on a pool thread.
     void SetWifiQuery(std::function<int()> query);
+
+    // A stop is owed to the unit: asked and not yet accepted by it.
+    bool StopOwed(bool transmitter) const;
+    bool StopOwed() const;
+    // Every owed stop that awaits no reply goes out now.
+    void SendOwedStops();
+    // How often an owed stop is asked anew, and how long a start or the
+    // window waits for the stops to be taken.
+    void SetStopTiming(int retryMs, int waitMs);
+    int StopWaitBound() const;
+    // The warning for stops not taken, naming the units.
+    static QString UnconfirmedStopWarning(bool transmitter, bool receiver);
+    // "发射机", "接收机" or both, as the warnings name them.
+    static QString UnitNames(bool transmitter, bool receiver);
 
 signals:
     void onBtnConnect();
@@ -95,6 +116,14 @@ signals:
     void deviceConnected();
     void deviceConfiged();
     void deviceStarted();
+    // No stop is owed any more: a start that waited for them goes on.
+    void stopsTaken();
+    // A stop became owed, doubted or taken.
+    void stopsChanged();
+    // A unit refused its stop or left it unanswered, told once per stop.
+    void stopDoubted(QString warning);
+    // Something the operator must hear of that ends nothing.
+    void notice(QString warning);
     void dataUpload(ZOLVA_Data data);
     void dataSave(bool save);
     void onContinueModeChanged();
@@ -151,6 +180,7 @@ private:
     Q_INVOKABLE void OnExit_DeviceConnecting();
     Q_INVOKABLE void OnEntry_DeviceOnline();
     Q_INVOKABLE void OnEntry_SampleWaitParam();
+    Q_INVOKABLE void OnEntry_SampleAwaitStop();
     Q_INVOKABLE void OnEntry_SampleSetParam();
     Q_INVOKABLE void OnEntry_SampleDataUpload();
     Q_INVOKABLE void OnEntry_SampleWaitSave();
@@ -187,6 +217,11 @@ private:
     void onLinkUp(bool transmitter);
     void onLinkDown(bool transmitter);
     void stopOnLinkLoss(bool transmitter);
+    void tellLinkLoss();
+    void onStopsChanged();
+    void onStopWaitOver();
+    void tellTowedLoss(int pairs);
+    bool acquiring() const;
     void setStatus(const QString& text);
     void setIntProperty(const char* name, qint64 value);
     bool collecting() const;
@@ -197,6 +232,7 @@ private:
     void dropRequests();
     int computeRecordMs() const;
     void checkRecordComplete();
+    void completeRecordSet();
     // Towing ends with the acquisition: what waits is stored or counted.
     void finishTowing();
     void storeTowed(const st_TEMSendData& send, const st_RecvData_VRX2208& recv);
@@ -230,22 +266,27 @@ private:
     int ProgressMax = 0;
     bool sendLinked = false;
     bool recvLinked = false;
-    // The unit may still record for an acquisition ended by a link loss,
-    // until it answers a stop.
-    bool sendOwesStop = false;
-    bool recvOwesStop = false;
+    StopDebt* sendStop;
+    StopDebt* recvStop;
+    QTimer stopWait;
+    int stopWaitMs = StopWaitMs;
+    // Units whose link was lost in the acquisition being told of.
+    bool lostSend = false;
+    bool lostRecv = false;
+    QTimer lossTelling;
     QTimer progressTimer;
     ZOLVASampleMode SampleMode = TEM;
     ZOLVAContinueMode ContinueMode = Single;
     Acquisition run;
     PeriodPairing pairing;
-    // Towed pairs made while the start reply is awaited.
-    QList<QPair<st_TEMSendData, st_RecvData_VRX2208>> startPairs;
+    TowedStartBacklog towedBacklog;
 
     // Counts link losses and disconnects, so a Wi-Fi answer started on an
     // earlier connection is recognised as stale.
     quint64 linkSession = 0;
-    bool recordDonePending = false;
+    // Records came before the start reply: the set they complete is
+    // uploaded once the start is accepted.
+    bool recordsBeforeStart = false;
     // The refusal shown until the next start; empty for none.
     QString refusalStatus;
     std::function<int()> wifiQuery;

@@ -9,6 +9,8 @@
 // peak and memory; the GUI thread's time catching up after a silence; the
 // store time and the GUI thread's work per record at the start and at the
 // end; resident memory per 1000 records; the GUI thread's worst lateness.
+// With a start answered late: the pairs that waited for it, the memory they
+// held and the GUI thread's worst lateness while they were stored.
 // Then the pairing alone is fed hours of the same links' read stamps: its
 // pairs, drops and CPU time per record at the start and at the end.
 
@@ -17,6 +19,7 @@
 #include "TowedPlan.h"
 #include "acquisition/ZOLVA_Collector.h"
 #include "devlink/ILibRecv_VRX2208.h"
+#include "devlink/SendPayloads.h"
 #include "devlink/iLibSend.h"
 #include "orm/Database.h"
 #include "project/DataModel_Index.h"
@@ -36,6 +39,7 @@
 #include <QHash>
 #include <QSet>
 #include <QSqlQuery>
+#include <QState>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -187,6 +191,9 @@ int main(int argc, char** argv)
                        QStringLiteral("Hours of the same links' read stamps fed to the pairing alone after the run "
                                       "(8; 0: none)."),
                        QStringLiteral("h"), QStringLiteral("8")});
+    options.addOption({QStringLiteral("start-late"),
+                       QStringLiteral("The transmitter carries out its start at once but answers it this late (0)."),
+                       QStringLiteral("s"), QStringLiteral("0")});
     options.addOption({QStringLiteral("alone"), QStringLiteral("Only the pairing alone, no run against the units.")});
     options.process(app);
     const int seconds = std::max(3, options.value(QStringLiteral("seconds")).toInt());
@@ -209,6 +216,7 @@ int main(int argc, char** argv)
                      "--lag, --jitter and --pieces take two whole numbers, comma-separated, --hold one or two\n");
         return 2;
     }
+    const int startLateMs = std::max(0, int(options.value(QStringLiteral("start-late")).toDouble() * 1000));
     const int skips = options.value(QStringLiteral("skips")).toInt();
     const int silence = options.value(QStringLiteral("silence")).toInt();
     const auto plan = [&](double planSeconds) {
@@ -248,6 +256,7 @@ int main(int argc, char** argv)
             unit[u]->SetPeriodTags(true);
         }
         units->Receiver()->SetSilence(silentFrom, silentCount);
+        units->Transmitter()->SetLateReply(SendCommand::Start, startLateMs);
     });
     if (!listening) {
         std::fprintf(stderr, "the units cannot listen on %s and %s\n", qPrintable(addresses[0]),
@@ -304,6 +313,26 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // The pairs that waited for a late start reply, the memory they held,
+    // and the GUI thread's worst lateness until they were stored.
+    auto* backlog = collector.findChild<TowedStartBacklog*>();
+    int pairsAtReply = 0;
+    int gaveWay = 0;
+    double startMiB = 0.0;
+    double waitPeakMiB = 0.0;
+    qint64 heldPeakBytes = 0;
+    qint64 replyMs = -1;
+    qint64 releasedMs = -1;
+    double worstReleaseLateMs = 0.0;
+    QObject::connect(collector.state(QStringLiteral("SampleDataUpload")), &QState::entered, [&] {
+        if (replyMs < 0) {
+            replyMs = runClock.elapsed();
+            pairsAtReply = backlog->Waiting();
+        }
+    });
+    QObject::connect(&collector, &ZOLVA_Collector::notice,
+                     [&](const QString& text) { gaveWay += text.section(QLatin1Char(' '), 0, 0).toInt(); });
+
     // Records read and not yet stored nor dropped wait in the collector.
     const auto waiting = [&] { return reads[0].Count() + reads[1].Count() - 2 * storeMs.size() - warnedDrops; };
     int queuePeak = 0;
@@ -325,6 +354,12 @@ int main(int argc, char** argv)
         if (silentCount > 0 && now >= resumeMs && now < resumeMs + CatchUpMs)
             worstCatchUpLateMs = std::max(worstCatchUpLateMs, lateMs);
         queuePeak = std::max(queuePeak, int(waiting()));
+        heldPeakBytes = std::max(heldPeakBytes, backlog->Bytes());
+        if (replyMs >= 0 && releasedMs < 0) {
+            worstReleaseLateMs = std::max(worstReleaseLateMs, lateMs);
+            if (backlog->Waiting() == 0)
+                releasedMs = now;
+        }
         tickClock.start();
     });
 
@@ -337,6 +372,7 @@ int main(int argc, char** argv)
                 silentFrom / RecordsPerSecond, int(towed.holds[0].size()), int(towed.holds[1].size()), towed.holdMs,
                 towed.piece, towed.pieceMs, loadAverage().constData());
     QElapsedTimer& run = runClock;
+    startMiB = residentMiB();
     emit collector.onBtnSampleStart();
     run.start();
     tickClock.start();
@@ -364,6 +400,8 @@ int main(int argc, char** argv)
                    || (marks.size() == 2 && now >= seconds * 1000 - stretchMs)) {
             mark();
         }
+        if (startLateMs > 0 && replyMs < 0)
+            waitPeakMiB = std::max(waitPeakMiB, residentMiB());
         while (cpuBySecond.size() <= now / 1000) {
             cpuBySecond.append(threadCpuMs());
             storedBySecond.append(storeMs.size());
@@ -452,6 +490,14 @@ int main(int argc, char** argv)
                     "%.2f ms each: %.1f ms beyond them; worst GUI lateness %.1f ms in the %lld s after the resume\n",
                     cpuIn(resumed), storedIn(resumed), median(perPair),
                     cpuIn(resumed) - storedIn(resumed) * median(perPair), worstCatchUpLateMs, CatchUpMs / 1000);
+    }
+    if (startLateMs > 0) {
+        std::printf("late start:      answered after %.1f s: %d pairs waited for it, at most %.1f MiB of the %lld MiB "
+                    "bound; %d gave way; resident memory %.1f MiB at the start, at most %.1f MiB while waiting\n",
+                    replyMs / 1000.0, pairsAtReply, heldPeakBytes / 1048576.0, TowedStartBacklog::MaxBytes >> 20,
+                    gaveWay, startMiB, waitPeakMiB);
+        std::printf("storing them:    %.1f s, worst GUI lateness %.1f ms meanwhile\n",
+                    releasedMs >= 0 ? (releasedMs - replyMs) / 1000.0 : -1.0, worstReleaseLateMs);
     }
     std::printf("store time:      median %.3f ms of the first 1000, %.3f ms of the last 1000, worst %.1f ms\n",
                 median(storeMs.mid(0, 1000)), median(storeMs.mid(std::max(0, int(storeMs.size()) - 1000))),

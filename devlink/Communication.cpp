@@ -73,6 +73,11 @@ void Communication::SetLateReplyBound(quint32 ms)
     lateReplyBound = ms;
 }
 
+void Communication::SetInterchangeable(quint32 command)
+{
+    interchangeable.insert(command);
+}
+
 void Communication::Send(quint32 command, const QByteArray& payload)
 {
     if (connected)
@@ -188,10 +193,11 @@ Communication::Iterator Communication::Find(quint64 id)
 }
 
 // A request once written may still be answered: it stays to take that
-// reply. One held was never written, and goes.
+// reply. One held was never written, and goes; so does one whose reply any
+// later request of its command may take.
 Communication::Iterator Communication::GiveUp(Iterator it)
 {
-    if (it->state == Pending::Held)
+    if (it->state == Pending::Held || interchangeable.contains(it->command))
         return pending.erase(it);
     it->state = Pending::GivenUp;
     it->sinceMs = clock.elapsed();
@@ -282,9 +288,19 @@ void Communication::OnDeviceClosed()
 
 void Communication::GiveUpRequests()
 {
+    GiveUpWhere([](quint32) { return true; });
+}
+
+void Communication::GiveUpRequests(quint32 command)
+{
+    GiveUpWhere([command](quint32 c) { return c == command; });
+}
+
+void Communication::GiveUpWhere(const std::function<bool(quint32)>& matches)
+{
     QList<quint32> commands;
     for (auto it = pending.begin(); it != pending.end();) {
-        if (it->state == Pending::GivenUp) {
+        if (it->state == Pending::GivenUp || !matches(it->command)) {
             ++it;
             continue;
         }

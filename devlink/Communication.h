@@ -5,8 +5,10 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 
+#include <functional>
 #include <list>
 #include <memory>
 
@@ -38,6 +40,8 @@ public:
     // acquisition that made them. Their replies, up to LateReplyMs late,
     // answer nothing.
     void GiveUpRequests();
+    // The same for the requests of one command.
+    void GiveUpRequests(quint32 command);
 
     static constexpr quint32 LateReplyMs = 5000;
 
@@ -52,6 +56,11 @@ protected:
     // ok true: payload holds a reply or report, valid during the call only.
     // ok false: the request with this command failed; payload is null.
     virtual void OnResponse(quint32 command, bool ok, QByteArray* payload) = 0;
+
+    // Every reply of this command says the same whichever of its requests it
+    // answers, as a stop's does: one given up waits for no late reply, so no
+    // request of it is held behind one, and a late reply answers the next.
+    void SetInterchangeable(quint32 command);
 
     // Dropped without a callback while the link is down.
     void Send(quint32 command, const QByteArray& payload = QByteArray());
@@ -90,6 +99,7 @@ private:
     Iterator Find(quint64 id);
     Iterator GiveUp(Iterator it);
     bool AwaitsLateReply(quint32 command) const;
+    void GiveUpWhere(const std::function<bool(quint32)>& matches);
     void Release(quint32 command);
     void ArmLateReplyBound();
     void EndRequests();
@@ -108,5 +118,6 @@ private:
     // Runs while a given-up request waits for its late reply.
     QTimer lateReplies;
     quint32 lateReplyBound = LateReplyMs;
+    QSet<quint32> interchangeable;
     QElapsedTimer clock;
 };

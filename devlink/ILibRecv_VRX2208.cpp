@@ -26,6 +26,7 @@ ILibRecv_VRX2208::ILibRecv_VRX2208(QObject* parent)
     , clock(&QDateTime::currentMSecsSinceEpoch)
 {
     RegisterDevlinkMetaTypes();
+    SetInterchangeable(RecvCommand::Stop);
 }
 
 void ILibRecv_VRX2208::SetClock(std::function<qint64()> clockSource)
@@ -74,7 +75,7 @@ void ILibRecv_VRX2208::OnResponse(quint32 command, bool ok, QByteArray* payload)
         emit onRecvConfiged(status);
         break;
     case RecvCommand::Stop:
-        emit onRecvStop();
+        emit onRecvStop(status);
         break;
     case RecvCommand::Upload:
         ParseRecvData(bytes);

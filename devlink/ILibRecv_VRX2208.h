@@ -29,7 +29,8 @@ public slots:
 
 signals:
     void onRecvConfiged(bool ok);
-    void onRecvStop();
+    // accepted: the reply's status is not 0; a unit that refused runs on.
+    void onRecvStop(bool accepted);
     void onRecvData(st_RecvData_VRX2208 data);
     void onRecvConfigTimeChannel(bool ok);
     void onRecvAutoChannel(bool ok);

@@ -8,6 +8,7 @@ iLibSend::iLibSend(QObject* parent)
     : Communication(parent)
 {
     RegisterDevlinkMetaTypes();
+    SetInterchangeable(SendCommand::Stop);
 }
 
 void iLibSend::TEM_Config(st_TEMSendInfo* info)
@@ -49,7 +50,7 @@ void iLibSend::OnResponse(quint32 command, bool ok, QByteArray* payload)
         emit TEM_Strated(!bytes.isEmpty() && bytes.at(0) != 0);
         break;
     case SendCommand::Stop:
-        emit TEM_Stoped();
+        emit TEM_Stoped(ReadReplyStatus(bytes) != 0);
         break;
     case SendCommand::DeviceInfo: {
         st_DeviceInfo info;

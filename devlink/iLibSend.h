@@ -21,7 +21,8 @@ public slots:
 signals:
     void TEM_Configed(uint status);
     void TEM_Strated(bool started);
-    void TEM_Stoped();
+    // accepted: the reply's status is not 0; a unit that refused runs on.
+    void TEM_Stoped(bool accepted);
     void TEM_NewSendData(st_TEMSendData data);
     void TEM_SendMonitor(st_TEMSendMonitor monitor);
     void TEM_SendDeviceInfo(st_DeviceInfo info);

@@ -17,6 +17,15 @@ bool isStatus(const QString& key, ZOLVA_Collector::ZOLVASampleStatus status)
     return key == QLatin1String(QMetaEnum::fromType<ZOLVA_Collector::ZOLVASampleStatus>().valueToKey(status));
 }
 
+// A button's text brings its own mnemonic as its shortcut: the key the panel
+// gave the button stays.
+void setTextKeepingKey(QAbstractButton* button, const QString& text)
+{
+    const QKeySequence key = button->shortcut();
+    button->setText(text);
+    button->setShortcut(key);
+}
+
 } // namespace
 
 Form_SampleControl::Form_SampleControl(QWidget* parent)
@@ -174,7 +183,7 @@ void Form_SampleControl::changeContinueMode(int index)
     for (QWidget* field : std::initializer_list<QWidget*>{ui->label_PointNo, ui->PointNo, ui->label_ParamRepeat,
                                                           ui->ParamRepeat, ui->label_3})
         field->setVisible(!towed);
-    ui->pushButton_Stop->setText(towed ? tr("停止采集") : tr("取消采集"));
+    setTextKeepingKey(ui->pushButton_Stop, towed ? tr("停止采集") : tr("取消采集"));
 }
 
 // The number fields take no spaces or letters: the keys of the panel's

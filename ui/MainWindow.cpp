@@ -13,6 +13,7 @@
 #include "ui/FramelessHelper.h"
 #include "ui/Graph_Lines.h"
 #include "ui/HViewProxyManager.h"
+#include "ui/OwedStopWait.h"
 #include "ui/PlotFont.h"
 #include "ui/PlotMatrix.h"
 #include "ui/QwtCompat.h"
@@ -381,11 +382,30 @@ void MainWindow::initCollector()
     connect(m_dataModel, &DataModel_Index::onLoad_Param, m_collector, &ZOLVA_Collector::onLoad_Param);
     connect(m_collector, &ZOLVA_Collector::sampleRefused, m_sampleControl, &Form_SampleControl::onSampleRefused);
     connect(m_collector, &ZOLVA_Collector::repeatsDone, this, [] { QApplication::beep(); });
-    m_status->setDisconnectCheck([this] { return endAcquisition(tr("断开连接")); });
+    connect(m_status, &Form_Status::clickBtnConnect, this, [this] { m_unitsLetGo = false; });
+    // Closing a project lets go of the units before it presses disconnect.
+    m_status->setDisconnectCheck([this] {
+        if (m_unitsLetGo)
+            return true;
+        if (!askBeforeLettingGo(tr("断开连接")))
+            return false;
+        letGoOfUnits();
+        return true;
+    });
     // Shown once the machine has settled: the box waits for the operator.
     connect(
         m_collector, &ZOLVA_Collector::sampleRefused, this,
         [this](const QString& reason) { DialogHook::warning(this, tr("警告"), reason); }, Qt::QueuedConnection);
+    connect(
+        m_collector, &ZOLVA_Collector::notice, this,
+        [this](const QString& warning) { DialogHook::warning(this, tr("警告"), warning); }, Qt::QueuedConnection);
+    connect(
+        m_collector, &ZOLVA_Collector::stopDoubted, this,
+        [this](const QString& warning) {
+            if (!m_waitingForStops)
+                DialogHook::warning(this, tr("警告"), warning);
+        },
+        Qt::QueuedConnection);
 }
 
 void MainWindow::connectGraphs()
@@ -406,16 +426,12 @@ void MainWindow::connectGraphs()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    const QString action = tr("退出程序");
-    bool stopped = false;
-    if (!endAcquisition(action, &stopped) || !settleTowedBacklog(action, AfterBacklog::Quit)) {
+    if (!askBeforeLettingGo(tr("退出程序"), AfterBacklog::Quit)) {
         event->ignore();
         return;
     }
-    // The links end with the window and drop what they have not written:
-    // the stops just sent leave before.
-    if (stopped)
-        m_status->pressConnectButton(false);
+    // The links end with the window and drop what they have not written.
+    letGoOfUnits();
     QMainWindow::closeEvent(event);
 }
 
@@ -462,9 +478,9 @@ void MainWindow::on_pushButton_Project_Open_clicked()
 
 void MainWindow::on_pushButton_Project_Close_clicked()
 {
-    const QString action = tr("关闭工程");
-    if (!endAcquisition(action) || !settleTowedBacklog(action, AfterBacklog::CloseProject))
+    if (!askBeforeLettingGo(tr("关闭工程"), AfterBacklog::CloseProject))
         return;
+    letGoOfUnits();
     clearGraphs();
     m_dataModel->closeProject();
     setProjectOpenState(false);
@@ -492,7 +508,8 @@ void MainWindow::on_pushButton_Export_USF_clicked()
 
 bool MainWindow::acquisitionRunning() const
 {
-    return m_collector->isActive(QString::fromLatin1(CollectorState::SampleSetParam))
+    return m_collector->isActive(QString::fromLatin1(CollectorState::SampleAwaitStop))
+        || m_collector->isActive(QString::fromLatin1(CollectorState::SampleSetParam))
         || m_collector->isActive(QString::fromLatin1(CollectorState::SampleDataUpload));
 }
 
@@ -501,7 +518,7 @@ bool MainWindow::acquisitionUnsaved() const
     return m_collector->isActive(QString::fromLatin1(CollectorState::SampleWaitSave));
 }
 
-bool MainWindow::endAcquisition(const QString& action, bool* stopped)
+bool MainWindow::endAcquisition(const QString& action)
 {
     const bool running = acquisitionRunning();
     if (!running && !acquisitionUnsaved())
@@ -511,14 +528,31 @@ bool MainWindow::endAcquisition(const QString& action, bool* stopped)
         return false;
     // The acquisition went on while the question waited: it may have
     // finished, or ended with a lost link.
-    const bool stop = acquisitionRunning();
-    if (stop)
+    if (acquisitionRunning())
         m_collector->onBtnSampleStop();
     else if (acquisitionUnsaved())
         emit m_collector->onBtnSaveCancel();
-    if (stopped)
-        *stopped = stop;
     return true;
+}
+
+bool MainWindow::askBeforeLettingGo(const QString& action, AfterBacklog then)
+{
+    if (!endAcquisition(action))
+        return false;
+    // A disconnect keeps the project open: its towed records wait on.
+    return then == AfterBacklog::Nothing || settleTowedBacklog(action, then);
+}
+
+// A unit left recording behind the program's back is told of, not assumed
+// stopped.
+void MainWindow::letGoOfUnits()
+{
+    if (m_unitsLetGo)
+        return;
+    m_unitsLetGo = true;
+    m_waitingForStops = true;
+    OwedStopWait::run(this, m_collector);
+    m_waitingForStops = false;
 }
 
 bool MainWindow::settleTowedBacklog(const QString& action, AfterBacklog then)

@@ -84,12 +84,18 @@ private:
     bool acquisitionUnsaved() const;
     // Closing, disconnecting or quitting would end the acquisition in hand:
     // asks first, and on Yes stops it at the units or discards it, as its
-    // own buttons do; *stopped tells whether stops were sent. False when the
-    // operator says No.
-    bool endAcquisition(const QString& action, bool* stopped = nullptr);
+    // own buttons do. False when the operator says No.
+    bool endAcquisition(const QString& action);
     // What follows once the towed records waiting for the project file are
     // stored, as the operator chose.
     enum class AfterBacklog { Nothing, CloseProject, Quit };
+    // Everything the operator is asked before the units are let go of, the
+    // towed records waiting for the project file too unless `then` is
+    // Nothing; false calls the action off.
+    bool askBeforeLettingGo(const QString& action, AfterBacklog then = AfterBacklog::Nothing);
+    // Once per letting go, after the questions: the stops owed are sent and
+    // waited for, and what the units did not take is told.
+    void letGoOfUnits();
     // Closing the project or quitting would let go of towed records still
     // waiting for the project file: asks whether to wait for the file, the
     // action following once they are stored, or to discard them. True when
@@ -129,6 +135,10 @@ private:
     // The quit that waits came from the title-bar close, which writes the
     // configuration.
     bool m_quitWritesConfig = false;
+    // No link to the units has been made since they were last let go of.
+    bool m_unitsLetGo = true;
+    // A stop refused meanwhile is told once the wait ends.
+    bool m_waitingForStops = false;
 
     UiScale m_uiScale;
     QDateTime m_buildTime;

@@ -22,6 +22,7 @@ class RecordingLink : public Communication
 public:
     using Communication::OnRequestTimout;
     using Communication::Send;
+    using Communication::SetInterchangeable;
 
     QStringList responses;
     std::function<void()> onFailure;
@@ -144,6 +145,8 @@ bool RunScript(Rig& r, const QString& script, const int& written, QStringList& j
         const int before = step == "t" ? r.link.responses.size() : written;
         if (step == "x") {
             r.link.GiveUpRequests();
+        } else if (step.startsWith('-')) {
+            r.link.GiveUpRequests(step.mid(1).toUInt());
         } else if (step == "+") {
             r.unit.SetNoReply(false);
         } else if (step == "t") {
@@ -354,7 +357,7 @@ private slots:
     void lateReplies_data()
     {
         // Steps: "4a" sends command 4 with payload "a"; "x" gives every request
-        // up; "t" has the written ones time out; "<4aa" has the unit reply to
+        // up, "-4" those of command 4; "t" has the written ones time out; "<4aa" has the unit reply to
         // command 4 with the byte aa; "~" waits for a held request to go out;
         // "a" sets the address again and connects; "+" has the unit answer
         // every request at once from then on.
@@ -385,6 +388,14 @@ private slots:
             << "+ 4a x 4b" << 0 << "4a 4b" << QStringList{"4 failed", "4 ok 01000000"};
         QTest::newRow("the link ends with requests held and given up")
             << "4a x 4b" << 0 << "4a" << QStringList{"4 failed"};
+        QTest::newRow("one command given up; the others wait on")
+            << "4a 9a -9 <4aa <9aa 9b <9bb" << 0 << "4a 9a <4aa <9aa 9b <9bb"
+            << QStringList{"9 failed", "4 ok aa", "9 ok bb"};
+        // Command 5 is a stop: any of its replies says the same.
+        QTest::newRow("interchangeable: the next goes at once and takes the late reply")
+            << "5a x 5b <5aa <5bb" << 0 << "5a 5b <5aa <5bb" << QStringList{"5 failed", "5 ok aa"};
+        QTest::newRow("interchangeable, given up by time-out")
+            << "5a t 5b <5bb" << 0 << "5a 5b <5bb" << QStringList{"5 failed", "5 ok bb"};
     }
 
     // A request given up may still be answered: its reply, which names only
@@ -402,6 +413,7 @@ private slots:
         r.link.SetRetry(0);
         r.link.SetTimeout(0);
         r.link.SetLateReplyBound(bound ? bound : 10 * TestTimeoutMs());
+        r.link.SetInterchangeable(5);
         r.unit.SetNoReply(true);
         QVERIFY(r.Connect());
         Tick(r)->stop();

@@ -184,12 +184,16 @@ private slots:
 
     // Failed requests are told as such and change nothing else, nor do null
     // parameters and unknown commands; a reply's status is its first four
-    // bytes, missing ones zero.
+    // bytes, missing ones zero. A stop refused is told apart from one taken.
     void receiverReplies()
     {
         RecvProbe probe(25.0f, 2, 1);
         QSignalSpy configed(&probe, &ILibRecv_VRX2208::onRecvConfiged);
+        QSignalSpy stopped(&probe, &ILibRecv_VRX2208::onRecvStop);
         QSignalSpy noReply(&probe, &ILibRecv_VRX2208::onRecvNoReply);
+        for (const char* hex : {"01000000", "00000000", "", "00000001"})
+            probe.Respond(2, QByteArray::fromHex(hex));
+        QCOMPARE(stopped, (QList<QVariantList>{{true}, {false}, {false}, {true}}));
         probe.RecvConfig(nullptr);
         probe.RecvConfig_AutoChannel(nullptr);
         probe.OnResponse(1, false, nullptr);
@@ -264,7 +268,8 @@ private slots:
         probe.Respond(1, QByteArray::fromHex("05"));
         for (const char* hex : {"00ffffff", "01", ""})
             probe.Respond(2, QByteArray::fromHex(hex));
-        probe.Respond(5, QByteArray());
+        for (const char* hex : {"", "00000000", "01000000", "00010000"})
+            probe.Respond(5, QByteArray::fromHex(hex));
         for (int size : {23, 24, 25})
             probe.Respond(0, QByteArray(size, 'i'));
         // Monitor reports need their 16 bytes; more are ignored.
@@ -275,7 +280,8 @@ private slots:
         QCOMPARE(configed, (QList<QVariantList>{{0x107u}, {5u}}));
         QCOMPARE(started, (QList<QVariantList>{{false}, {true}, {false}}));
         QCOMPARE(noReply, (QList<QVariantList>{{1u}, {6u}}));
-        QVERIFY(stopped.size() == 1 && info.size() == 1);
+        QCOMPARE(stopped, (QList<QVariantList>{{false}, {false}, {true}, {true}}));
+        QCOMPARE(info.size(), 1);
         QCOMPARE(info.at(0).at(0).value<st_DeviceInfo>().Info2[7], quint8('i'));
         QCOMPARE(probe.records.size(), 2);
         QVERIFY(probe.Record(0).SendFs == 200.0 && probe.Record(1).SendFs == 6.25);

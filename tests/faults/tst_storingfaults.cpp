@@ -1,4 +1,5 @@
 #include "acquisition/StatusTexts.h"
+#include "acquisition/StopDebt.h"
 #include "devlink/GateTable.h"
 #include "devlink/RecvPayloads.h"
 #include "devlink/SendPayloads.h"
@@ -80,8 +81,9 @@ class TestStoringFaults : public QObject
 
     // After the loss of `lost` ('B': both at once) and the reconnect: a unit
     // still linked was stopped, a lost one heard its stop first on its new
-    // connection, and the loss of one (either, for both) was told once and
-    // is shown. Empty when so, else what went wrong.
+    // connection, and the loss, naming every unit lost, was told once and is
+    // shown once the units took their stops. Empty when so, else what went
+    // wrong.
     static QString lossHandled(StoringRig& r, char lost, const QSignalSpy& refusals)
     {
         for (char which : {'T', 'R'}) {
@@ -103,16 +105,20 @@ class TestStoringFaults : public QObject
                 || firstAfterReconnect() != stop)
                 return tag + QStringLiteral(" reconnected with: ") + r.wire.join(' ');
         }
+        // Told once the loss has settled.
+        if (!QTest::qWaitFor([&] { return !refusals.isEmpty(); }, TestTimeoutMs()))
+            return QStringLiteral("not told");
         QStringList told;
         for (const QVariantList& refusal : refusals)
             told << refusal.at(0).toString();
-        const QString unit = told.value(0).left(3);
-        if (told.size() != 1
-            || (lost == 'B' ? unit != "接收机" && unit != "发射机" : unit != (lost == 'T' ? "发射机" : "接收机"))
-            || told.first() != unit + QStringLiteral("连接中断，采集已停止！"))
+        const QString unit = lost == 'B' ? QStringLiteral("发射机和接收机")
+            : lost == 'T'                ? QStringLiteral("发射机")
+                                         : QStringLiteral("接收机");
+        if (told != QStringList{unit + QStringLiteral("连接中断，采集已停止！")})
             return QStringLiteral("told: ") + told.join(" / ");
         // Towed records dropped at the loss for want of a partner are counted after it.
-        if (!r.text().startsWith(QStringLiteral("<p style='color:red;'>%1连接中断</p>").arg(unit)))
+        const QString shown = QStringLiteral("<p style='color:red;'>%1连接中断</p>").arg(unit);
+        if (!QTest::qWaitFor([&] { return r.text().startsWith(shown); }, TestTimeoutMs()))
             return QStringLiteral("shown: ") + r.text();
         return QString();
     }
@@ -333,7 +339,9 @@ private slots:
             return -1;
         });
         QSignalSpy refusals(&r.c, &ZOLVA_Collector::sampleRefused);
+        QSignalSpy doubts(&r.c, &ZOLVA_Collector::stopDoubted);
         QObject::connect(&r.c, &ZOLVA_Collector::sampleRefused, [toldYet] { toldYet->release(); });
+        r.c.SetStopTiming(200, StopDebt::RetryMs);
         r.c.SetParamRepeat(2);
         r.c.onLoad_Param(250.0, 25);
         QVERIFY(r.ready());
@@ -359,10 +367,20 @@ private slots:
         QVERIFY(r.in(SampleWaitParam) && r.prop("SampleStatus") == ZOLVA_Collector::IDLE);
         QCOMPARE(r.wire.filter(QRegularExpression(QStringLiteral("^(?!R2$|T5$)"))).join(' '), requests);
         QCOMPARE(refusals, QList<QVariantList>{{told}});
-        QCOMPARE(r.text(), QStringLiteral("<p style='color:red;'>%1</p>").arg(status));
+        // A silent unit leaves its stop unanswered too: it is told, and shown
+        // until the unit takes it.
+        if (refused < 0) {
+            QVERIFY(!doubts.isEmpty() || doubts.wait(TestTimeoutMs()));
+            QCOMPARE(r.text(), StatusTexts::stopsOwed(which == 'T', true, which == 'R', true));
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(r.text(), QStringLiteral("<p style='color:red;'>%1</p>").arg(status),
+                                      TestTimeoutMs());
+        }
         QVERIFY(r.count("Data_Point") == 0 && r.messages.isEmpty());
         r.unit(which)->SetNoReply(false);
         r.unit(which)->SetRefusedCommand(quint32(refused), false);
+        QTRY_VERIFY_WITH_TIMEOUT(!r.c.StopOwed(), TestTimeoutMs());
+        QCOMPARE(r.text(), QStringLiteral("<p style='color:red;'>%1</p>").arg(status));
         QCOMPARE(healthyAcquisitionStored(r, 2, 1), QString());
     }
 
@@ -454,8 +472,9 @@ private slots:
         QVERIFY(r.ready());
         QSignalSpy refusals(&r.c, &ZOLVA_Collector::sampleRefused);
         QSignalSpy due(&r.units, &SimUnitPair::recordSent);
-        int storedAtReply = -1;
-        connect(r.state(SampleDataUpload), &QState::entered, [&] { storedAtReply = r.count("Data_Point"); });
+        int waitingAtReply = -1;
+        connect(r.state(SampleDataUpload), &QState::entered,
+                [&] { waitingAtReply = r.c.findChild<TowedStartBacklog*>()->Waiting(); });
         if (told.isEmpty()) {
             transmitter->SetReplyDelay(300);
         } else {
@@ -477,9 +496,9 @@ private slots:
 
         if (told.isEmpty()) {
             QVERIFY(r.waitFor(SampleDataUpload));
-            QVERIFY(QTest::qWaitFor([&] { return r.uploads.count() >= storedAtReply + 3; }, TestTimeoutMs()));
+            QVERIFY(QTest::qWaitFor([&] { return r.uploads.count() >= waitingAtReply + 3; }, TestTimeoutMs()));
             r.c.onBtnSampleStop();
-            QVERIFY2(storedAtReply >= 2, qPrintable(QString::number(storedAtReply)));
+            QVERIFY2(waitingAtReply >= 2, qPrintable(QString::number(waitingAtReply)));
             for (int i = 0; i < r.uploads.count(); ++i)
                 QCOMPARE(SimPeriodReads::Tag(r.upload(i).sends.first()), i);
             QCOMPARE(r.storedValues(), r.uploadedValues());
@@ -489,7 +508,7 @@ private slots:
         QVERIFY(refusals.wait(3 * TestTimeoutMs()));
         QVERIFY(r.in(SampleWaitParam) && r.sent("R2") && r.sent("T5"));
         QCOMPARE(refusals, QList<QVariantList>{{told + QStringLiteral("，采集已停止！")}});
-        QCOMPARE(r.text(), QStringLiteral("<p style='color:red;'>%1</p>").arg(told));
+        QTRY_COMPARE_WITH_TIMEOUT(r.text(), QStringLiteral("<p style='color:red;'>%1</p>").arg(told), TestTimeoutMs());
         QVERIFY(r.uploads.isEmpty() && r.count("Data_Point") == 0);
         transmitter->SetUnansweredCommand(SendCommand::Start, false);
         transmitter->SetRefusedCommand(SendCommand::Start, false);
@@ -614,7 +633,8 @@ private slots:
         }
         qInfo("%d pairs stored, %d mispaired next to a skip whose place cannot be told", int(sends.size()), mispaired);
         QVERIFY(std::any_of(shown.begin(), shown.end(), [](const QString& t) { return t.contains("接收机无数据"); }));
-        QCOMPARE(r.text(), StatusTexts::wifi(-1) + StatusTexts::unpairedDropped(dropped));
+        QTRY_COMPARE_WITH_TIMEOUT(r.text(), StatusTexts::wifi(-1) + StatusTexts::unpairedDropped(dropped),
+                                  TestTimeoutMs());
         QCOMPARE(r.unsound(), QString());
     }
 };

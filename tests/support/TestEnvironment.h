@@ -17,17 +17,20 @@ enum Block : int {
     // tests/acquisition: 30 to 49
     CollectorConnectionTests = 30,
     CollectorAcquisitionTests = 31,
+    CollectorStopTests = 32,
     // tests/project: 50 to 69
     // tests/ui: 70 to 89
     MainWindowTests = 70,
     WindowAcquisitionTests = 71,
     StatusUseTests = 72,
+    WindowStopTests = 73,
     WindowBacklogTests = 74,
     // end-to-end tests: 90 to 109
     WorkflowTests = 90,
     // tests/faults: 110 to 129
     StoringFaultTests = 110,
     HeldFileTests = 111,
+    LateStartTests = 113,
 };
 
 // "127.<net>.<block>.<host>"; host 1 to 254. <net> is ZOLVA_TEST_LOOPBACK_NET

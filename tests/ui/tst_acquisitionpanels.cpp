@@ -169,6 +169,46 @@ private slots:
             QVERIFY(!qobject_cast<QLineEdit*>(QApplication::focusWidget()));
     }
 
+    void escStopsAfterTheModeChanged_data()
+    {
+        QTest::addColumn<QList<int>>("modes"); // -1: a new line resets the mode
+        QTest::addColumn<QString>("text");
+        QTest::newRow("towed chosen") << QList<int>{1} << "停止采集";
+        QTest::newRow("towed, then single again") << QList<int>{1, 0} << "取消采集";
+        QTest::newRow("a new line resets towed") << QList<int>{1, -1} << "取消采集";
+        QTest::newRow("many changes") << QList<int>{1, 0, 1, -1, 1, 0, 1} << "停止采集";
+    }
+
+    // The stop button's text follows the mode; its key stays Esc, from the
+    // panel and from a number field.
+    void escStopsAfterTheModeChanged()
+    {
+        QFETCH(QList<int>, modes);
+        DialogHook::setQuestionAnswer([](const DialogHook::Message&) { return true; });
+        auto* mode = child<QComboBox>("ContinueMode");
+        mode->addItems({"Single", "Continue"});
+        for (int m : modes) {
+            if (m < 0)
+                m_panel->onChangeLine(true);
+            else
+                mode->setCurrentIndex(m);
+        }
+        auto* statuses = child<QComboBox>("SampleStatus");
+        statuses->addItems({"DISCONN", "IDLE", "SETPARAM", "SAMPLING", "UPLOAD", "SAVING"});
+        statuses->setCurrentText(QStringLiteral("SAMPLING"));
+        m_panel->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_panel.get(), TestTimeoutMs()));
+        auto* stop = child<QPushButton>("pushButton_Stop");
+        QTEST(stop->text(), "text");
+        QSignalSpy stops(m_panel.get(), &Form_SampleControl::clickBtnStop);
+        for (QWidget* from : {static_cast<QWidget*>(m_panel.get()), static_cast<QWidget*>(child("ParamPeriod"))}) {
+            from->setFocus();
+            const int before = stops.count();
+            QTest::keyClick(from, Qt::Key_Escape);
+            QVERIFY2(stops.count() > before || stops.wait(TestTimeoutMs()), qPrintable(from->objectName()));
+        }
+    }
+
     void frequencyListStaysAscendingWithoutDuplicates()
     {
         m_panel->developerMode(true);

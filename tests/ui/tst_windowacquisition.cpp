@@ -109,7 +109,8 @@ private slots:
 
     // No leaves everything as it was; Yes stops a running acquisition at the
     // units before their links close, or discards an unsaved one. With
-    // nothing in hand no one is asked.
+    // nothing in hand no one is asked. A unit that answers nothing is asked
+    // its stop until the window lets go, and told of.
     void endingAnAcquisitionAsksFirst()
     {
         QFETCH(QString, action);
@@ -120,6 +121,7 @@ private slots:
         if (state == "configuring")
             m_units->Transmitter()->SetNoReply(true);
         QVERIFY(openConnected());
+        widget<ZOLVA_Collector>("m_ZOLVA_Collector")->SetStopTiming(300, 900);
         enter("ParamRepeat", QStringLiteral("1"));
         if (state != "idle") {
             widget<QPushButton>("pushButton_Start")->click();
@@ -174,11 +176,16 @@ private slots:
         if (action != "quit")
             QCOMPARE(status(), int(ZOLVA_Collector::DISCONN));
         QTRY_COMPARE_WITH_TIMEOUT(m_closed, 2, TestTimeoutMs());
-        QCOMPARE(m_recvAtClose.count(RecvStop), int(running));
-        QCOMPARE(m_sendAtClose.count(SendStop), int(running));
+        // A stop answered later than its retry is asked again.
+        QCOMPARE(m_recvAtClose.contains(RecvStop), running);
+        if (state == "configuring")
+            QVERIFY(m_sendAtClose.count(SendStop) >= 2);
+        else
+            QCOMPARE(m_sendAtClose.contains(SendStop), running);
         // Links the operator closed were not lost.
         QCoreApplication::processEvents();
-        QCOMPARE(m_shown, QStringList());
+        QCOMPARE(m_shown,
+                 state == "configuring" ? QStringList{"警告: 发射机未确认停止，可能仍在工作！"} : QStringList());
     }
 
     // The acquisition goes on while the question waits; one that finishes
@@ -268,7 +275,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_shown, QStringList{shown}, TestTimeoutMs());
         // A lost link is made again first.
         QVERIFY(waitForStatus(ZOLVA_Collector::IDLE));
-        QTEST(widget<QLabel>("StatusConnect")->text(), "status");
+        // Once the units took their stops.
+        QFETCH(QString, status);
+        QTRY_COMPARE_WITH_TIMEOUT(widget<QLabel>("StatusConnect")->text(), status, TestTimeoutMs());
         QVERIFY(!widget("pushButton_Start")->isHidden() && widget("pushButton_Start")->isEnabled());
         QVERIFY(widget("pushButton_Stop")->isHidden());
         QVERIFY(widget("LineNo")->isEnabled() && widget("PointNo")->isEnabled());

@@ -67,6 +67,11 @@ void SimFrameServer::SetReplyDelay(int ms)
     replyDelay = ms;
 }
 
+void SimFrameServer::SetLateReply(quint32 command, int ms)
+{
+    lateReplies.insert(command, ms);
+}
+
 void SimFrameServer::SetGarbageBetweenFrames(bool on)
 {
     garbageBetweenFrames = on;
@@ -90,6 +95,11 @@ void SimFrameServer::SetBadCheck(bool on)
 void SimFrameServer::SetCloseAfterRequests(int count)
 {
     closeAfterRequests = count;
+}
+
+void SimFrameServer::SetCloseOnCommand(quint32 command, int count)
+{
+    closingCommands.insert(command, count);
 }
 
 void SimFrameServer::SetListening(bool on)
@@ -161,13 +171,14 @@ void SimFrameServer::SendReply(quint32 command, const QByteArray& payload)
         --repliesToDrop;
         return;
     }
-    if (replyDelay <= 0) {
+    const int delay = lateReplies.value(command) > 0 ? lateReplies.value(command) : replyDelay;
+    if (delay <= 0) {
         SendFrame(command, payload, FrameTypeReply);
         return;
     }
     // A late reply belongs to the connection that asked.
     const QPointer<QTcpSocket> askedOn = client;
-    QTimer::singleShot(replyDelay, this, [this, askedOn, command, payload] {
+    QTimer::singleShot(delay, this, [this, askedOn, command, payload] {
         if (askedOn && askedOn == client)
             SendFrame(command, payload, FrameTypeReply);
     });
@@ -250,6 +261,12 @@ void SimFrameServer::HandleFrame(const QByteArray& frame)
 {
     const quint32 command = GetFrameCommand(frame);
     const std::unique_ptr<QByteArray> payload(GetFramePayload(frame));
+    if (GetFrameType(frame) == FrameTypeRequest && closingCommands.value(command) > 0) {
+        closingCommands[command] -= 1;
+        inbound.clear();
+        CloseConnection();
+        return;
+    }
     receivedFrames.append(frame);
     if (GetFrameType(frame) != FrameTypeRequest)
         return;

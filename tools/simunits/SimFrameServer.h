@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
@@ -33,6 +34,8 @@ public:
     // The next count replies are not sent; the ones after are.
     void DropReplies(int count);
     void SetReplyDelay(int ms);
+    // Replies to this command go out this many ms late (0: as the others).
+    void SetLateReply(quint32 command, int ms);
     void SetGarbageBetweenFrames(bool on);
     // Before every frame, count bytes of noise: false sync patterns, and last
     // a header that passes its own check but claims the start of the real
@@ -42,6 +45,9 @@ public:
     void SetBadCheck(bool on);
     // Closes the connection on the count-th request of a connection (0: never).
     void SetCloseAfterRequests(int count);
+    // The next count requests of this command close the connection before
+    // the unit reads them: they go with the link.
+    void SetCloseOnCommand(quint32 command, int count);
     void SetListening(bool on);
     void CloseConnection();
 
@@ -94,6 +100,8 @@ private:
     bool noReply = false;
     int repliesToDrop = 0;
     int replyDelay = 0;
+    QHash<quint32, int> lateReplies;
+    QHash<quint32, int> closingCommands;
     bool garbageBetweenFrames = false;
     int floodBytes = 0;
     // Fixed seed: a flood that upsets the reader does so again.

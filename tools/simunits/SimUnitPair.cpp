@@ -20,8 +20,8 @@ SimUnitPair::SimUnitPair(QObject* parent)
     connect(transmitter, &SimTransmitterUnit::configured, this, &SimUnitPair::onConfigured);
     connect(receiver, &SimReceiverUnit::configured, this, &SimUnitPair::onConfigured);
     connect(transmitter, &SimTransmitterUnit::startRequested, this, &SimUnitPair::onStartRequested);
-    connect(transmitter, &SimTransmitterUnit::stopRequested, this, &SimUnitPair::onStopRequested);
-    connect(receiver, &SimReceiverUnit::stopRequested, this, &SimUnitPair::onStopRequested);
+    connect(transmitter, &SimTransmitterUnit::stopRequested, this, [this] { onStopRequested(true); });
+    connect(receiver, &SimReceiverUnit::stopRequested, this, [this] { onStopRequested(false); });
     connect(recordTimer, &QTimer::timeout, this, &SimUnitPair::onRecordDue);
 }
 
@@ -66,6 +66,11 @@ bool SimUnitPair::IsRunning() const
     return running;
 }
 
+bool SimUnitPair::IsRunning(const SimFieldUnit* unit) const
+{
+    return unit == transmitter ? transmitterRunning : unit == receiver && receiverRunning;
+}
+
 void SimUnitPair::onConfigured(float configuredFs, int configuredPeriods, bool configuredContinuous)
 {
     fs = configuredFs;
@@ -80,14 +85,17 @@ void SimUnitPair::onStartRequested()
         return;
     recordIndex = 0;
     running = true;
+    transmitterRunning = true;
+    receiverRunning = true;
     startClock.start();
     scheduleNext();
     emit started();
 }
 
-void SimUnitPair::onStopRequested()
+void SimUnitPair::onStopRequested(bool transmitterStopped)
 {
-    if (!running)
+    (transmitterStopped ? transmitterRunning : receiverRunning) = false;
+    if (!running || transmitterRunning || receiverRunning)
         return;
     running = false;
     recordTimer->stop();
@@ -97,11 +105,15 @@ void SimUnitPair::onStopRequested()
 void SimUnitPair::onRecordDue()
 {
     while (running && (recordIndex + 1) * periodMs() <= startClock.nsecsElapsed() / 1e6) {
-        transmitter->SendRecord(recordIndex);
-        receiver->SendRecord(recordIndex);
+        if (transmitterRunning)
+            transmitter->SendRecord(recordIndex);
+        if (receiverRunning)
+            receiver->SendRecord(recordIndex);
         emit recordSent(recordIndex++);
         if (running && (!continuous || (recordLimit > 0 && recordIndex >= recordLimit))) {
             running = false;
+            transmitterRunning = false;
+            receiverRunning = false;
             emit stopped();
         }
     }

@@ -5,6 +5,7 @@
 #include <QObject>
 
 class QTimer;
+class SimFieldUnit;
 class SimReceiverUnit;
 class SimTransmitterUnit;
 
@@ -14,7 +15,8 @@ class SimTransmitterUnit;
 // the last configuration either unit accepted; when it ends the transmitter
 // uploads its waveform (6) and monitor (240) reports and the receiver its
 // data report (3). Single mode: one record per start. Continuous mode: one
-// record every record duration until a stop (transmitter 5 or receiver 2).
+// record every record duration until each unit's own stop (transmitter 5,
+// receiver 2) stops that unit; a unit that refused its stop runs on.
 // The units keep their own clock: records fall due at whole periods from the
 // start, and those that fell due while this thread was held go out at once.
 //
@@ -46,7 +48,10 @@ public:
     // Duration of one record in ms after scaling; 0 while no configuration
     // with a positive frequency and period count has been accepted.
     int RecordDurationMs() const;
+    // Either unit runs.
     bool IsRunning() const;
+    // This unit runs: started with the transmitter and not stopped since.
+    bool IsRunning(const SimFieldUnit* unit) const;
 
 signals:
     void started();
@@ -56,7 +61,7 @@ signals:
 private slots:
     void onConfigured(float fs, int periods, bool continuous);
     void onStartRequested();
-    void onStopRequested();
+    void onStopRequested(bool transmitterStopped);
     void onRecordDue();
 
 private:
@@ -69,6 +74,8 @@ private:
     QTimer* recordTimer;
     QElapsedTimer startClock;
     bool running = false;
+    bool transmitterRunning = false;
+    bool receiverRunning = false;
     double timeScale = 1.0;
     float fs = 0.0f;
     int periods = 0;
