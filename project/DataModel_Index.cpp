@@ -224,7 +224,11 @@ DataModel_Index::DataModel_Index(QWidget* parent)
     connect(towedBacklog, &StoreBacklog::streakEnded, this, [this](int lost) {
         if (lost == 0)
             return;
-        const QString cause = ProjectFileAccess::cause(towedBacklog->cause());
+        // Lost while nothing failed: the records came faster than the file
+        // was written.
+        const QString cause = towedBacklog->cause() == ProjectFileAccess::Writable
+            ? QStringLiteral("工程文件写入速度跟不上")
+            : ProjectFileAccess::cause(towedBacklog->cause());
         qWarning("%d towed records lost: the project file took no writes (%s)", lost, qPrintable(cause));
         QString text = QStringLiteral("%1 条拖曳记录未能写入工程文件,%2").arg(lost).arg(cause);
         const QVector<StoreBacklog::Gap> gaps = towedBacklog->gaps();
@@ -707,10 +711,12 @@ void DataModel_Index::tellLater(const QString& text)
 void DataModel_Index::showStoreStatus()
 {
     QString status;
-    if (towedBacklog->waiting() > 0)
+    if (towedBacklog->failing())
         status = QStringLiteral("<p style='color:red;'>%1，%2 条待存</p>")
                      .arg(ProjectFileAccess::cause(towedBacklog->cause()))
                      .arg(towedBacklog->waiting());
+    else if (towedBacklog->waiting() > 0)
+        status = QStringLiteral("<p>正在写入工程文件，%1 条待存</p>").arg(towedBacklog->waiting());
     if (towedBacklog->lost() > 0)
         status += QStringLiteral("<p style='color:red;'>未存记录 %1</p>").arg(towedBacklog->lost());
     emit storeStatusChanged(status + unreadSelection->status());
@@ -1251,7 +1257,7 @@ int DataModel_Index::towedWaiting() const
 
 ProjectFileAccess::Access DataModel_Index::towedWaitCause() const
 {
-    return towedBacklog->cause();
+    return towedBacklog->failing() ? towedBacklog->cause() : ProjectFileAccess::Writable;
 }
 
 void DataModel_Index::discardTowed()

@@ -73,7 +73,8 @@ public:
     // the file are let go of.
     void closeProject();
 
-    // Towed records waiting in memory for the file to take writes, and why.
+    // Towed records waiting in memory for the file to take writes, and why;
+    // Writable while they only wait for their slice of writing.
     int towedWaiting() const;
     ProjectFileAccess::Access towedWaitCause() const;
     // Lets go of them unwritten, as the operator chose.

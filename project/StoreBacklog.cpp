@@ -32,7 +32,7 @@ StoreBacklog::StoreBacklog(qint64 capacityBytes, int retryMs, int quietMs, Write
 
 void StoreBacklog::store(const ZOLVA_Data& record)
 {
-    if (records.empty()) {
+    if (records.empty() && !burstSpent()) {
         closeGap();
         const ProjectFileAccess::Access access = write(record);
         if (access == ProjectFileAccess::Writable)
@@ -41,8 +41,20 @@ void StoreBacklog::store(const ZOLVA_Data& record)
         fail(access);
     } else {
         wait(record);
+        if (!held && !retryTimer.isActive())
+            retryTimer.start(0);
     }
     emit changed();
+}
+
+bool StoreBacklog::burstSpent()
+{
+    if (!inBurst) {
+        inBurst = true;
+        burst.start();
+        QTimer::singleShot(0, this, [this] { inBurst = false; });
+    }
+    return burst.elapsed() >= SliceMs;
 }
 
 int StoreBacklog::discard()
@@ -50,6 +62,7 @@ int StoreBacklog::discard()
     const int discarded = waiting();
     retryTimer.stop();
     quietTimer.stop();
+    held = false;
     records.clear();
     bytes = 0;
     if (discarded > 0)
@@ -79,6 +92,11 @@ QVector<StoreBacklog::Gap> StoreBacklog::gaps() const
     return lostGaps;
 }
 
+bool StoreBacklog::failing() const
+{
+    return held;
+}
+
 ProjectFileAccess::Access StoreBacklog::cause() const
 {
     return failure;
@@ -88,7 +106,7 @@ void StoreBacklog::retry()
 {
     const int before = waiting();
     if (!writeWaiting()) {
-        retryTimer.start(retryMs);
+        fail(failure);
     } else if (records.empty()) {
         // A gap ends once what waits is written, at the latest.
         closeGap();
@@ -110,6 +128,7 @@ bool StoreBacklog::writeWaiting()
             failure = access;
             return false;
         }
+        held = false;
         bytes -= records.front().bytes;
         records.pop_front();
         if (spent.elapsed() >= SliceMs)
@@ -155,6 +174,7 @@ void StoreBacklog::closeGap()
 void StoreBacklog::fail(ProjectFileAccess::Access access)
 {
     failure = access;
+    held = true;
     quietTimer.stop();
     retryTimer.start(retryMs);
     if (streak)
@@ -168,6 +188,7 @@ void StoreBacklog::endStreak()
     closeGap();
     streak = false;
     emit streakEnded(lostCount);
+    failure = ProjectFileAccess::Writable;
     lostCount = 0;
     lostGaps.clear();
     emit changed();

@@ -3,6 +3,7 @@
 #include "acquisition/ZOLVA_Data.h"
 #include "project/ProjectFileAccess.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <QVector>
@@ -22,6 +23,10 @@
 // record weighs some hundred gated ones. A record that would take it past
 // the bound is lost, and records lost one after another make a gap, known
 // by the start times of its first and last record.
+//
+// A burst of records in one turn of the event loop (a stop that hands over
+// what its acquisition still held, say) is written for SliceMs at most; the
+// rest wait behind, without a failure, and follow in slices.
 //
 // A streak lasts from a record that had to wait until the file has taken
 // every write for quietMs: a file held now and then, as a viewer or a
@@ -47,7 +52,8 @@ public:
 
     StoreBacklog(qint64 capacityBytes, int retryMs, int quietMs, Write write, QObject* parent = nullptr);
 
-    // Written at once while nothing waits, else it waits behind the others.
+    // Written at once while nothing waits and this turn of the event loop
+    // has not written for SliceMs, else it waits behind the others.
     void store(const ZOLVA_Data& record);
     // Lets go of everything waiting, unwritten, and ends the streak; returns
     // how many records that was.
@@ -58,7 +64,10 @@ public:
     // Lost past the bound in this streak, and where.
     int lost() const;
     QVector<Gap> gaps() const;
-    // What the last failed write told.
+    // The last try failed: what waits, waits for the file, and cause()
+    // tells why. Else it only waits for its slice.
+    bool failing() const;
+    // What the last failed write of the streak told; Writable for none.
     ProjectFileAccess::Access cause() const;
 
 signals:
@@ -75,6 +84,8 @@ private:
         qint64 bytes;
     };
 
+    // This turn of the event loop has written for SliceMs.
+    bool burstSpent();
     void retry();
     // Writes the oldest records until one fails, none is left, or SliceMs
     // are spent; false when one failed.
@@ -90,6 +101,9 @@ private:
     Write write;
     QTimer retryTimer;
     QTimer quietTimer;
+    QElapsedTimer burst;
+    bool inBurst = false;
+    bool held = false;
     std::deque<Waiting> records;
     qint64 bytes = 0;
     int lostCount = 0;

@@ -562,6 +562,11 @@ bool MainWindow::settleTowedBacklog(const QString& action, AfterBacklog then)
     const int waiting = m_dataModel->towedWaiting();
     if (waiting == 0)
         return true;
+    // The file takes them, a slice at a time: nothing to choose.
+    if (m_dataModel->towedWaitCause() == ProjectFileAccess::Writable) {
+        m_afterBacklog = then;
+        return false;
+    }
     const int choice =
         DialogHook::choose(this, action,
                            tr("%1 条拖曳记录等待写入工程文件,%2。\n等待写入后%3，还是放弃这些记录立即%3？")

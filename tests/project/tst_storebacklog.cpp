@@ -203,6 +203,22 @@ private slots:
         QVERIFY2(writtenAtFirstTurn < 100, qPrintable(QString::number(writtenAtFirstTurn)));
         QCOMPARE(file.written, range(0, 101));
     }
+
+    // A burst handed over in one turn (a stop's last pairs) is written for
+    // a slice, the rest after, in order; nothing failed, so nothing is told.
+    void burstIsWrittenInSlicesWithoutAFailure()
+    {
+        FakeFile file;
+        file.writeMs = 5;
+        StoreBacklog backlog(64 * MiB, 1000, 60000, [&](const ZOLVA_Data& r) { return file.write(r); });
+        QSignalSpy began(&backlog, &StoreBacklog::streakBegan);
+        for (int n = 0; n < 40; ++n)
+            backlog.store(record(n));
+        QVERIFY2(file.written.size() < 20, qPrintable(QString::number(file.written.size())));
+        QVERIFY(!backlog.failing() && backlog.waiting() == 40 - file.written.size());
+        QTRY_COMPARE_WITH_TIMEOUT(file.written, range(0, 40), TestTimeoutMs());
+        QVERIFY(began.isEmpty() && backlog.lost() == 0);
+    }
 };
 
 QTEST_MAIN(tst_StoreBacklog)
