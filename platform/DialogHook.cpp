@@ -1,8 +1,14 @@
 #include "platform/DialogHook.h"
 
+#include "platform/DialogQueue.h"
+
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
+
+#include <memory>
+#include <utility>
 
 namespace {
 
@@ -17,25 +23,27 @@ Answer& installed()
 
 void DialogHook::information(QWidget* parent, const QString& title, const QString& text)
 {
-    show({Information, parent, title, text});
+    queue().tell({Information, parent, title, text});
 }
 
 void DialogHook::warning(QWidget* parent, const QString& title, const QString& text)
 {
-    show({Warning, parent, title, text});
+    queue().tell({Warning, parent, title, text});
 }
 
 void DialogHook::critical(QWidget* parent, const QString& title, const QString& text)
 {
-    show({Critical, parent, title, text});
+    queue().tell({Critical, parent, title, text});
 }
 
 bool DialogHook::question(QWidget* parent, const QString& title, const QString& text)
 {
-    const Message message{Question, parent, title, text};
-    if (const QuestionAnswer& answer = installed<QuestionAnswer>())
-        return answer(message);
-    return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return queue().ask({Question, parent, title, text}) != 0;
+}
+
+int DialogHook::choose(QWidget* parent, const QString& title, const QString& text, const QStringList& buttons)
+{
+    return queue().ask({Choice, parent, title, text, buttons});
 }
 
 QString DialogHook::getOpenFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
@@ -72,6 +80,11 @@ void DialogHook::setQuestionAnswer(QuestionAnswer answer)
     installed<QuestionAnswer>() = std::move(answer);
 }
 
+void DialogHook::setChoiceAnswer(ChoiceAnswer answer)
+{
+    installed<ChoiceAnswer>() = std::move(answer);
+}
+
 void DialogHook::setFileAnswer(FileAnswer answer)
 {
     installed<FileAnswer>() = std::move(answer);
@@ -82,16 +95,59 @@ void DialogHook::setInputAnswer(InputAnswer answer)
     installed<InputAnswer>() = std::move(answer);
 }
 
-void DialogHook::show(const Message& message)
+DialogQueue& DialogHook::queue()
 {
-    if (const MessageAnswer& answer = installed<MessageAnswer>()) {
-        answer(message);
+    static DialogQueue boxes([](const Message& message, std::function<void(int)> closed) { open(message, closed); });
+    return boxes;
+}
+
+// A question answers 1 for Yes, a message 0.
+void DialogHook::open(const Message& message, std::function<void(int)> closed)
+{
+    if (message.kind == Question && installed<QuestionAnswer>()) {
+        closed(installed<QuestionAnswer>()(message) ? 1 : 0);
+        return;
+    }
+    if (message.kind == Choice && installed<ChoiceAnswer>()) {
+        closed(installed<ChoiceAnswer>()(message));
+        return;
+    }
+    if (message.kind != Question && message.kind != Choice && installed<MessageAnswer>()) {
+        installed<MessageAnswer>()(message);
+        closed(0);
         return;
     }
     static const QMessageBox::Icon icons[] = {QMessageBox::Information, QMessageBox::Warning, QMessageBox::Critical,
-                                              QMessageBox::Question};
-    QMessageBox box(icons[message.kind], message.title, message.text, QMessageBox::Ok, message.parent);
-    box.exec();
+                                              QMessageBox::Question, QMessageBox::Question};
+    auto* box =
+        new QMessageBox(icons[message.kind], message.title, message.text, QMessageBox::NoButton, message.parent);
+    QList<QAbstractButton*> buttons;
+    if (message.kind == Question) {
+        box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        buttons = {box->button(QMessageBox::No), box->button(QMessageBox::Yes)};
+    } else if (message.kind == Choice) {
+        for (const QString& text : message.buttons)
+            buttons.append(box->addButton(text, QMessageBox::ActionRole));
+        box->setEscapeButton(buttons.last());
+    } else {
+        box->setStandardButtons(QMessageBox::Ok);
+    }
+    // Modal as a box of its own loop would be, without holding its caller.
+    box->setWindowModality(Qt::ApplicationModal);
+    // A box that goes with its parent answers as though closed.
+    auto answered = std::make_shared<bool>(false);
+    const auto answer = [answered, closed](int given) {
+        if (!std::exchange(*answered, true))
+            closed(given);
+    };
+    const int escape = message.kind == Choice ? int(buttons.size()) - 1 : 0;
+    QObject::connect(box, &QDialog::finished, [box, buttons, escape, answer] {
+        const int chosen = int(buttons.indexOf(box->clickedButton()));
+        box->deleteLater();
+        answer(chosen < 0 ? escape : chosen);
+    });
+    QObject::connect(box, &QObject::destroyed, [escape, answer] { answer(escape); });
+    box->show();
 }
 
 QString DialogHook::askFile(const FileRequest& request)

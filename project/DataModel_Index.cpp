@@ -28,6 +28,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTimer>
 #include <QtDebug>
 
 #include <algorithm>
@@ -48,11 +49,18 @@ constexpr int kOpenLockWaitMs = 500;
 // How long a write waits for another program's lock on the open file
 // before it fails, the window waiting with it.
 constexpr int kWriteWaitMs = 100;
-// Towed records that wait for a file that takes no writes, each some 25 kB
-// in memory: 1000 are 6 min 40 s of towing at 12.5 Hz and 5 periods.
-constexpr int kTowedWaitingCapacity = 1000;
+// What towed records waiting for a file that takes no writes may weigh in
+// memory, whatever their kind: some 2600 gated records of 25 kB (17 min of
+// towing at 12.5 Hz and 5 periods), or some 40 full-waveform ones of 1.5 MB,
+// and a field tablet keeps its memory.
+constexpr qint64 kTowedWaitingBytes = 64 * 1024 * 1024;
 constexpr int kTowedRetryMs = 1000;
 constexpr int kTowedStreakQuietMs = 30000;
+// How often the network name is tried again while another program holds
+// the file.
+constexpr int kWifiNameRetryMs = 1000;
+// Gaps named in the box that tells records lost; the log has every one.
+constexpr int kGapsTold = 5;
 // How often a selection that another program's lock kept from being read
 // is tried again; each try costs the window one lock wait at most.
 constexpr int kSelectionRetryMs = 1000;
@@ -200,23 +208,39 @@ DataModel_Index::DataModel_Index(QWidget* parent)
     connect(unreadSelection, &ReadRetry::changed, this, &DataModel_Index::showStoreStatus);
 
     towedBacklog = new StoreBacklog(
-        kTowedWaitingCapacity, kTowedRetryMs, kTowedStreakQuietMs,
+        kTowedWaitingBytes, kTowedRetryMs, kTowedStreakQuietMs,
         [this](const ZOLVA_Data& record) { return storeTowed(record); }, this);
     connect(towedBacklog, &StoreBacklog::streakBegan, this, [this] {
         const QString cause = ProjectFileAccess::cause(towedBacklog->cause());
         qWarning("towed records wait in memory for the project file: %s", qPrintable(cause));
-        tellLater(QStringLiteral("数据添加失败,%1\n记录暂存于内存（最多 %2 条），工程文件可写入后按顺序补存")
+        tellLater(QStringLiteral("数据添加失败,%1\n记录暂存于内存（最多 %2 MB），工程文件可写入后按顺序补存")
                       .arg(cause)
-                      .arg(kTowedWaitingCapacity));
+                      .arg(kTowedWaitingBytes / (1024 * 1024)));
     });
-    connect(towedBacklog, &StoreBacklog::changed, this, &DataModel_Index::showStoreStatus);
+    connect(towedBacklog, &StoreBacklog::changed, this, [this] {
+        showStoreStatus();
+        emit towedWaitingChanged(towedBacklog->waiting());
+    });
     connect(towedBacklog, &StoreBacklog::streakEnded, this, [this](int lost) {
         if (lost == 0)
             return;
         const QString cause = ProjectFileAccess::cause(towedBacklog->cause());
         qWarning("%d towed records lost: the project file took no writes (%s)", lost, qPrintable(cause));
-        tellLater(QStringLiteral("%1 条拖曳记录未能写入工程文件,%2").arg(lost).arg(cause));
+        QString text = QStringLiteral("%1 条拖曳记录未能写入工程文件,%2").arg(lost).arg(cause);
+        const QVector<StoreBacklog::Gap> gaps = towedBacklog->gaps();
+        for (int i = 0; i < gaps.size() && i < kGapsTold; ++i)
+            text += QStringLiteral("\n缺 %1 至 %2，%3 条")
+                        .arg(TreeLabels::timedPoint(gaps.at(i).firstMs), TreeLabels::timedPoint(gaps.at(i).lastMs))
+                        .arg(gaps.at(i).count);
+        if (gaps.size() > kGapsTold)
+            text += QStringLiteral("\n……");
+        tellLater(text);
     });
+
+    wifiNameRetry = new QTimer(this);
+    wifiNameRetry->setSingleShot(true);
+    wifiNameRetry->setInterval(kWifiNameRetryMs);
+    connect(wifiNameRetry, &QTimer::timeout, this, [this] { storeWifiName(pendingWifiName); });
 }
 
 DataModel_Index::~DataModel_Index() = default;
@@ -492,8 +516,10 @@ void DataModel_Index::fillTree()
 
 void DataModel_Index::closeProject()
 {
-    // Towed records still waiting have their last try while the file is open.
-    towedBacklog->finish();
+    // The window asks the operator before it closes a file that records
+    // still wait for.
+    towedBacklog->discard();
+    wifiNameRetry->stop();
     // A profile task reads the file on a connection that is dropped here.
     longLineProfiles.cancel();
     unreadSelection->clear();
@@ -667,27 +693,11 @@ QString DataModel_Index::failureText(const QString& what) const
     return what + QStringLiteral("失败,") + ProjectFileAccess::cause(writeFailure());
 }
 
-// Boxes wait for the operator while records and replies go on; a second one
-// over the first would hide it, and a box for every failure would leave no
-// way to the stop.
 void DataModel_Index::tell(const QString& text)
 {
-    // The same again, as a field that loses its focus to the box repeats
-    // its edit, says nothing new.
-    if (notices.contains(text))
-        return;
-    notices.append(text);
-    if (telling)
-        return;
-    telling = true;
-    while (!notices.isEmpty()) {
-        DialogHook::warning(this, QStringLiteral("警告"), notices.first());
-        notices.removeFirst();
-    }
-    telling = false;
+    DialogHook::warning(this, QStringLiteral("警告"), text);
 }
 
-// Told once the store that failed has returned to the collector.
 void DataModel_Index::tellLater(const QString& text)
 {
     QMetaObject::invokeMethod(
@@ -844,8 +854,6 @@ void DataModel_Index::dataSave(bool save)
     if (!save) {
         lastData.sends.clear();
         lastData.recvs.clear();
-        // Towing has ended: records still waiting have their last try.
-        towedBacklog->finish();
         return;
     }
     if (lastData.sends.isEmpty() || lastData.sends.size() != lastData.recvs.size()) {
@@ -1225,5 +1233,28 @@ void DataModel_Index::storeWifiName(const QString& name)
     // The name belongs to the project that was open when the units connected.
     if (wifiSession != session || !project || !database.isOpen())
         return;
-    writeColumns(*project, {QStringLiteral("SSID")}, [&name](Data_Project& row) { row.SSID = name; });
+    if (writeColumns(*project, {QStringLiteral("SSID")}, [&name](Data_Project& row) { row.SSID = name; }))
+        return;
+    // A file another program holds takes it once it is let go.
+    if (writeFailure() == ProjectFileAccess::Locked) {
+        pendingWifiName = name;
+        wifiNameRetry->start();
+        return;
+    }
+    tell(failureText(QStringLiteral("网络名称保存")));
+}
+
+int DataModel_Index::towedWaiting() const
+{
+    return towedBacklog->waiting();
+}
+
+ProjectFileAccess::Access DataModel_Index::towedWaitCause() const
+{
+    return towedBacklog->cause();
+}
+
+void DataModel_Index::discardTowed()
+{
+    towedBacklog->discard();
 }

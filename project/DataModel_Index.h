@@ -27,6 +27,7 @@ class Data_Project;
 class Data_Sample;
 class Pacer;
 class QKeyEvent;
+class QTimer;
 class ReadRetry;
 class StoreBacklog;
 class WifiName;
@@ -65,8 +66,15 @@ public:
     bool openProject(const QString& path);
     // Whether the file of the last openProject takes writes.
     ProjectFileAccess::Access openedFileAccess() const { return fileAccess; }
-    // Safe to call when nothing is open.
+    // Safe to call when nothing is open. Towed records still waiting for
+    // the file are let go of.
     void closeProject();
+
+    // Towed records waiting in memory for the file to take writes, and why.
+    int towedWaiting() const;
+    ProjectFileAccess::Access towedWaitCause() const;
+    // Lets go of them unwritten, as the operator chose.
+    void discardTowed();
 
     // Makes (line, point, sample) the selection and plots it; an index
     // outside its list selects nothing at that level.
@@ -110,6 +118,7 @@ signals:
     // Towed records waiting for the file, or lost, in rich text; empty
     // while every record is written.
     void storeStatusChanged(QString status);
+    void towedWaitingChanged(int waiting);
     void onLoadLog(QString note);
     // Export progress: items written so far and the total.
     void onExport(int done, int total);
@@ -218,6 +227,7 @@ private:
     QString failureText(const QString& what) const;
     // A warning box; one asked for while another is open follows it.
     void tell(const QString& text);
+    // Told once the store that failed has returned to the collector.
     void tellLater(const QString& text);
     void showStoreStatus();
     // Writes `columns` of object's row as `set` makes them, and changes the
@@ -266,6 +276,6 @@ private:
     QSqlError writeError;
     StoreBacklog* towedBacklog = nullptr;
     ReadRetry* unreadSelection = nullptr;
-    QStringList notices;
-    bool telling = false;
+    QTimer* wifiNameRetry = nullptr;
+    QString pendingWifiName;
 };

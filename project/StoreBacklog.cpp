@@ -1,10 +1,25 @@
 #include "project/StoreBacklog.h"
 
-#include <QElapsedTimer>
+#include "acquisition/RecordBytes.h"
+#include "project/TreeLabels.h"
 
-StoreBacklog::StoreBacklog(int capacity, int retryMs, int quietMs, Write write, QObject* parent)
+#include <QElapsedTimer>
+#include <QtDebug>
+
+#include <utility>
+
+namespace {
+
+qint64 startOf(const ZOLVA_Data& record)
+{
+    return record.recvs.isEmpty() ? 0 : record.recvs.first().StartTime;
+}
+
+} // namespace
+
+StoreBacklog::StoreBacklog(qint64 capacityBytes, int retryMs, int quietMs, Write write, QObject* parent)
     : QObject(parent)
-    , capacity(capacity)
+    , capacityBytes(capacityBytes)
     , retryMs(retryMs)
     , write(std::move(write))
 {
@@ -18,29 +33,30 @@ StoreBacklog::StoreBacklog(int capacity, int retryMs, int quietMs, Write write, 
 void StoreBacklog::store(const ZOLVA_Data& record)
 {
     if (records.empty()) {
+        closeGap();
         const ProjectFileAccess::Access access = write(record);
         if (access == ProjectFileAccess::Writable)
             return;
-        records.push_back(record);
+        wait(record);
         fail(access);
-    } else if (int(records.size()) < capacity) {
-        records.push_back(record);
     } else {
-        ++lostCount;
+        wait(record);
     }
     emit changed();
 }
 
-void StoreBacklog::finish()
+int StoreBacklog::discard()
 {
+    const int discarded = waiting();
     retryTimer.stop();
     quietTimer.stop();
-    if (!streak)
-        return;
-    writeWaiting(-1);
-    lostCount += int(records.size());
     records.clear();
-    endStreak();
+    bytes = 0;
+    if (discarded > 0)
+        qWarning("%d towed records waiting for the project file discarded", discarded);
+    if (streak)
+        endStreak();
+    return discarded;
 }
 
 int StoreBacklog::waiting() const
@@ -48,9 +64,19 @@ int StoreBacklog::waiting() const
     return int(records.size());
 }
 
+qint64 StoreBacklog::waitingBytes() const
+{
+    return bytes;
+}
+
 int StoreBacklog::lost() const
 {
     return lostCount;
+}
+
+QVector<StoreBacklog::Gap> StoreBacklog::gaps() const
+{
+    return lostGaps;
 }
 
 ProjectFileAccess::Access StoreBacklog::cause() const
@@ -61,31 +87,69 @@ ProjectFileAccess::Access StoreBacklog::cause() const
 void StoreBacklog::retry()
 {
     const int before = waiting();
-    if (!writeWaiting(SliceMs))
+    if (!writeWaiting()) {
         retryTimer.start(retryMs);
-    else if (records.empty())
+    } else if (records.empty()) {
+        // A gap ends once what waits is written, at the latest.
+        closeGap();
         quietTimer.start();
-    else
+    } else {
         retryTimer.start(0);
+    }
     if (waiting() != before)
         emit changed();
 }
 
-bool StoreBacklog::writeWaiting(int budgetMs)
+bool StoreBacklog::writeWaiting()
 {
     QElapsedTimer spent;
     spent.start();
     while (!records.empty()) {
-        const ProjectFileAccess::Access access = write(records.front());
+        const ProjectFileAccess::Access access = write(records.front().record);
         if (access != ProjectFileAccess::Writable) {
             failure = access;
             return false;
         }
+        bytes -= records.front().bytes;
         records.pop_front();
-        if (budgetMs >= 0 && spent.elapsed() >= budgetMs)
+        if (spent.elapsed() >= SliceMs)
             break;
     }
     return true;
+}
+
+void StoreBacklog::wait(const ZOLVA_Data& record)
+{
+    const qint64 weight = RecordBytes::of(record);
+    if (bytes + weight > capacityBytes) {
+        lose(record);
+        return;
+    }
+    closeGap();
+    records.push_back({record, weight});
+    bytes += weight;
+}
+
+void StoreBacklog::lose(const ZOLVA_Data& record)
+{
+    const qint64 start = startOf(record);
+    if (!inGap) {
+        inGap = true;
+        lostGaps.append({start, start, 0});
+    }
+    lostGaps.last().lastMs = start;
+    ++lostGaps.last().count;
+    ++lostCount;
+}
+
+void StoreBacklog::closeGap()
+{
+    if (!std::exchange(inGap, false))
+        return;
+    const Gap& gap = lostGaps.last();
+    qWarning("%d towed records from %s to %s lost: what waits for the project file may weigh %lld bytes", gap.count,
+             qPrintable(TreeLabels::timedPoint(gap.firstMs)), qPrintable(TreeLabels::timedPoint(gap.lastMs)),
+             capacityBytes);
 }
 
 void StoreBacklog::fail(ProjectFileAccess::Access access)
@@ -101,9 +165,10 @@ void StoreBacklog::fail(ProjectFileAccess::Access access)
 
 void StoreBacklog::endStreak()
 {
-    const int lost = lostCount;
+    closeGap();
     streak = false;
+    emit streakEnded(lostCount);
     lostCount = 0;
+    lostGaps.clear();
     emit changed();
-    emit streakEnded(lost);
 }

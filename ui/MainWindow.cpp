@@ -38,8 +38,11 @@
 #include <QScreen>
 #include <QSettings>
 #include <QTextStream>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 
@@ -194,6 +197,8 @@ void MainWindow::initTitleBar()
     connect(ui->pushButton_Close, &QPushButton::clicked, this, [this] {
         if (isHidden())
             saveConfig();
+        else if (m_afterBacklog == AfterBacklog::Quit)
+            m_quitWritesConfig = true;
     });
     connect(frameless, &FramelessHelper::maximizedChanged, this, &MainWindow::showMaximizedState);
     connect(ui->RecentProject, &QListWidget::itemDoubleClicked, this,
@@ -331,6 +336,7 @@ void MainWindow::initDataModel()
     connect(m_dataModel, &DataModel_Index::onCurUse, m_status, &Form_Status::onUse);
     connect(m_dataModel, &DataModel_Index::onCurUseEnabled, m_status, &Form_Status::onUseEnabled);
     connect(m_dataModel, &DataModel_Index::storeStatusChanged, m_status, &Form_Status::onStoreStatus);
+    connect(m_dataModel, &DataModel_Index::towedWaitingChanged, this, &MainWindow::onTowedWaitingChanged);
     connect(m_status, &Form_Status::useChanged, m_dataModel, &DataModel_Index::onNewUse);
 }
 
@@ -400,8 +406,9 @@ void MainWindow::connectGraphs()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    const QString action = tr("退出程序");
     bool stopped = false;
-    if (!endAcquisition(tr("退出程序"), &stopped)) {
+    if (!endAcquisition(action, &stopped) || !settleTowedBacklog(action, AfterBacklog::Quit)) {
         event->ignore();
         return;
     }
@@ -455,7 +462,8 @@ void MainWindow::on_pushButton_Project_Open_clicked()
 
 void MainWindow::on_pushButton_Project_Close_clicked()
 {
-    if (!endAcquisition(tr("关闭工程")))
+    const QString action = tr("关闭工程");
+    if (!endAcquisition(action) || !settleTowedBacklog(action, AfterBacklog::CloseProject))
         return;
     clearGraphs();
     m_dataModel->closeProject();
@@ -518,6 +526,52 @@ bool MainWindow::endAcquisition(const QString& action, bool* stopped)
     if (stopped)
         *stopped = stop;
     return true;
+}
+
+bool MainWindow::settleTowedBacklog(const QString& action, AfterBacklog then)
+{
+    m_afterBacklog = AfterBacklog::Nothing;
+    m_quitWritesConfig = false;
+    const int waiting = m_dataModel->towedWaiting();
+    if (waiting == 0)
+        return true;
+    const int choice =
+        DialogHook::choose(this, action,
+                           tr("%1 条拖曳记录等待写入工程文件,%2。\n等待写入后%3，还是放弃这些记录立即%3？")
+                               .arg(waiting)
+                               .arg(ProjectFileAccess::cause(m_dataModel->towedWaitCause()), action),
+                           {tr("等待写入"), tr("放弃记录"), tr("取消")});
+    if (choice == 1) {
+        m_dataModel->discardTowed();
+        return true;
+    }
+    if (choice != 0)
+        return false;
+    // The file may have taken them while the question waited.
+    if (m_dataModel->towedWaiting() == 0)
+        return true;
+    m_afterBacklog = then;
+    return false;
+}
+
+void MainWindow::onTowedWaitingChanged(int waiting)
+{
+    if (waiting > 0 || m_afterBacklog == AfterBacklog::Nothing)
+        return;
+    // Once the write that emptied the backlog has returned.
+    QTimer::singleShot(0, this, [this] {
+        if (m_dataModel->towedWaiting() > 0)
+            return;
+        const AfterBacklog then = std::exchange(m_afterBacklog, AfterBacklog::Nothing);
+        const bool writeConfig = std::exchange(m_quitWritesConfig, false);
+        if (then == AfterBacklog::CloseProject) {
+            on_pushButton_Project_Close_clicked();
+        } else if (then == AfterBacklog::Quit) {
+            close();
+            if (writeConfig && isHidden())
+                saveConfig();
+        }
+    });
 }
 
 void MainWindow::openProject(QString projectName)

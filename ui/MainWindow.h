@@ -87,6 +87,15 @@ private:
     // own buttons do; *stopped tells whether stops were sent. False when the
     // operator says No.
     bool endAcquisition(const QString& action, bool* stopped = nullptr);
+    // What follows once the towed records waiting for the project file are
+    // stored, as the operator chose.
+    enum class AfterBacklog { Nothing, CloseProject, Quit };
+    // Closing the project or quitting would let go of towed records still
+    // waiting for the project file: asks whether to wait for the file, the
+    // action following once they are stored, or to discard them. True when
+    // the action may go on now.
+    bool settleTowedBacklog(const QString& action, AfterBacklog then);
+    void onTowedWaitingChanged(int waiting);
     void openProjectFile(const QString& path, bool create);
     void setProjectOpenState(bool open);
     QString projectDialogDir() const;
@@ -116,6 +125,10 @@ private:
     std::unique_ptr<RecentProjectList> m_recent;
     QString m_productName;
     bool m_developer = false;
+    AfterBacklog m_afterBacklog = AfterBacklog::Nothing;
+    // The quit that waits came from the title-bar close, which writes the
+    // configuration.
+    bool m_quitWritesConfig = false;
 
     UiScale m_uiScale;
     QDateTime m_buildTime;

@@ -8,6 +8,7 @@ inline void resetDialogAnswers()
 {
     DialogHook::setMessageAnswer({});
     DialogHook::setQuestionAnswer({});
+    DialogHook::setChoiceAnswer({});
     DialogHook::setFileAnswer({});
     DialogHook::setInputAnswer({});
 }

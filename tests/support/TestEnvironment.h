@@ -22,6 +22,7 @@ enum Block : int {
     MainWindowTests = 70,
     WindowAcquisitionTests = 71,
     StatusUseTests = 72,
+    WindowBacklogTests = 74,
     // end-to-end tests: 90 to 109
     WorkflowTests = 90,
     // tests/faults: 110 to 129
