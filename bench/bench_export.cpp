@@ -36,10 +36,10 @@ int main(int argc, char** argv)
         QTextStream out(&file);
         QElapsedTimer timer;
         timer.start();
-        const bool written = model.onExportData_USF(out);
+        const orm::Status exported = model.onExportData_USF(out);
         const double seconds = timer.nsecsElapsed() / 1e9;
         std::printf("USF export, round %d:  %6.2f s, %d soundings, %.1f MB%s\n", round, seconds, soundings,
-                    file.size() / 1e6, written ? "" : ", write failed");
+                    file.size() / 1e6, exported.isOk() ? "" : ", failed");
         file.remove();
     }
     return 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "acquisition/ZOLVA_Data.h"
+#include "orm/Status.h"
 #include "project/LineProfileQueue.h"
 #include "project/LineSnapshot.h"
 #include "project/ProjectFileAccess.h"
@@ -30,10 +31,6 @@ class QTimer;
 class ReadRetry;
 class StoreBacklog;
 class WifiName;
-
-namespace orm {
-class Status;
-}
 
 // The open project: its database, the whole line / point / sample tree in
 // memory, the current selection and the parameters of the selected or
@@ -140,15 +137,18 @@ public slots:
     void onNewLog(QString log);
     void onNewUse(bool use);
     // The exports write into a stream the caller opened and never open,
-    // close or seek it. Each flushes the stream at its end and returns
-    // whether every write went through (the stream is still Ok).
+    // close or seek it. Each flushes the stream at its end and fails when a
+    // write did not go through (the stream is no longer Ok). The text
+    // exports go on past a sample they cannot read, with a warning.
     // A report of the used lines and points; exportDep 1: one block per
     // sample, 0: one per point, else only the headers. exportType is kept
     // for callers and has no effect.
     bool onExportData(QTextStream& out, int exportType, int exportDep);
     // Every used point with samples of every used line as one sounding of
-    // a Universal Sounding Format file.
-    bool onExportData_USF(QTextStream& out);
+    // a Universal Sounding Format file. Each point is read whole or not at
+    // all, and the first that cannot be read ends the file there: then that
+    // read is returned, else a failure of the stream or Ok.
+    orm::Status onExportData_USF(QTextStream& out);
     // The notes of the used lines, points and samples as a tree.
     bool onExportLog(QTextStream& out);
     // The start time of every used point, line by line.

@@ -35,6 +35,11 @@ bool flushed(QTextStream& out)
     return out.status() == QTextStream::Ok;
 }
 
+orm::Status notWritten()
+{
+    return orm::Status::failed(QStringLiteral("export stream not written"));
+}
+
 // Separators after a padded field must not be padded: the formatting goes
 // back to the defaults at once.
 template <class T>
@@ -186,7 +191,7 @@ void reportPoint(QTextStream& out, const Data_Point& point, const ReportSettings
 
 } // namespace
 
-bool DataModel_Index::onExportData_USF(QTextStream& out)
+orm::Status DataModel_Index::onExportData_USF(QTextStream& out)
 {
     out.reset();
     int total = 0;
@@ -209,16 +214,24 @@ bool DataModel_Index::onExportData_USF(QTextStream& out)
                 continue;
             // A full disk is not worth reading the rest of the project for.
             if (out.status() != QTextStream::Ok)
-                return false;
+                return notWritten();
+            // A file that is not read whole is not worth writing on: the
+            // next point would wait for the same lock or hit the same damage.
+            PointSounding sounding;
+            const orm::Status read = PointSounding::read(point, divideByCurrent, &sounding);
+            if (!read.isOk()) {
+                qWarning() << "export: ended at point" << point.NAME << "of line" << line->NAME
+                           << "not read:" << read.error().text();
+                return read;
+            }
             ++number;
             // Towed points are placed by their position along the line.
             const double station = line->TYPE == 1 ? j : point.NAME;
-            writeSounding(out, number, line->NAME, station, PointSounding::read(point, divideByCurrent),
-                          divideByCurrent);
+            writeSounding(out, number, line->NAME, station, sounding, divideByCurrent);
         }
         emit onExport(number, total);
     }
-    return flushed(out);
+    return flushed(out) ? orm::Status() : notWritten();
 }
 
 bool DataModel_Index::onExportData(QTextStream& out, int exportType, int exportDep)

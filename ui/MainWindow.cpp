@@ -493,17 +493,24 @@ void MainWindow::on_pushButton_Export_USF_clicked()
         DialogHook::getSaveFileName(this, tr("导出USF文件"), QDir::currentPath(), tr("USF文件 (*.usf)"));
     if (path.isEmpty())
         return;
-    // Success is told only once the whole file is on the disk.
+    // The path gets the file only once it is written whole: a failed export
+    // leaves no part of a file there, nor replaces the file that was.
     QSaveFile file(path);
-    bool written = file.open(QIODevice::WriteOnly | QIODevice::Text);
-    if (written) {
-        QTextStream out(&file);
-        written = m_dataModel->onExportData_USF(out) && file.commit();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        DialogHook::critical(this, QStringLiteral("导出数据"), QStringLiteral("导出文件不能打开"));
+        return;
     }
-    if (written)
+    QTextStream out(&file);
+    const orm::Status read = m_dataModel->onExportData_USF(out);
+    QString cause;
+    if (out.status() != QTextStream::Ok || (read.isOk() && !file.commit()))
+        cause = QStringLiteral("导出文件不能写入");
+    else if (!read.isOk())
+        cause = ProjectFileAccess::cause(ProjectFileAccess::accessAfter(read.error()));
+    if (cause.isEmpty())
         DialogHook::information(this, QStringLiteral("导出USF"), QStringLiteral("导出成功"));
     else
-        DialogHook::critical(this, QStringLiteral("导出数据"), QStringLiteral("导出文件不能打开"));
+        DialogHook::critical(this, QStringLiteral("导出USF"), QStringLiteral("导出失败，") + cause);
 }
 
 bool MainWindow::acquisitionRunning() const

@@ -117,7 +117,7 @@ static bool textExport(DataModel_Index& model, const QString& slot, int dep, QTe
     if (slot == QLatin1String("time"))
         return model.onExportPointTime(out);
     if (slot == QLatin1String("usf"))
-        return model.onExportData_USF(out);
+        return model.onExportData_USF(out).isOk();
     return model.onExportData(out, 0, dep);
 }
 
@@ -170,7 +170,7 @@ void tst_ProjectExport::usfFile()
     QTextStream out(&text);
     out.setFieldWidth(30);
     out.setRealNumberPrecision(2);
-    QVERIFY(p.model.onExportData_USF(out));
+    QVERIFY(p.model.onExportData_USF(out).isOk());
     QCOMPARE(text,
              QStringLiteral("//USF: Universal Sounding Format\n"
                             "//SOUNDINGS:          1\n"
@@ -211,7 +211,7 @@ void tst_ProjectExport::usfSoundings()
     QString text;
     QTextStream out(&text);
     DataModel_Index closed;
-    QVERIFY(closed.onExportData_USF(out));
+    QVERIFY(closed.onExportData_USF(out).isOk());
     QCOMPARE(text, QStringLiteral("//USF: Universal Sounding Format\n//SOUNDINGS:          0\n//END\n\n"));
 
     ExportProject p;
@@ -243,7 +243,7 @@ void tst_ProjectExport::usfSoundings()
 
     text.clear();
     QSignalSpy progress(&p.model, &DataModel_Index::onExport);
-    QVERIFY(p.model.onExportData_USF(out));
+    QVERIFY(p.model.onExportData_USF(out).isOk());
     const UsfFile f = readUsf(text);
     QStringList soundings{"1 1, 10, 0.00 12 10", "2 1, 40, 0.00 0 0", "3 1, 50, 0.00 2 10",
                           "4 1, 60, 0.00 1 10",  "5 3, 1, 0.00 1 10", "6 3, 2, 0.00 1 10"};

@@ -26,7 +26,7 @@ inline void walkProject(DataModel_Index& model, int selections = 200)
     QTextStream out(&sink);
     for (int depth = 0; depth < 3; ++depth)
         model.onExportData(out, 0, depth);
-    model.onExportData_USF(out);
+    static_cast<void>(model.onExportData_USF(out));
     model.onExportLog(out);
     model.onExportPointTime(out);
 }

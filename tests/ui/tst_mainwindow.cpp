@@ -2,6 +2,7 @@
 #include "acquisition/StatusTexts.h"
 #include "orm/Database.h"
 #include "project/DataModel_Index.h"
+#include "tests/support/HeldProjectFile.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/simunits/SimUnitPair.h"
 #include "ui/DeveloperAccess.h"
@@ -27,6 +28,10 @@
 #include <qwt_plot_curve.h>
 
 #include <cmath>
+#include <csignal>
+#include <memory>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -34,6 +39,8 @@ namespace {
 const QString TransmitterAddress = TestLoopback::Address(TestLoopback::MainWindowTests, 1);
 const QString ReceiverAddress = TestLoopback::Address(TestLoopback::MainWindowTests, 2);
 const QString OpenFailed = QStringLiteral("错误: 打开或创建工程文件失败，请重试！");
+// Faults of an export besides another program's holds.
+enum ExportFault { SampleRemoved = HeldProjectFile::Exclusive + 1, DiskFull };
 
 } // namespace
 
@@ -209,6 +216,72 @@ private slots:
         QCOMPARE(widget<DataModel_Index>("DataModel")->topLevelItemCount(), 0);
         QVERIFY(!orm::Database::connection().isValid());
         QVERIFY(readFile(file) == before);
+    }
+
+    void exportNotReadWholeFails_data()
+    {
+        QTest::addColumn<int>("fault"); // a hold of the file, or one of the two below
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("read lock") << int(HeldProjectFile::Read) << "导出成功";
+        QTest::newRow("write lock") << int(HeldProjectFile::Write) << "导出成功";
+        QTest::newRow("exclusive lock") << int(HeldProjectFile::Exclusive) << "导出失败，工程文件被其他程序占用";
+        QTest::newRow("sample removed") << int(SampleRemoved) << "导出失败，可能是工程文件损坏";
+        QTest::newRow("disk full") << int(DiskFull) << "导出失败，导出文件不能写入";
+    }
+
+    // 60 points of 5 samples: an export that the project file or the disk
+    // fails is told with its cause and leaves the file that was there as
+    // it was, with nothing beside it. Readers kept out, it gives up at the
+    // first point instead of waiting for each sample.
+    void exportNotReadWholeFails()
+    {
+        QFETCH(int, fault);
+        QFETCH(QString, shown);
+        const QString project = path(QStringLiteral("survey.ZOLVA"));
+        {
+            DataModel_Index maker;
+            QVERIFY(maker.openProject(project));
+            QSqlQuery make(orm::Database::connection());
+            QVERIFY(make.exec("INSERT INTO Data_Line (NAME, TYPE, USE) VALUES (7, 0, 1)"));
+            QVERIFY(make.exec("INSERT INTO Data_Point (NAME, TYPE, USE, Data_LineID) WITH RECURSIVE k(j) AS "
+                              "(SELECT 0 UNION ALL SELECT j + 1 FROM k WHERE j < 59) SELECT j, 0, 1, 1 FROM k"));
+            QVERIFY(
+                make.exec("INSERT INTO Data_Sample (USE, StartTime, DATA_RECV, DATA_RECV_POS, Data_PointID) "
+                          "WITH RECURSIVE k(j) AS (SELECT 0 UNION ALL SELECT j + 1 FROM k WHERE j < 4) SELECT 1, "
+                          "1700000000000, X'3F50624DD2F1A9FC', X'4059000000000000', Data_Point.ID FROM Data_Point, k"));
+            maker.closeProject();
+        }
+        makeWindow();
+        QVERIFY(QMetaObject::invokeMethod(m_window.get(), "openProject", Q_ARG(QString, project)));
+        const QByteArray before("an export of yesterday");
+        m_nextFile = writeFile(QStringLiteral("survey.usf"), before);
+        std::unique_ptr<HeldProjectFile> held;
+        if (fault <= HeldProjectFile::Exclusive)
+            held = std::make_unique<HeldProjectFile>(project, HeldProjectFile::Hold(fault));
+        else if (fault == SampleRemoved)
+            QVERIFY(QSqlQuery(orm::Database::connection()).exec("DELETE FROM Data_Sample WHERE ID = 150"));
+        QVERIFY(!held || held->held);
+        // Files grow no larger than 4 kB, as on a disk that fills.
+        rlimit limit{};
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &limit) == 0);
+        const rlim_t unlimited = limit.rlim_cur;
+        limit.rlim_cur = fault == DiskFull ? 4096 : unlimited;
+        const auto oversize = std::signal(SIGXFSZ, SIG_IGN);
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
+        QElapsedTimer took;
+        took.start();
+        const bool invoked = QMetaObject::invokeMethod(m_window.get(), "on_pushButton_Export_USF_clicked");
+        const qint64 ms = took.elapsed();
+        limit.rlim_cur = unlimited;
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
+        std::signal(SIGXFSZ, oversize);
+        QVERIFY(invoked);
+        // Not a wait for each of 300 samples, nor for each of 60 points.
+        QVERIFY2(ms < 3000, qPrintable(QString::number(ms)));
+        QCOMPARE(m_shown, QStringList{"导出USF: " + shown});
+        const QByteArray after = readFile(m_nextFile);
+        QVERIFY(shown == "导出成功" ? after.count("/SOUNDING_NAME:") == 60 : after == before);
+        QCOMPARE(QDir(m_dir->dir.path()).entryList({QStringLiteral("survey.usf*")}), QStringList{"survey.usf"});
     }
 
     void pointNumberSurvivesFocusChanges()
