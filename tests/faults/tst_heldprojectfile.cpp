@@ -1,4 +1,5 @@
 #include "tests/support/HeldProjectFile.h"
+#include "tests/support/StallMeter.h"
 #include "tests/support/StoringRig.h"
 
 #include "project/TreeLabels.h"
@@ -138,19 +139,15 @@ private slots:
         QVERIFY(!held || held->held);
         const int before = r.count("Data_Sample");
         // The longest the window keeps away from its event loop, catching up included.
-        QElapsedTimer beat;
-        qint64 stall = 0;
-        QTimer ticks;
-        connect(&ticks, &QTimer::timeout, [&] { stall = std::max(stall, beat.restart()); });
-        beat.start();
-        ticks.start(5);
+        StallMeter meter;
+        meter.start();
         QVERIFY(QTest::qWaitFor([&] { return r.uploads.count() >= before + 30; }, 2 * TestTimeoutMs()));
         QVERIFY(r.count("Data_Sample") == before && deepest == 1);
         QVERIFY(stored.last().contains(cause));
         held.reset();
         if (fault != "full")
             QVERIFY(QTest::qWaitFor([&] { return r.count("Data_Sample") == r.uploads.count(); }, TestTimeoutMs()));
-        ticks.stop();
+        const qint64 stall = meter.longest();
         qInfo("longest stall of the window until the file took writes again: %lld ms", stall);
         // A try waits a tenth of a second for the file, not the driver's 5 s.
         QVERIFY2(stall < 1000, qPrintable(QString::number(stall)));
@@ -199,12 +196,8 @@ private slots:
         QVERIFY(held.held);
         QVERIFY(QTest::qWaitFor([&] { return r.model.towedWaiting() >= waiting; }, 4 * TestTimeoutMs()));
 
-        QElapsedTimer beat;
-        qint64 stall = 0;
-        QTimer ticks;
-        connect(&ticks, &QTimer::timeout, [&] { stall = std::max(stall, beat.restart()); });
-        beat.start();
-        ticks.start(5);
+        StallMeter meter;
+        meter.start();
         if (ending == "stop") {
             r.c.onBtnSampleStop();
         } else if (ending == "disconnect") {
@@ -223,7 +216,7 @@ private slots:
 
         held.release();
         QVERIFY(QTest::qWaitFor([&] { return r.model.towedWaiting() == 0; }, 4 * TestTimeoutMs()));
-        ticks.stop();
+        const qint64 stall = meter.longest();
         qInfo("longest stall of the window from the %s until %d pairs were stored: %lld ms", qPrintable(ending),
               uploaded - 3, stall);
         QVERIFY2(stall < 1000, qPrintable(QString::number(stall)));

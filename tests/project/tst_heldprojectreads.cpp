@@ -2,6 +2,7 @@
 
 #include "project/Data_Calc.h"
 #include "tests/support/HeldProjectFile.h"
+#include "tests/support/StallMeter.h"
 
 #include <QSignalSpy>
 #include <QThreadPool>
@@ -40,31 +41,16 @@ class tst_HeldProjectReads : public QObject
 {
     Q_OBJECT
 
-    QTimer ticks;
-    QElapsedTimer beat;
-    qint64 longest = 0;
+    StallMeter meter;
 
-    void measure()
-    {
-        beat.restart();
-        longest = 0;
-    }
-    // The longest the event loop went without turning since measure().
+    void measure() { meter.start(); }
     qint64 stall()
     {
-        longest = std::max(longest, beat.elapsed());
-        qInfo("longest stall of the window: %lld ms", longest);
-        return longest;
+        qInfo("longest stall of the window: %lld ms", meter.longest());
+        return meter.longest();
     }
 
 private slots:
-    void initTestCase()
-    {
-        connect(&ticks, &QTimer::timeout, [this] { longest = std::max(longest, beat.restart()); });
-        ticks.start(5);
-        beat.start();
-    }
-
     void selections_data()
     {
         QTest::addColumn<QVector<int>>("selection");

@@ -1,6 +1,7 @@
 #include "WindowTest.h"
 #include "project/DataModel_Index.h"
 #include "tests/support/HeldProjectFile.h"
+#include "tests/support/StallMeter.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/simunits/SimReceiverUnit.h"
 
@@ -112,16 +113,8 @@ private slots:
 
         // The longest the window keeps away from its event loop, from the
         // press until every pair is stored.
-        QElapsedTimer beat;
-        qint64 stall = 0;
-        int ticked = 0;
-        QTimer ticks;
-        connect(&ticks, &QTimer::timeout, [&] {
-            stall = std::max(stall, beat.restart());
-            ++ticked;
-        });
-        beat.start();
-        ticks.start(5);
+        StallMeter meter;
+        meter.start();
         const char* button = action == "close" ? "pushButton_Project_Close"
             : action == "disconnect"           ? "btn_DeviceClose"
                                                : "pushButton_Close";
@@ -144,8 +137,8 @@ private slots:
             QVERIFY(QTest::qWaitFor([&] { return model->towedWaiting() == 0; }, 4 * TestTimeoutMs()));
         if (followed)
             QTRY_VERIFY_WITH_TIMEOUT(action == "quit" ? !m_window->isVisible() : !projectOpen(), TestTimeoutMs());
-        QVERIFY(QTest::qWaitFor([&] { return ticked > 0; }, TestTimeoutMs()));
-        ticks.stop();
+        QVERIFY(QTest::qWaitFor([&] { return meter.tickCount() > 0; }, TestTimeoutMs()));
+        const qint64 stall = meter.longest();
         qInfo("longest stall of the window with %d pairs waiting: %lld ms", pairs, stall);
         QVERIFY2(stall < 1000, qPrintable(QString::number(stall)));
         QCOMPARE(storedPairs(), choice == 1 ? 0 : pairs);

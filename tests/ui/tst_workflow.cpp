@@ -187,6 +187,8 @@ private slots:
         QVERIFY(statusValues() != empty);
 
         widget<QPushButton>("pushButton_Project_Close")->click();
+        // Towed pairs the stop handed over are written first, in slices.
+        QTRY_VERIFY_WITH_TIMEOUT(widget<QPushButton>("pushButton_Project_Close")->isHidden(), TestTimeoutMs());
         m_nextFile = path(QStringLiteral("next"));
         widget<QPushButton>("pushButton_Project_New")->click();
         QVERIFY(waitForStatus(ZOLVA_Collector::IDLE));
