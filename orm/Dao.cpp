@@ -85,6 +85,21 @@ QString placeholders(int count)
     return marks.join(QLatin1Char(','));
 }
 
+Status inIdRuns(const QVector<int>& ids, const std::function<Status(const QString&, const QVariantList&)>& part)
+{
+    // SQLite binds at most 999 values per statement.
+    constexpr int Run = 500;
+    for (int first = 0; first < ids.size(); first += Run) {
+        QVariantList values;
+        for (int id : ids.mid(first, Run))
+            values.append(id);
+        const Status status = part(placeholders(values.size()), values);
+        if (!status.isOk())
+            return status;
+    }
+    return Status();
+}
+
 QString createTableSql(const ClassInfo& info)
 {
     QStringList columns;

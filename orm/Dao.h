@@ -43,6 +43,10 @@ QString columnList(const ClassInfo& info, const QVector<int>& indices);
 Status selectRows(const ClassInfo& info, const QStringList& columns, const QString& suffix, const QVariantList& values,
                   const QSqlDatabase& db, QVector<int>* indices, const std::function<void(const QSqlQuery&)>& row);
 
+// Hands `ids` to `part` in runs short enough to bind in one statement, with
+// "?,?,…" and the values of each run; stops at the first failure.
+Status inIdRuns(const QVector<int>& ids, const std::function<Status(const QString&, const QVariantList&)>& part);
+
 template <class T>
 void readRow(const ClassDef<T>& def, const QSqlQuery& query, const QVector<int>& indices, T& obj)
 {
@@ -158,24 +162,17 @@ Status fetchByIds(const QVector<int>& ids, QVector<std::shared_ptr<T>>& out, con
     out.clear();
     const ClassDef<T>& def = ClassDef<T>::instance();
     QHash<int, std::shared_ptr<T>> byId;
-    // SQLite binds at most 999 values per statement.
-    const int chunk = 500;
-    for (int first = 0; first < ids.size(); first += chunk) {
-        const QVector<int> part = ids.mid(first, chunk);
-        QVariantList values;
-        for (int id : part)
-            values.append(id);
+    const Status status = detail::inIdRuns(ids, [&](const QString& placeholders, const QVariantList& values) {
         QVector<int> indices;
-        const Status status = detail::selectRows(
-            def, columns, QStringLiteral("WHERE [ID] IN (%1)").arg(detail::placeholders(part.size())), values, db,
-            &indices, [&](const QSqlQuery& query) {
-                auto obj = std::make_shared<T>();
-                detail::readRow(def, query, indices, *obj);
-                byId.insert(def.idOf(*obj), obj);
-            });
-        if (!status.isOk())
-            return status;
-    }
+        return detail::selectRows(def, columns, QStringLiteral("WHERE [ID] IN (%1)").arg(placeholders), values, db,
+                                  &indices, [&](const QSqlQuery& query) {
+                                      auto obj = std::make_shared<T>();
+                                      detail::readRow(def, query, indices, *obj);
+                                      byId.insert(def.idOf(*obj), obj);
+                                  });
+    });
+    if (!status.isOk())
+        return status;
     for (int id : ids) {
         const std::shared_ptr<T> obj = byId.value(id);
         if (!obj) {
@@ -254,22 +251,16 @@ Status fetchChildren(const QVector<std::shared_ptr<P>>& parents, QVector<std::sh
         stubs.insert(id, stub);
     }
 
-    // SQLite binds at most 999 values per statement.
-    const int chunk = 500;
-    for (int first = 0; first < ids.size(); first += chunk) {
-        const QVector<int> part = ids.mid(first, chunk);
-        QVariantList values;
-        for (int id : part)
-            values.append(id);
+    status = detail::inIdRuns(ids, [&](const QString& placeholders, const QVariantList& values) {
         QSqlQuery query(conn);
-        status = detail::select(query,
-                                QStringLiteral("SELECT %1,%2 FROM %3 WHERE %2 IN (%4) ORDER BY %5")
-                                    .arg(detail::columnList(childDef, indices), detail::quoted(relation->foreignKey),
-                                         detail::quoted(childDef.name()), detail::placeholders(part.size()),
-                                         orderNames.join(QLatin1Char(','))),
-                                values);
-        if (!status.isOk())
-            return status;
+        Status read =
+            detail::select(query,
+                           QStringLiteral("SELECT %1,%2 FROM %3 WHERE %2 IN (%4) ORDER BY %5")
+                               .arg(detail::columnList(childDef, indices), detail::quoted(relation->foreignKey),
+                                    detail::quoted(childDef.name()), placeholders, orderNames.join(QLatin1Char(','))),
+                           values);
+        if (!read.isOk())
+            return read;
         while (query.next()) {
             const int parentId = query.value(indices.size()).toInt();
             const std::shared_ptr<P> owner = byId.value(parentId);
@@ -283,10 +274,10 @@ Status fetchChildren(const QVector<std::shared_ptr<P>>& parents, QVector<std::sh
             (*child).*parentMember = stubs.value(parentId);
             ((*owner).*member).append(child);
         }
-        status = detail::rowsRead(query);
-        if (!status.isOk())
-            return status;
-    }
+        return detail::rowsRead(query);
+    });
+    if (!status.isOk())
+        return status;
     if (children) {
         for (const std::shared_ptr<P>& parent : parents) {
             if (parent)

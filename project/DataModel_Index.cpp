@@ -1091,6 +1091,20 @@ void DataModel_Index::selectionNotRead(const orm::Status& read)
     unreadSelection->failed(ProjectFileAccess::accessAfter(read.error()));
 }
 
+void DataModel_Index::pointNotRead(const orm::Status& read)
+{
+    // Not shown, the point is no item the use flag and notes act on.
+    setSelectionShown(false);
+    selectionNotRead(read);
+}
+
+void DataModel_Index::pointRead(int lineType)
+{
+    unreadSelection->clear();
+    setSelectionShown(true);
+    emit onSelectPoint(lineType);
+}
+
 void DataModel_Index::profileLine(const std::shared_ptr<Data_Line>& line)
 {
     const int count = line->list_Data_Point.size();
@@ -1131,15 +1145,11 @@ void DataModel_Index::selectPoint(const std::shared_ptr<Data_Line>& line, int po
             window = LineSnapshot(*line, first, last).profile(divideByCurrent, nullptr, &rows);
             read = window.read;
         }
-        // Not shown, the point is no item the use flag and notes act on.
         if (!read.isOk()) {
-            setSelectionShown(false);
-            selectionNotRead(read);
+            pointNotRead(read);
             return;
         }
-        unreadSelection->clear();
-        setSelectionShown(true);
-        emit onSelectPoint(line->TYPE);
+        pointRead(line->TYPE);
 
         // Start time and frequency of the first sample, used or not, as the
         // tree loaded them.
@@ -1170,13 +1180,10 @@ void DataModel_Index::selectPoint(const std::shared_ptr<Data_Line>& line, int po
     Data_Sample& chosen = *selected->list_Data_Sample.at(sample);
     const orm::Status read = orm::fetchById(chosen, {}, database);
     if (!succeeded(read, "sample cannot be read")) {
-        setSelectionShown(false);
-        selectionNotRead(read);
+        pointNotRead(read);
         return;
     }
-    unreadSelection->clear();
-    setSelectionShown(true);
-    emit onSelectPoint(line->TYPE);
+    pointRead(line->TYPE);
     const double offTime = chosen.GetOffTime();
     const QString label =
         QStringLiteral("%1线 %2点 %3采样").arg(lineNumber).arg(QString::number(selected->NAME, 'g')).arg(sample + 1);

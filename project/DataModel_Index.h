@@ -210,6 +210,9 @@ private:
     void readSelectionAgain();
     // Told, and tried again while the file is held.
     void selectionNotRead(const orm::Status& read);
+    // A point or sample read whole is shown; one not read is not.
+    void pointNotRead(const orm::Status& read);
+    void pointRead(int lineType);
     // The cursor on the column of the point at `selected` in the line.
     void showWindowProfile(const LineProfile& profile, int selected, int lineNumber);
     void showLongLineProfile(const std::shared_ptr<Data_Line>& line, int lineNumber, const LineProfile& profile);
